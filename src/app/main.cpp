@@ -1,0 +1,2 @@
+// Placeholder entry point until the application frame lands.
+int main() { return 1; }
