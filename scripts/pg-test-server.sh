@@ -4,6 +4,7 @@
 #   pg-test-server.sh start   initialise a fresh cluster and start it (an old one on the port is stopped)
 #   pg-test-server.sh stop    stop it and remove its folder
 #   pg-test-server.sh psql .. run psql as the superuser over the private socket
+# The role norv_admin (password norv-admin-pw) owns the database norv_test.
 # Environment: NORV_PG_PORT (default 54329), NORV_PG_ROOT (default /tmp/norv-pg-<port>).
 set -euo pipefail
 port=${NORV_PG_PORT:-54329}
@@ -31,6 +32,10 @@ case "${1:-}" in
     "${as[@]}" "$bindir/pg_ctl" -D "$root/data" -l "$root/server.log" -w -t 60 \
       -o "-p $port -k $root/sock -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null \
       || { cat "$root/server.log" >&2; exit 1; }
+    # A password login for tests that set up their own fixtures over TCP, as a site's DSN would.
+    psql -X -q -v ON_ERROR_STOP=1 -h "$root/sock" -p "$port" -U postgres \
+      -c "CREATE ROLE norv_admin LOGIN SUPERUSER PASSWORD 'norv-admin-pw'" \
+      -c "CREATE DATABASE norv_test OWNER norv_admin" >/dev/null
     ;;
   stop)
     stop
