@@ -1,0 +1,211 @@
+#include "messages/LogManager.h"
+
+#include "libraries/platform/Clock.h"
+#include "libraries/platform/OsName.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringConverter>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const QString kSeparator = QString(73, QLatin1Char('-')) + QStringLiteral("\r\n");
+const QString kMakerNotice = QStringLiteral("Velmora Software. All rights reserved.");
+const QString kMakerAddress = QStringLiteral("https://www.velmora.example");
+
+QString timeOfDay() {
+    return platform::Clock::now().toString(QStringLiteral("hh:mm:ss"));
+}
+
+}  // namespace
+
+LogManager& LogManager::instance(const QString& name, const QString& title, const QString& version,
+                                 const QString& buildDate) {
+    // The console file is opened before the manager that writes to it and closed after it.
+    struct Console {
+        QFile out;
+        LogManager manager;
+        explicit Console(const QString& name) : manager(open(out), name) {}
+        static QFile* open(QFile& file) {
+            file.open(stdout, QIODevice::WriteOnly);
+            return &file;
+        }
+    };
+    static Console console(name);
+    if (!name.isEmpty()) {
+        console.manager.setName(name);
+    }
+    console.manager.writeHeader(title, version, buildDate);
+    return console.manager;
+}
+
+LogManager::LogManager(QIODevice* console, const QString& name, QObject* parent)
+    : QObject(parent), name_(name), console_(console) {
+    console_.setEncoding(QStringConverter::Utf8);
+    fileStream_.setEncoding(QStringConverter::Utf8);
+}
+
+LogManager::~LogManager() {
+    fileStream_.flush();
+    file_.close();
+}
+
+QString LogManager::levelName(int level) {
+    switch (level) {
+        case -1:
+            return QStringLiteral("None         ");
+        case 0:
+            return QStringLiteral("Emergency    ");
+        case 1:
+            return QStringLiteral("Alert        ");
+        case 2:
+            return QStringLiteral("Critical     ");
+        case 3:
+            return QStringLiteral("Error        ");
+        case 4:
+            return QStringLiteral("Warning      ");
+        case 5:
+            return QStringLiteral("Progress     ");
+        case 7:
+            return QStringLiteral("Informational");
+        case 8:
+            return QStringLiteral("Debug        ");
+        case 9:
+            return QStringLiteral("Proprietary  ");
+        default:
+            return QString();
+    }
+}
+
+void LogManager::log(int logLevel, const QString& message, const QString& method) {
+    if ((destinations_ & kConsole) != 0) {
+        consoleLine(logLevel, message, method);
+    }
+    if ((destinations_ & kFile) != 0) {
+        fileLine(logLevel, message, method);
+    }
+}
+
+void LogManager::consoleLine(int level, const QString& message, const QString& method) {
+    if (level < 0 || level > 7) {
+        return;
+    }
+    console_ << "log\t" << levelName(level) << '\t' << timeOfDay() << '\t' << method << '\t' << message
+             << Qt::endl;
+}
+
+bool LogManager::fileReady() const {
+    return file_.isOpen() && QFile::exists(file_.fileName());
+}
+
+void LogManager::fileLine(int level, const QString& message, const QString& method) {
+    if (level < 0 || level > 9 || !fileReady()) {
+        return;
+    }
+    QString line = name_ + ':' + timeOfDay() + ": " + levelName(level) + ' ' + method + ": " + message;
+    if (level == 9) {
+        line = QStringLiteral("proprietary:") + QString::fromLatin1(line.toUtf8().toBase64());
+    }
+    writeLine(line);
+}
+
+void LogManager::writeLine(const QString& text) {
+    if (!file_.isOpen()) {
+        return;
+    }
+    fileStream_ << text << "\r\n";
+    fileStream_.flush();
+}
+
+void LogManager::setLogPath(const QString& folder) {
+    if (folder.isEmpty()) {
+        return;
+    }
+    folder_ = QDir(QFileInfo(folder).absoluteFilePath());
+    folder_->mkpath(QStringLiteral("."));
+    setupLogFile();
+}
+
+bool LogManager::setLogFile(const QString& base) {
+    if (base.isEmpty()) {
+        return true;
+    }
+    fileBase_ = base;
+    return setupLogFile();
+}
+
+bool LogManager::setupLogFile() {
+    const QString method = QStringLiteral("LogManager::setupLogFile");
+    if (!folder_ || fileBase_.isEmpty()) {
+        log(8, QStringLiteral("Filename or path not set, cannot setup log file."), method);
+        return false;
+    }
+    const QString name =
+        fileBase_ + '-' + platform::Clock::now().date().toString(QStringLiteral("yyyy-MM-dd")) + ".log";
+    const QString path = folder_->filePath(name);
+    fileStream_.setDevice(nullptr);
+    file_.close();
+    file_.setFileName(path);
+    // Append creates a missing file, so one file holds every run of the day for one base name.
+    const bool opened = file_.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (opened) {
+        fileStream_.setDevice(&file_);
+    }
+    rotateLogFiles(path);
+    if (opened) {
+        log(7, "Log file " + path + " setup.", method);
+        return true;
+    }
+    log(3, "Log file " + path + " cannot be opened.", method);
+    return false;
+}
+
+void LogManager::rotateLogFiles(const QString& path) {
+    // Only the daily files of exactly this base count: a base that is a prefix of another school's base
+    // ("Norv--1" and "Norv--12") or that contains a dot must neither delete the other's files nor escape
+    // rotation. Matching ignores case, as the original file system did.
+    const QFileInfo info(path);
+    const QRegularExpression daily(
+        QStringLiteral("^%1-\\d{4}-\\d{2}-\\d{2}\\.%2$")
+            .arg(QRegularExpression::escape(fileBase_), QRegularExpression::escape(info.suffix())),
+        QRegularExpression::CaseInsensitiveOption);
+    const QDir dir = info.absoluteDir();
+    QStringList names;
+    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (daily.match(entry).hasMatch()) {
+            names.append(entry);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    while (names.size() > kKeptFiles) {
+        QFile::remove(dir.filePath(names.takeFirst()));  // a file that cannot be deleted is left alone
+    }
+}
+
+QString LogManager::logFilePath() const {
+    return file_.isOpen() ? file_.fileName() : QString();
+}
+
+void LogManager::writeHeader(const QString& title, const QString& version, const QString& buildDate) {
+    if (fileReady()) {
+        writeLine(QString());
+        writeLine(kSeparator + (title.isEmpty() ? QStringLiteral("Log File") : title + " File") + "\r\n" +
+                  kMakerNotice + "\r\n" + kMakerAddress + "\r\n" + kSeparator);
+        if (!buildDate.isEmpty()) {
+            writeLine("Built on       : " + buildDate);
+        }
+        writeLine("Generated on   : " +
+                  platform::Clock::now().toString(QStringLiteral("MMM dd yyyy hh:mm:ss AP")));
+        if (!version.isEmpty()) {
+            writeLine("Version        : " + version);
+        }
+        writeLine("               : " + platform::osName());
+        writeLine(kSeparator);
+    }
+    if (!title.isEmpty()) {
+        consoleLine(7, title + " started.", QString());
+    }
+}
