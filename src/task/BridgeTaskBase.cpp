@@ -1,0 +1,137 @@
+#include "task/BridgeTaskBase.h"
+
+#include "libraries/platform/Folders.h"
+#include "libraries/support/XException.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <exception>
+
+BridgeTaskBase::BridgeTaskBase(QObject* parent) : AppTaskBase(parent) {}
+
+BridgeTaskBase::~BridgeTaskBase() = default;
+
+void BridgeTaskBase::report(int level, const ReportText& message, const ReportText& method) {
+    if (level == 5) {
+        emit writeProgressIncrement(message.text());
+    } else if (level == 6) {
+        emit writeProgressWarning(message.text());
+    }
+    emit writeLog(level, message.text(), method.text());
+}
+
+void BridgeTaskBase::reportAndThrow(int level, const ReportText& message, const ReportText& method) {
+    report(level, message, method);
+    throw XException(XString(message.text()).toStdString());
+}
+
+void BridgeTaskBase::PutJobText(const ReportText& text) {
+    emit writeProgressIncrement(text.text());
+    report(7, text, "BridgeTaskBase::PutJobText");
+}
+
+bool BridgeTaskBase::SetCDEFolder(const QString& path) {
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (platform::createFolderPath(absolute) && QFileInfo(absolute).isDir()) {
+        m_outputFolder = absolute;
+        return true;
+    }
+    const QString message = QStringLiteral("Could not create cde folder: ") + absolute;
+    report(3, message, "BridgeTaskBase::SetCDEFolder");
+    emit writeError(QStringLiteral("file"), message);
+    return false;
+}
+
+XDate BridgeTaskBase::StoredUpdateDate(const QString& /*folder*/) {
+    return XDate();
+}
+
+XDateTime BridgeTaskBase::StoredUpdateDateTime(const QString& /*folder*/) {
+    return XDateTime();
+}
+
+int BridgeTaskBase::ProgressTotal(int mode) {
+    return CalculateProgressSize(mode, setupSteps(), lookupSteps(), importSteps(), dailyAttSteps(),
+                                 periodAttSteps(), m_outputFolder);
+}
+
+int BridgeTaskBase::CalculateProgressSize(int flags, int setup, int lookup, int import, int daily, int period,
+                                          const QString& outputFolder) {
+    const char* method = "BridgeTaskBase::CalculateProgressSize";
+    const struct {
+        int count;
+        const char* text;
+    } totals[] = {
+        {setup, "Calculating Progress Size: Setup total is 0 or less"},
+        {lookup, "Calculating Progress Size: LUT total is 0 or less"},
+        {import, "Calculating Progress Size: Import total is 0 or less"},
+        {daily, "Calculating Progress Size: Daily Att total is 0 or less"},
+        {period, "Calculating Progress Size: Period Att total is 0 or less"},
+    };
+    for (const auto& total : totals) {
+        if (total.count <= 0) {
+            report(7, total.text, method);
+        }
+    }
+
+    int base = setup + lookup + 2;
+    if (flags & FullExtract) {
+        base += import;
+    }
+    if (!(flags & AttendanceUpdate)) {
+        return base;
+    }
+
+    const XDate today = XDate::Today();
+    XDate start = StoredUpdateDate(outputFolder);
+    if (start.IsNull()) {
+        // No attendance sent yet: everything since the start of the school year.
+        int year = today.Year();
+        if (today.Month() < 9) {
+            --year;
+        }
+        start = XDate(year, 9, 3);
+    }
+    int units = 1;
+    if (start < today) {
+        units = (today - start) / 6;
+    }
+    if (units < 1) {
+        units = 1;
+    }
+    const int dailyPart = (value("filterdaily") != "true" && daily > 0) ? units * daily + 1 : 0;
+    const int periodPart = (value("filterperiod") != "true" && period > 0) ? units * period + 1 : 0;
+    return base + dailyPart + periodPart;
+}
+
+bool BridgeTaskBase::Execute(const TaskValues& values, int mode) {
+    report(5, "Starting Execution...");
+    setValues(values);
+    if (!SetCDEFolder(value("path"))) {
+        return false;
+    }
+    report(7, QStringLiteral("CDE Folder is: ") + m_outputFolder);
+
+    // Everything from here on may throw (reading the folder's configuration, sizing the progress, the
+    // task itself); no exception may leave Execute.
+    try {
+        m_updateDate = StoredUpdateDate(m_outputFolder);
+        m_updateDateTime = StoredUpdateDateTime(m_outputFolder);
+        report(7, "Update Date is: " + m_updateDate.Format("MMM DD YYYY"));
+
+        const int total = ProgressTotal(mode);
+        setProgressTotal(total);
+        emit writeProgress(QStringLiteral("start_progress"), total);
+
+        const bool ok = RunTask(values, mode);
+        if (!ok) {
+            report(5, "Bridge execution failed, consult logs for more information.");
+        }
+        return ok;
+    } catch (const XException& e) {
+        report(3, XString(e.what()));
+    } catch (...) {
+        report(3, "Execute failed for an unkown reason, please consult Velmora support.");
+    }
+    return false;
+}
