@@ -3,7 +3,9 @@
 // Every file writer of the system uses separator TAB, no quotes and no line-end detection; the XML reader
 // uses separator blank and the double quote as opening and closing quote. Bytes are written exactly as the
 // XString holds them; end of line is always CR LF.
-// Owns the file descriptor; the destructor closes it (ignoring errors: call close() to see them).
+// Owns the file descriptor; the destructor closes it (ignoring errors: call close() to see them). Written
+// bytes are collected in memory and handed to the system in blocks and on close(), so a write error may
+// surface there.
 // Every failure raises XException with the path in its message and the system error number as its code.
 // Not copyable.
 #pragma once
@@ -52,6 +54,10 @@ class XTextFile {
     // Reads the next token up to a delimiter (consumed), CR or LF (left unread), with quoting; see the
     // source for the exact rules. False at end of file or when nothing was read.
     bool readToken(const char* delimiters, XString& token);
+    // True when no byte is left to read.
+    bool atEnd();
+    // Consumes the rest of the current line and its line end (CR LF, LF or CR).
+    void skipLine();
 
     const XFileSpec& spec() const { return m_spec; }
     qint64 position() const { return m_position; }
@@ -62,10 +68,10 @@ class XTextFile {
 
   private:
     void writeBytes(const char* bytes, qint64 length);
+    void flush();
     // The next byte without consuming it; -1 at end of file.
     int peekByte();
     void skipByte();
-    void seekTo(qint64 position);
     void detectLineEnd();
 
     int m_fd = -1;
@@ -76,6 +82,8 @@ class XTextFile {
     bool m_buffered = false;
     std::string m_buffer;  // read-ahead bytes starting at m_bufferStart
     qint64 m_bufferStart = 0;
+    std::string m_out;  // bytes written but not yet handed to the system, starting at m_outStart
+    qint64 m_outStart = 0;
     char m_separator;
     std::string m_openQuotes;
     std::string m_closeQuotes;
