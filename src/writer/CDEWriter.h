@@ -1,0 +1,240 @@
+// CDEWriter: the layer of the task chain that turns declared output tables into the files the importing
+// application reads: the main extract file (appShortName_ + ".CDE") with one table file (".cef") per table
+// in a full extract, or one update file ("Update YYYYMMDDHHNNSS.CDU") in an attendance update. It also keeps
+// the import folder's "SchoolConfig.xml": the change check at connect time (StartWriter), the clean-up of
+// update state after a change (DeleteUpdateFiles) and the save at the end of every run (FinishWriter).
+//
+// The data access layer above implements the nine abstract operations (declaring and reading queries); the
+// engine declares each table with BeginHeader / AddHeaderField / AddColumnBinding and writes it with
+// WriteTable. Every file is written under a temporary name in the import folder and renamed into place
+// once it is complete and synced, so a crash or a full disk never leaves a torn file under a real name.
+//
+// Owns: the declared headers, the run's custom field list, the column bindings of the current table, the
+// staging of the open update file (not the XTextFile object the engine supplies) and the configuration
+// entries.
+// REQUIRES: the output folder is set (Execute's SetCDEFolder) before any file operation; the update file
+// object given to StartUpdate outlives FinishUpdate (or the writer).
+#pragma once
+
+#include "libraries/support/XDate.h"
+#include "libraries/support/XDateTime.h"
+#include "libraries/support/XFileSpec.h"
+#include "libraries/support/XString.h"
+#include "libraries/support/XVector.h"
+#include "task/BridgeTaskBase.h"
+#include "writer/SISExpCustomFieldList.h"
+#include "writer/SISExpHeader.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class DataAccessField;
+class StagedFile;
+class XTextFile;
+
+// A value formatter bound to an output column: reads the current binding (CDEWriter::CurrentBinding) and
+// answers the column's text. Empty = none.
+using ValueFormatter = std::function<XString()>;
+// A row filter of WriteTable: answers whether the current record is written. Empty = every record.
+using RowFilter = std::function<bool()>;
+
+// One output column of the current table, in registration order.
+struct ColumnBinding {
+    enum Command { WriteFixedText = 1, EndLine = 2, HandToHook = 4 };
+
+    DataAccessField* field = nullptr;  // the source field the value is read from; not owned; may be null
+    XString columnName;
+    XString fixedText;         // written by command 1
+    ValueFormatter formatter;  // when set, the command is not used
+    int command = 0;
+};
+
+// The pragmas' settings. The defaults are those of a new writer; the engine changes some of them.
+struct WriterSettings {
+    XString exportSource;
+    XString schoolName;
+    XString nameFormat;
+    XString dateFormat = "mm/dd/yyyy";
+    XString timeFormat = "HH:NN:SS AA";
+    XString dateTimeFormat = "mm/dd/yyyy HH:NN:SS AA";
+    bool verify = false;
+    bool showInfo = false;
+    bool gradesDontCreateSections = false;
+    bool attendanceDoesntCreateDates = true;
+    bool termsAreBins = false;
+    bool courseKeyInSectionKey = false;  // deprecated: writing pragmas with it set fails
+    int maxExpectedTimeSlots = 0;
+    int maxExpectedDays = 0;
+    int maxExpectedTerms = 0;
+    int maxExpectedPeriods = 0;
+    int maxExpectedBins = 0;
+    XString quotes;
+    uint32_t minVersion = 0;  // packed a.b.c.d (writer/PackedVersion.h); 0 = no pragma
+};
+
+class CDEWriter : public BridgeTaskBase {
+    Q_OBJECT
+    Q_DISABLE_COPY(CDEWriter)
+
+  public:
+    explicit CDEWriter(QObject* parent = nullptr);
+    ~CDEWriter() override;
+
+    // --- Virtual operations, in slot order ---
+
+    // What binding command 4 hands the source field to; does nothing here.
+    virtual void FieldHook(DataAccessField* field);
+    // Connect time: the configuration change check; after a change the update state is deleted
+    // (DeleteUpdateFiles) and the update date forgotten.
+    virtual void StartWriter();
+    // End of every run: saves SchoolConfig.xml, clears the headers, reports "Export complete." and sends
+    // "bridge_complete".
+    virtual void FinishWriter();
+    // Begins a full extract: clears the update mode and the headers.
+    virtual void StartImport();
+    // Writes the main extract file.
+    virtual void FinishImport();
+    // Does nothing here.
+    virtual void ImportHook();
+    // Begins an update file on file (separator TAB, not open): its head, the pragmas and the headers block.
+    // The file is written under a temporary name until FinishUpdate.
+    virtual void StartUpdate(XTextFile& file);
+    // Writes the timing block, closes the update file and moves it into place.
+    virtual void FinishUpdate();
+
+    // The data access operations, implemented by the layer above.
+    // Restricts the current query to records changed between from and to.
+    virtual void FilterAttendance(const XDate& from, const XDate& to) = 0;
+    virtual void ResetAttendanceFilter() = 0;
+    // Writes the cached attendance that changed into the update file.
+    virtual void CreateAttendanceFromDB() = 0;
+    // Runs the declared query (run is always true in this system); false when it was skipped.
+    virtual bool OpenTable(bool run) = 0;
+    // Record stepping; never throws, false at the end.
+    virtual bool GetFirstRecord() = 0;
+    virtual bool GetNextRecord() = 0;
+    // Deletes the query declaration.
+    virtual void ClearQuery() = 0;
+    // The SQL text of the declared query (also used in error messages; has no side effects on the
+    // declaration).
+    virtual XString BuildQuery() = 0;
+    // The data source name of the connection ("LastDSN" of SchoolConfig.xml).
+    virtual XString DataSourceName() = 0;
+
+    // Deletes every "*.cde" file of the import folder. Not part of an extraction run.
+    virtual void DeleteCDEFiles();
+
+    // Attendance cache steps of DeleteUpdateFiles, completed by the attendance layer: closing the cache
+    // before its file under the import folder is deleted (nothing here), and clearing the stale tables of
+    // the cache in the global folder (nothing here).
+    virtual void CloseAttendanceCache();
+    virtual void ResetGlobalAttendanceCache(const XFileSpec& globalFolder);
+
+    // The update stamps of folder's SchoolConfig.xml; null when absent or unreadable.
+    XDate StoredUpdateDate(const QString& folder) override;
+    XDateTime StoredUpdateDateTime(const QString& folder) override;
+
+    // --- Headers ---
+
+    // Makes a new header current (and the title/file name the current table's), sends the job text
+    // "Reading " + title + "...", and clears the column bindings.
+    void BeginHeader(const XString& title, const XString& fileName, int includeKind = 0);
+    // Appends a field to the current header. An empty name is no field (a binding without output column).
+    void AddHeaderField(const XString& name);
+    // Offers a custom field to the run's list; a name offered before (or empty) is ignored.
+    void AddCustomField(const XString& name, const XString& title, const XString& kind,
+                        const XString& format);
+    // The end-of-table step: reports "Finished " + title + " table/query.".
+    void EndHeader();
+    // Deletes every header.
+    void ClearHeaders();
+
+    const XVectorOf<SISExpHeader>& headers() const { return m_headers; }
+    SISExpHeader* currentHeader() const { return m_currentHeader; }
+    const XString& currentTitle() const { return m_currentTitle; }
+    const XString& currentFileName() const { return m_currentFileName; }
+    const SISExpCustomFieldList& customFields() const { return m_customFields; }
+
+    // --- Column bindings and tables ---
+
+    void AddColumnBinding(DataAccessField* field, const XString& columnName, ValueFormatter formatter,
+                          int command = 0, const XString& fixedText = XString());
+    void ClearColumnBindings() { m_bindings.clear(); }
+    const std::vector<ColumnBinding>& columnBindings() const { return m_bindings; }
+    // The binding whose value WriteTable is asking for (what the value formatters read); null outside.
+    const ColumnBinding* CurrentBinding() const { return m_currentBinding; }
+
+    // Writes the current table: opens its query, writes firstLine (when not empty) and one line per record
+    // that passes filter into the table file (full extract) or the update file (update mode). Returns the
+    // number of records written. Any failure is rethrown as "Failed with error [...] while writing file
+    // [...] with query: ..." after the table file was closed.
+    int WriteTable(const RowFilter& filter = RowFilter(), const XString& firstLine = XString());
+
+    // The update file while an update is open (between StartUpdate and FinishUpdate), else null.
+    XTextFile* CurrentOutputFile() const { return m_updateFile; }
+    // Writes the current header's title and field lines / its closing "*" line into the update file.
+    // REQUIRES: an update is open and a header is current.
+    void WriteCurrentHeaderHead();
+    void WriteCurrentHeaderFooter();
+
+    bool updateMode() const { return m_updateMode; }
+    WriterSettings& settings() { return m_settings; }
+    const WriterSettings& settings() const { return m_settings; }
+    const XDateTime& startTime() const { return m_startTime; }
+    const XDateTime& endTime() const { return m_endTime; }
+
+    // --- Import folder and SchoolConfig.xml ---
+
+    // The output folder as a folder spec (ends in "/").
+    XFileSpec importFolder() const;
+    // Deletes the update state of folder: update files, SchoolConfig.xml, the importer's attendance folders
+    // and the attendance cache. Failures are reported at level 2 and rethrown with the manual-clean-up text.
+    void DeleteUpdateFiles(const XFileSpec& folder);
+    // Whether the stored configuration differs from the current one (reports the first difference).
+    bool ConfigurationChanged();
+    // Writes SchoolConfig.xml from the current state (update stamps one day back).
+    void SaveBridgeConfig();
+
+    const XString& globalFolder() const { return m_globalFolder; }
+    const XString& overlap() const { return m_overlap; }
+    void setOverlap(const XString& overlap) { m_overlap = overlap; }
+    const XString& masterFile() const { return m_masterFile; }
+    const XString& masterFolder() const { return m_masterFolder; }
+    const XString& securityFile() const { return m_securityFile; }
+
+  protected:
+    // The value of an application information key ("appTitle_" ...) in the working code page.
+    XString appInfo(const char* key) const;
+    void WriteFileHead(XTextFile& file);
+    void WritePragmas(XTextFile& file, bool update);
+    void WriteTimingBlock(XTextFile& file);
+
+  private:
+    void writeRecord(XTextFile& file, bool firstRecord);
+
+    XVectorOf<SISExpHeader> m_headers{5};
+    SISExpHeader* m_currentHeader = nullptr;
+    XString m_currentTitle;
+    XString m_currentFileName;
+    SISExpCustomFieldList m_customFields;
+    XVectorOf<SISExpCustomFieldList> m_extraCustomLists{5};
+
+    std::vector<ColumnBinding> m_bindings;
+    const ColumnBinding* m_currentBinding = nullptr;
+
+    WriterSettings m_settings;
+    bool m_updateMode = false;
+    XDateTime m_startTime;
+    XDateTime m_endTime;
+    XTextFile* m_updateFile = nullptr;
+    std::unique_ptr<StagedFile> m_updateStage;
+
+    XString m_globalFolder;
+    XString m_overlap;
+    XString m_masterFile;
+    XString m_masterFolder;
+    XString m_securityFile;
+};
