@@ -94,9 +94,9 @@ class Variant {
     const Decimal& decimal() const { return decimal_; }
     const QByteArray& bytes() const { return bytes_; }
 
-    // VariantChangeType to VT_INT for the numeric kinds (integers, reals truncated, decimals
-    // truncated toward zero, VT_BOOL as 0/-1). Throws ComError Overflow when the value does not fit
-    // 32 bits and TypeMismatch for any other kind.
+    // VariantChangeType to VT_INT: integers as they are, reals, decimals and numeric text rounded
+    // half to even (as the system's conversion does), VT_BOOL as 0 / -1. Throws ComError Overflow
+    // when the value does not fit 32 bits and TypeMismatch for any other kind or non-numeric text.
     Variant toInt() const;
 
     // Automation date conversions (proleptic Gregorian calendar).

@@ -1,0 +1,64 @@
+// Compact storage of one result column's values, row after row: the payloads of one kind packed in
+// one array (integers, reals, decimals), text as one UTF-16 buffer with end offsets, bytes likewise.
+// A per-row state byte says value, NULL or failed; a failed cell keeps its error and field status.
+// Used by Recordset for the rows of a static cursor and for the current block of a forward-only one.
+//
+// Invariant: every payload array that the column's VARTYPE uses has exactly size() entries (NULL and
+// failed rows hold a placeholder), so a row's payload is found by its index.
+// REQUIRES: rows passed to the readers are below size().
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "libraries/ado/ComError.h"
+#include "libraries/ado/Variant.h"
+
+namespace ado {
+
+class ColumnStore {
+  public:
+    explicit ColumnStore(std::uint16_t vt);
+
+    std::uint16_t varType() const { return vt_; }
+    std::size_t size() const { return state_.size(); }
+    void clear();
+    void reserve(std::size_t rows);
+
+    void appendNull();
+    void appendInt(std::int64_t value);  // integer kinds and VT_BOOL (0 or -1)
+    void appendReal(double value);       // VT_R4, VT_R8, VT_DATE
+    void appendDecimal(const Decimal& value);
+    void appendText(const char16_t* text, std::size_t length);
+    void appendBytes(const char* bytes, std::size_t length);
+    void appendFailed(const ComError& error, int status);
+
+    bool isNull(std::size_t row) const { return state_[row] == kNull; }
+    int status(std::size_t row) const;
+    // The cell as a Variant of the column's VARTYPE (VT_NULL for NULL). Throws the stored ComError
+    // for a failed cell.
+    Variant value(std::size_t row) const;
+    // Characters of text, bytes of byte arrays; 0 otherwise.
+    std::size_t length(std::size_t row) const;
+
+  private:
+    enum : std::uint8_t { kValue = 0, kNull = 1, kFailed = 2 };
+    void appendPlaceholder();
+    bool usesInts() const;
+    bool usesReals() const;
+    bool usesEnds() const;
+
+    std::uint16_t vt_;
+    std::vector<std::uint8_t> state_;
+    std::vector<std::int64_t> ints_;
+    std::vector<double> reals_;
+    std::vector<Decimal> decimals_;
+    std::vector<char16_t> chars_;
+    std::vector<char> bytes_;
+    std::vector<std::size_t> ends_;  // end offset in chars_ or bytes_ of each row
+    std::map<std::size_t, std::pair<ComError, int>> failures_;
+};
+
+}  // namespace ado

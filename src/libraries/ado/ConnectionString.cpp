@@ -1,0 +1,156 @@
+#include "libraries/ado/ConnectionString.h"
+
+#include "libraries/ado/ComError.h"
+
+namespace ado {
+
+namespace {
+
+struct Pair {
+    QString key;
+    QString value;
+};
+
+// Splits "k=v;k2=v2" honouring ODBC braces ({...} with "}}" for "}") and ADO quotes ('...' or
+// "..." with the quote doubled) around values.
+QList<Pair> split(const QString& text) {
+    QList<Pair> pairs;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const qsizetype keyStart = i;
+        while (i < n && text[i] != u'=' && text[i] != u';') {
+            ++i;
+        }
+        Pair pair;
+        pair.key = text.mid(keyStart, i - keyStart).trimmed();
+        if (i < n && text[i] == u'=') {
+            ++i;
+            while (i < n && text[i] == u' ') {
+                ++i;
+            }
+            if (i < n && (text[i] == u'{' || text[i] == u'\'' || text[i] == u'"')) {
+                const QChar close = text[i] == u'{' ? QChar(u'}') : text[i];
+                const bool braced = text[i] == u'{';
+                qsizetype j = i + 1;
+                QString value;
+                bool closed = false;
+                while (j < n) {
+                    if (text[j] == close) {
+                        if (j + 1 < n && text[j + 1] == close) {
+                            value.append(close);
+                            j += 2;
+                            continue;
+                        }
+                        closed = true;
+                        ++j;
+                        break;
+                    }
+                    value.append(text[j]);
+                    ++j;
+                }
+                if (closed) {
+                    pair.value = braced ? QStringLiteral("{") + value + QStringLiteral("}") : value;
+                    i = j;
+                    while (i < n && text[i] != u';') {
+                        ++i;  // anything after the closing mark up to ";" is ignored
+                    }
+                } else {
+                    // No closing mark: take the text up to ";" as it stands.
+                    const qsizetype end = text.indexOf(u';', i);
+                    pair.value = text.mid(i, (end < 0 ? n : end) - i).trimmed();
+                    i = end < 0 ? n : end;
+                }
+            } else {
+                const qsizetype end = text.indexOf(u';', i);
+                pair.value = text.mid(i, (end < 0 ? n : end) - i).trimmed();
+                i = end < 0 ? n : end;
+            }
+        }
+        if (i < n && text[i] == u';') {
+            ++i;
+        }
+        if (!pair.key.isEmpty()) {
+            pairs.append(pair);
+        }
+    }
+    return pairs;
+}
+
+QString unbrace(const QString& value) {
+    if (value.size() >= 2 && value.startsWith(u'{') && value.endsWith(u'}')) {
+        return value.mid(1, value.size() - 2).replace(QStringLiteral("}}"), QStringLiteral("}"));
+    }
+    return value;
+}
+
+// A value as ODBC reads it: braced when it could otherwise end the pair or be misread.
+QString odbcValue(const QString& value) {
+    if (value.startsWith(u'{') && value.endsWith(u'}') && value.size() >= 2) {
+        return value;  // already braced by the caller
+    }
+    if (value.contains(u';') || value.contains(u'}') || value.startsWith(u'{') || value != value.trimmed()) {
+        QString escaped = value;
+        escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+        return QStringLiteral("{") + escaped + QStringLiteral("}");
+    }
+    return value;
+}
+
+bool isKey(const QString& key, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        if (key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+QString ConnectionString::toOdbc(const QString& adoConnectionString) {
+    QStringList parts;
+    for (const Pair& pair : split(adoConnectionString)) {
+        QString key;
+        if (isKey(pair.key, {"Provider"})) {
+            const QString provider = unbrace(pair.value).trimmed();
+            if (!provider.isEmpty() && provider.compare(QLatin1String("MSDASQL"), Qt::CaseInsensitive) != 0 &&
+                !provider.startsWith(QLatin1String("MSDASQL."), Qt::CaseInsensitive)) {
+                throw ComError(ComError::ProviderNotFound, QStringLiteral("ADODB.Connection"),
+                               QStringLiteral("Provider cannot be found. It may not be properly installed."));
+            }
+            continue;
+        }
+        if (isKey(pair.key, {"Persist Security Info"})) {
+            continue;
+        }
+        if (isKey(pair.key, {"Data Source", "DSN"})) {
+            key = QStringLiteral("DSN");
+        } else if (isKey(pair.key, {"User ID", "UID"})) {
+            key = QStringLiteral("UID");
+        } else if (isKey(pair.key, {"Password", "PWD"})) {
+            key = QStringLiteral("PWD");
+        } else if (isKey(pair.key, {"Database"})) {
+            key = QStringLiteral("DATABASE");
+        } else {
+            key = pair.key;
+        }
+        parts.append(key + u'=' + odbcValue(pair.value));
+    }
+    return parts.join(u';');
+}
+
+QStringList ConnectionString::secrets(const QString& connectionString) {
+    QStringList values;
+    for (const Pair& pair : split(connectionString)) {
+        if (isKey(pair.key, {"Password", "PWD"})) {
+            const QString value = unbrace(pair.value);
+            if (!value.isEmpty()) {
+                values.append(value);
+            }
+        }
+    }
+    return values;
+}
+
+}  // namespace ado
