@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <ostream>
 #include <utility>
 
 namespace {
@@ -447,4 +448,8 @@ XString operator+(const XString& a, char b) {
     XString result(a);
     result.append(b);
     return result;
+}
+
+std::ostream& operator<<(std::ostream& out, const XString& text) {
+    return out << text.toStdString();
 }

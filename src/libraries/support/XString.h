@@ -14,6 +14,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 
 class XString {
@@ -126,3 +127,6 @@ class XString {
   private:
     std::string m_text;
 };
+
+// Writes the bytes as they are (test output, diagnostics).
+std::ostream& operator<<(std::ostream& out, const XString& text);
