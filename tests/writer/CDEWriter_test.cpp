@@ -1,0 +1,269 @@
+#include "writer/CDEWriter.h"
+
+#include "MemoryWriter.h"
+#include "libraries/platform/Clock.h"
+#include "libraries/support/XException.h"
+#include "libraries/support/XTextFile.h"
+#include "writer/PackedVersion.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+class CDEWriterTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    MemoryWriter writer;
+
+    void SetUp() override {
+        setClock(9, 5, 7);
+        ASSERT_TRUE(writer.SetCDEFolder(dir.path()));
+        writer.useEngineSettings();
+    }
+    void TearDown() override { platform::Clock::clearFixed(); }
+
+    QString path(const QString& name) const { return dir.path() + "/" + name; }
+    QStringList entries() const {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+};
+
+TEST_F(CDEWriterTest, FullExtractWritesTheMainFileAndOneFilePerTable) {
+    writer.StartImport();
+
+    writer.BeginHeader("Students", "Students.cef", 0);
+    writer.column("StuRef", 0);
+    writer.column("StuLast", 1);
+    writer.AddColumnBinding(nullptr, "StuNick", [&] { return writer.rows[writer.currentRow()][2]; });
+    writer.AddHeaderField("StuNick");
+    writer.AddCustomField("StuNick", "Nick \"Name\"", "#custombasicfield", "");
+    writer.rows = {{"1", "", "Smith"}, {"2", "Jones", ""}};
+    EXPECT_EQ(writer.WriteTable(), 2);
+    writer.EndHeader();
+
+    // A header without fields leaves no trace in the main file.
+    writer.BeginHeader("Included Students", "", 0);
+    writer.EndHeader();
+
+    // A first line, a fixed text (command 1), a field for the hook (command 4) that writes nothing, a line
+    // break inside the record (command 2), and a row the filter holds back.
+    int hookField = 0;
+    auto* field = reinterpret_cast<DataAccessField*>(&hookField);
+    writer.BeginHeader("Sections", "Sections.cef", 0);
+    writer.column("SecRef", 0);
+    writer.AddHeaderField("SecRoomNum{'Room'");
+    writer.AddColumnBinding(nullptr, "SecRoomNum", ValueFormatter(), ColumnBinding::WriteFixedText, "Room");
+    writer.AddColumnBinding(field, "SecHook", ValueFormatter(), ColumnBinding::HandToHook);
+    writer.AddColumnBinding(nullptr, "SecBreak", ValueFormatter(), ColumnBinding::EndLine);
+    writer.column("SecTeacher", 1);
+    writer.AddCustomField("StuNick", "Other", "#customschoolfield", "x");
+    writer.AddCustomField("StuLocker", "Locker", "#customschoolfield", "Text");
+    writer.AddCustomField("", "Nameless", "#customschoolfield", "");
+    writer.rows = {{"S1", "T1"}, {"S2", "T2"}};
+    EXPECT_EQ(writer.WriteTable([&] { return writer.rows[writer.currentRow()][0] == "S1"; }, "Sections v1"),
+              1);
+    writer.EndHeader();
+
+    setClock(10, 6, 9);
+    writer.FinishImport();
+
+    EXPECT_EQ(fileBytes(path("Norv.CDE")), expectedBytes("Norv.CDE"));
+    EXPECT_EQ(fileBytes(path("Students.cef")), expectedBytes("Students.cef"));
+    EXPECT_EQ(fileBytes(path("Sections.cef")), expectedBytes("Sections.cef"));
+    EXPECT_EQ(entries(), QStringList({"Norv.CDE", "Sections.cef", "Students.cef"}));
+    EXPECT_TRUE(writer.messageLogged("Finished Sections table/query."));
+    EXPECT_TRUE(writer.messageLogged("Processing Field = **Blank FieldName**"));
+    EXPECT_TRUE(writer.messageLogged("Processing Field = SecHook"));
+    EXPECT_TRUE(writer.messageLogged("Closed Table File. Lines= 1"));
+}
+
+TEST_F(CDEWriterTest, ATableWithoutRowsStillGetsItsFileAndSection) {
+    writer.StartImport();
+    writer.BeginHeader("Rooms", "Rooms.cef", 0);
+    writer.column("RoomRef", 0);
+    EXPECT_EQ(writer.WriteTable(), 0);
+    writer.BeginHeader("Bins", "Bins.cef", 1);
+    writer.column("BinRef", 0);
+    writer.FinishImport();
+    EXPECT_EQ(fileBytes(path("Rooms.cef")), QByteArray());
+    const QByteArray main = fileBytes(path("Norv.CDE"));
+    EXPECT_TRUE(main.contains("// Rooms\r\nRoomRef\r\n#include \"Rooms.cef\"\r\n*\r\n\r\n"));
+    EXPECT_TRUE(main.contains("// Bins\r\nBinRef\r\n#safeinclude \"Bins.cef\"\r\n*\r\n\r\n"));
+    EXPECT_TRUE(main.contains("// Custom Fields \r\n//\r\n\r\n\r\n"));
+}
+
+TEST_F(CDEWriterTest, UpdateFileCarriesHeadersAndRowsInline) {
+    writer.setBridgeAlias("Norv");
+    XTextFile update;
+    writer.StartUpdate(update);
+    // Nothing under the real name until the file is complete.
+    EXPECT_FALSE(QFile::exists(path("Update 20240105090507.CDU")));
+
+    writer.BeginHeader("Student Daily Attendance", "StudentDailyAtt.cef", 0);
+    writer.column("AttStdRef", 0);
+    writer.column("AttDate", 1);
+    writer.column("AttAttCodeRef", 2);
+    writer.rows = {{"1", "01/04/2024", "A"}, {"2", "01/04/2024", ""}};
+    EXPECT_EQ(writer.WriteTable(), 2);
+    writer.EndHeader();
+
+    writer.BeginHeader("Student Period Attendance", "StudentPeriodAtt.cef", 0);
+    writer.AddHeaderField("AttStdRef");
+    writer.AddHeaderField("AttDate");
+    writer.AddHeaderField("AttPerRef");
+    writer.WriteCurrentHeaderHead();
+    writer.WriteCurrentHeaderFooter();
+
+    setClock(10, 6, 9);
+    writer.FinishUpdate();
+    EXPECT_EQ(writer.CurrentOutputFile(), nullptr);
+    EXPECT_EQ(fileBytes(path("Update 20240105090507.CDU")), expectedBytes("Update 20240105090507.CDU"));
+    // An update run writes no main file and no table files.
+    EXPECT_EQ(entries(), QStringList({"Update 20240105090507.CDU"}));
+}
+
+TEST_F(CDEWriterTest, AnUnfinishedUpdateFileNeverAppearsUnderItsName) {
+    XTextFile update;
+    {
+        MemoryWriter failing;
+        ASSERT_TRUE(failing.SetCDEFolder(dir.path()));
+        failing.StartUpdate(update);
+        EXPECT_EQ(entries(), QStringList({".Update 20240105090507.CDU.part"}));
+        // The run stops here (an exception in the engine): the writer goes away without FinishUpdate.
+    }
+    EXPECT_EQ(entries(), QStringList());
+}
+
+TEST_F(CDEWriterTest, AFullDiskLeavesNoUpdateFile) {
+    ASSERT_TRUE(QFile::link("/dev/full", path(".Update 20240105090507.CDU.part")));
+    XTextFile update;
+    try {
+        writer.StartUpdate(update);
+        writer.FinishUpdate();
+        FAIL() << "no exception";
+    } catch (const XException& e) {
+        EXPECT_EQ(e.code(), ENOSPC) << e.what();
+    }
+    EXPECT_EQ(writer.CurrentOutputFile(), nullptr);
+    EXPECT_EQ(entries(), QStringList());
+}
+
+TEST_F(CDEWriterTest, FinishWriterSavesTheConfigurationAndEndsTheRun) {
+    writer.StartImport();
+    writer.BeginHeader("Rooms", "Rooms.cef", 0);
+    writer.FinishWriter();
+    EXPECT_TRUE(writer.headers().isEmpty());
+    EXPECT_EQ(writer.currentHeader(), nullptr);
+    EXPECT_TRUE(QFile::exists(path("SchoolConfig.xml")));
+    EXPECT_TRUE(writer.messageLogged("Export complete."));
+    EXPECT_EQ(writer.progress, QStringList({"bridge_complete|-1"}));
+}
+
+TEST_F(CDEWriterTest, ExceptionInsideWriteTableIsWrappedAndKeepsThePreviousTableFile) {
+    writeFile(path("Students.cef"), "previous\r\n");
+    struct Case {
+        const char* name;
+        std::function<XString()> formatter;
+        const char* expected;
+    } cases[] = {
+        {"XException", []() -> XString { throw XException("Bad value"); },
+         "Failed with error [Bad value] while writing file [Students.cef] with query: SELECT * FROM MEMORY"},
+        {"other exception", []() -> XString { throw 7; },
+         "Failed with unknown error while writing file [Students.cef] with query: SELECT * FROM MEMORY"},
+    };
+    for (const Case& c : cases) {
+        writer.log.clear();
+        writer.BeginHeader("Students", "Students.cef", 0);
+        writer.column("StuRef", 0);
+        writer.AddColumnBinding(nullptr, "StuBad", c.formatter);
+        writer.rows = {{"1"}, {"2"}};
+        try {
+            writer.WriteTable();
+            FAIL() << c.name;
+        } catch (const XException& e) {
+            EXPECT_STREQ(e.what(), c.expected) << c.name;
+        }
+        EXPECT_TRUE(writer.messageLogged("Error writing line= 1")) << c.name;
+        EXPECT_TRUE(writer.log.contains(QStringLiteral("2|") + c.expected)) << c.name;
+        EXPECT_EQ(writer.CurrentBinding(), nullptr);
+        EXPECT_EQ(fileBytes(path("Students.cef")), "previous\r\n") << c.name;
+        EXPECT_EQ(entries(), QStringList({"Students.cef"})) << c.name;
+    }
+}
+
+TEST_F(CDEWriterTest, AFolderThatCannotBeWrittenGivesTheFileLayersMessages) {
+    // Something that is not a folder where the import folder was.
+    QDir(dir.path()).removeRecursively();
+    writeFile(dir.path(), "not a folder");
+    writer.BeginHeader("Students", "Students.cef", 0);
+    writer.column("StuRef", 0);
+    try {
+        writer.WriteTable();
+        FAIL() << "no exception";
+    } catch (const XException& e) {
+        const QString message = QString::fromUtf8(e.what());
+        EXPECT_TRUE(message.startsWith("Failed with error [Could not open file ( ")) << e.what();
+        EXPECT_TRUE(message.endsWith("): " + path("Students.cef") +
+                                     "] while writing file [Students.cef] with query: SELECT * FROM MEMORY"))
+            << e.what();
+    }
+    try {
+        writer.FinishImport();
+        FAIL() << "no exception";
+    } catch (const XException& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()),
+                  QStringLiteral("Could not open file ( %1 ): %2").arg(e.code()).arg(path("Norv.CDE")));
+    }
+    QFile::remove(dir.path());
+}
+
+TEST_F(CDEWriterTest, DeprecatedCourseKeyPragmaFailsTheFile) {
+    writer.settings().courseKeyInSectionKey = true;
+    EXPECT_THROW(writer.FinishImport(), XException);
+    EXPECT_TRUE(writer.log.contains("2|CrsKeyInSecKey Pragma is deprecated. Do not use!"));
+    EXPECT_EQ(entries(), QStringList());
+}
+
+TEST_F(CDEWriterTest, OptionalPragmasAppearInTheirOrderWhenSet) {
+    WriterSettings& s = writer.settings();
+    s = WriterSettings();
+    s.exportSource = "SIS";
+    s.verify = true;
+    s.schoolName = "North High";
+    s.nameFormat = "L, F";
+    s.attendanceDoesntCreateDates = false;
+    s.termsAreBins = true;
+    s.maxExpectedDays = 6;
+    s.maxExpectedTerms = 4;
+    s.maxExpectedPeriods = 9;
+    s.maxExpectedBins = 2;
+    s.quotes = "\"'";
+    s.showInfo = true;
+    writer.FinishImport();
+    const QByteArray main = fileBytes(path("Norv.CDE"));
+    const QByteArray pragmas =
+        "#pragma creator \"norv_de\" \"2.1.0.0\"\r\n\r\n#pragma exportsource \"SIS\"\r\n\r\n#pragma "
+        "verify\r\n\r\n"
+        "#pragma exportdate \"01/05/2024\"\r\n\r\n#pragma schoolname \"North High\"\r\n\r\n"
+        "#pragma nameformat \"L, F\"\r\n\r\n#pragma dateformat \"mm/dd/yyyy\"\r\n\r\n"
+        "#pragma timeformat \"HH:NN:SS AA\"\r\n\r\n#pragma datetimeformat \"mm/dd/yyyy HH:NN:SS AA\"\r\n\r\n"
+        "#pragma termsarebins\r\n\r\n#pragma maxexpecteddays \"6\"\r\n\r\n#pragma maxexpectedterms "
+        "\"4\"\r\n\r\n"
+        "#pragma maxexpectedperiods \"9\"\r\n\r\n#pragma maxexpectedbins \"2\"\r\n\r\n#pragma quotes "
+        "\"'\r\n\r\n"
+        "#pragma showinfo\r\n\r\n/////";
+    EXPECT_TRUE(main.contains(pragmas)) << main.toStdString();
+}
+
+TEST(PackedVersion, PacksFourNumbersIntoTheirBits) {
+    EXPECT_EQ(PackedVersion::Parse("7.5.0"), (7u << 27) | (5u << 22));
+    EXPECT_EQ(PackedVersion::Format(PackedVersion::Parse("7.5.0")), "7.5.0.0");
+    EXPECT_EQ(PackedVersion::Format(PackedVersion::Parse("31.31.63.65535")), "31.31.63.65535");
+    EXPECT_EQ(PackedVersion::Parse("1.2.3.4"), (1u << 27) | (2u << 22) | (3u << 16) | 4u);
+    EXPECT_EQ(PackedVersion::Parse(""), 0u);
+}
+
+}  // namespace
