@@ -1,0 +1,350 @@
+#include "app/SISConfig.h"
+
+#include "app/AppInfo.h"
+#include "app/CommandLineParser.h"
+#include "libraries/platform/Clock.h"
+#include "libraries/platform/Folders.h"
+#include "messages/LogManager.h"
+#include "messages/SISMessageWriter.h"
+
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+const QString kConfigFile = QStringLiteral("CVConfig.xml");
+
+bool isPlainFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && !info.isSymLink();
+}
+
+}  // namespace
+
+SISConfig::SISConfig(QObject* parent) : SISConfig(SISMessageWriter::instance(), parent) {}
+
+SISConfig::SISConfig(SISMessageWriter& writer, QObject* parent) : AppBase(writer, parent) {
+    appFrameworkVersion_ = QStringLiteral("1.0.0.2");
+    appType_ = QStringLiteral("Data Extractor");
+    addGroup(QStringLiteral("connection"));
+    addGroup(QStringLiteral("school"));
+}
+
+SISConfig::~SISConfig() = default;
+
+AppParam* SISConfig::addParam(const QString& group, const QString& key, const QString& name,
+                              const QString& type, const QString& help, const QString& defaultValue) {
+    AppParam* param =
+        declareParam(QStringLiteral("SISConfig::addParam"), group, key, name, type, help, defaultValue);
+    if (param == nullptr) {
+        return nullptr;
+    }
+    // Lists narrow each other: a district chooses the schools, a school the years.
+    if (paramsByKey.count(QStringLiteral("district")) != 0 &&
+        (key == QLatin1String("school") || key == QLatin1String("year"))) {
+        param->prerequisites.insert(QStringLiteral("district"), QString());
+    }
+    if (key == QLatin1String("year")) {
+        param->prerequisites.insert(QStringLiteral("school"), QString());
+    }
+    return param;
+}
+
+void SISConfig::declareParams() {
+    const QString global = QStringLiteral("global");
+    const QString all = QStringLiteral("Extract All Data");
+    const QString allHelp = QStringLiteral("Extract all available data.");
+    addParam(global, "all", all, "switch", allHelp, "");
+    addParam(global, "att", all, "switch", allHelp, "");
+    addParam(global, "demo", all, "switch", allHelp, "");
+    addParam(global, "help", "Help", "switch", "Show command line usage.", "");
+    addParam(global, "group", "Group", "default", "Set group.", "");
+    addParam(global, "paramkey", "Param Key", "default", "Return parameter information", "");
+    addParam(global, "path", "CDE Folder", "folder", "Set the CDE Folder", "");
+    addParam(global, "logpath", "Log Folder", "folder", "Set the Log Folder", "");
+    addParam(global, "log", "Log", "default", "Set the logging style.", "");
+    addParam(global, "validate", "Validate", "default", "Validate command line interface features.", "");
+    addParam(global, "inactivedate", "Inactive Date", "default",
+             "Include Inactive Staff and Students after this date.", "");
+    addParam(global, "year", "SchoolYear", "default", "School Year, hidden used for testing", "");
+    addParam(global, "teacher", "Teacher", "bridgelist", "List of teachers available in associated bridge",
+             "");
+}
+
+int SISConfig::listValues(const QString& key) {
+    for (const char* n : {"1", "2", "3"}) {
+        emit writeList(QStringLiteral("list"), key, QString::fromLatin1(n), QStringLiteral("List ") + n,
+                       QString());
+    }
+    return validateNumber.value_or(0);
+}
+
+int SISConfig::extractionMode(const QMap<QString, bool>& switches) {
+    int mode = -1;  // "all" keeps every bit
+    if (switches.value(QStringLiteral("demo"))) {
+        mode = 1;
+    }
+    if (switches.value(QStringLiteral("att"))) {
+        mode &= 2;
+    }
+    return mode;
+}
+
+QString SISConfig::logFileBase(const QString& shortName, const QString& siteLabel, const QString& school) {
+    static const QRegularExpression unsafe(
+        QStringLiteral(R"([^A-Z,a-z,0-9,\^,\&,\',\@,\{,\},\[,\],\,,\$,\=,\!,\-,\#,\(,\),\%,\.,\+,\~,\_])"));
+    QString base = shortName + '-' + siteLabel + '-' + school;
+    return base.replace(unsafe, QStringLiteral("_"));
+}
+
+int SISConfig::processCommandLine(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromUtf8(argv[i]));
+    }
+    return processCommandLine(arguments);
+}
+
+int SISConfig::processCommandLine(const QStringList& arguments) {
+    const QString method = QStringLiteral("SISConfig::processCommandLine");
+    LogManager::instance(appShortName_);
+    for (const QString& arg : maskedArguments(arguments, passwordOptionKeys())) {
+        emit writeLog(8, "Arguments: " + arg, method);
+    }
+    paramValues.insert(QStringLiteral("apppath"), arguments.value(0));
+
+    CommandLineParser parser(arguments.mid(1), QFileInfo(arguments.value(0)).fileName());
+    parser.declareCommand(QStringLiteral("command"));
+    for (const QString& key : switchKeyList) {
+        parser.declareSwitch(key);
+    }
+    for (const QString& key : paramKeyList) {
+        parser.declareOption(key, QString());
+    }
+    installMessageHandler();
+    const CommandLineParser::Result parsed = parser.parse();
+    if (parsed == CommandLineParser::Result::Unsupported) {
+        return 2;
+    }
+    const bool ok = parsed == CommandLineParser::Result::Parsed;
+    emit writeLog(8, QStringLiteral("Parsing arguments ") + (ok ? "succeeded." : "failed."),
+                  QStringLiteral("SISConfig:::processCommandLine"));
+    paramValues.insert(QStringLiteral("command"), parser.command());
+    for (const QString& key : switchKeyList) {
+        switchValues.insert(key, parser.switchValue(key));
+    }
+    for (const QString& key : paramKeyList) {
+        paramValues.insert(key, parser.optionValue(key));
+    }
+
+    const QString command = value(QStringLiteral("command"));
+    if (!ok || command == QLatin1String("help") || switchValues.value(QStringLiteral("help"))) {
+        writeUsage(parser.applicationName());
+        emptyProgress();
+        return finishCommand(1, QString(), "args: " + parser.arguments().join(QStringLiteral(", ")));
+    }
+
+    for (const QString& key : paramKeyList) {
+        const auto it = paramsByKey.find(key);
+        if (it == paramsByKey.end()) {
+            continue;
+        }
+        const QString& type = it->second.type;
+        QString v = value(key);
+        if (type == QLatin1String("folder") || type == QLatin1String("file")) {
+            // A quoted folder that ends in a separator arrives with a quote in its place.
+            paramValues.insert(key, v.replace(QLatin1Char('"'), QDir::separator()));
+        } else if (type == QLatin1String("password") && !v.isEmpty()) {
+            const QString plain = QString(key).remove(QStringLiteral("encode"));
+            if (plain != key) {
+                paramValues.insert(plain, decodePassword(v));
+            }
+        }
+    }
+
+    bool isNumber = false;
+    const int n = value(QStringLiteral("validate")).toInt(&isNumber, 10);
+    if (isNumber) {
+        validateNumber = n;
+    }
+
+    const int required = checkGroup(command);
+    if (required != 0) {
+        emptyProgress();
+        return finishCommand(required, QString(), QString());
+    }
+
+    const QString path = value(QStringLiteral("path"));
+    setLogStyle(logManager(), value(QStringLiteral("log")));
+    const int mode = extractionMode(switchValues);
+
+    QString message;
+    int result = 1;
+    if (command == QLatin1String("params")) {
+        result = validateNumber ? validateParams(*validateNumber, message) : commandParams(message);
+        if (result == 1) {
+            message = QStringLiteral("Failed retrieving parameters.");
+        }
+    } else if (command == QLatin1String("defaults")) {
+        result = validateNumber ? validateDefaults(*validateNumber) : commandDefaults();
+        message = QStringLiteral("Failed retrieving default settings.");
+    } else if (command == QLatin1String("test")) {
+        LogHeader(QString());
+        message = QStringLiteral("Failed testing parameters.");
+        const QString group = value(QStringLiteral("group"));
+        result = validateNumber ? validateTest(*validateNumber, group, message) : commandTest(group, message);
+    } else if (command == QLatin1String("run")) {
+        prepareRun(path);
+        LogHeader(QString());
+        result = validateNumber ? validateRun(*validateNumber) : runExtraction(mode);
+        message = QStringLiteral("Failed on extraction.");
+    } else if (command == QLatin1String("version")) {
+        result = validateNumber ? validateVersion(*validateNumber) : commandVersion();
+        message = QStringLiteral("Failed retrieving version.");
+    } else {
+        reportError("This command has not been defined: " + command);
+        message = QStringLiteral("Command not defined.");
+    }
+    return finishCommand(result, path, message);
+}
+
+void SISConfig::prepareRun(const QString& path) {
+    LogManager& log = logManager();
+    QString folder = value(QStringLiteral("logpath"));
+    if (folder.isEmpty()) {
+        folder = path;
+    }
+    const QString base = logFileBase(appShortName_, appinfo::siteLabel(), value(QStringLiteral("school")));
+    log.setLogPath(folder);
+    if (!log.setLogFile(base)) {
+        const QString documents = platform::documentsFolder();
+        emit writeError(QStringLiteral("Log File Error"),
+                        "Could not write to: " + QDir(folder).filePath(base) +
+                            ". Will now write to: " + QDir(documents).filePath(base));
+        log.setLogPath(documents);
+        log.setLogFile(base);
+    }
+    removeStatusFile(path, QStringLiteral("finished.tmp"));
+    paramValues.insert(QStringLiteral("logSchema"),
+                       statusFileSucceeded(path, QStringLiteral("BridgeStatus.tmp"))
+                           ? QStringLiteral("false")
+                           : QStringLiteral("true"));
+    writeStatusFile(
+        path, QStringLiteral("BridgeStatus.tmp"),
+        platform::Clock::now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) + "\tExtract Running");
+    if (logStyleMarker == QLatin1String("extract")) {
+        log.setDestinations(-2);
+    }
+}
+
+int SISConfig::runExtraction(int mode) {
+    LogManager& log = LogManager::instance();
+    if (logStyleMarker == QLatin1String("extract")) {
+        setLogStyle(log, QStringLiteral("consoleoff"));
+    }
+    const QString logPath = LogManager::instance().logFilePath();
+    const bool ok = executeTask(paramValues, mode);
+    if (!logPath.isEmpty()) {
+        // QFile::copy never overwrites: a copy left by an earlier run of the day stays as it is.
+        QFile::copy(logPath, QDir(value(QStringLiteral("path"))).filePath(QFileInfo(logPath).fileName()));
+    }
+    return ok ? 0 : 1;
+}
+
+QString SISConfig::AppDataPath() {
+    const QString method = QStringLiteral("SISConfig::AppDataPath");
+    QString base = platform::appDataFolder();
+    if (!platform::createFolderPath(base)) {
+        base = platform::commonAppDataFolder();
+    }
+    if (base.isEmpty() || !QFileInfo(base).isDir()) {
+        emit writeLog(4, "appPath: " + base + " doesn't exist or is blank", method);
+        return base;
+    }
+    if (oldShortName_.isNull()) {
+        emit writeLog(
+            3,
+            QStringLiteral("oldShortName_ not defined, please set in ApplicationBase, will try from base "
+                           "appPath folder"),
+            method);
+        return base + QStringLiteral("/Corvanta/");
+    }
+    const QString path = base + QStringLiteral("/Corvanta/") + oldShortName_;
+    emit writeLog(7, "appPath: " + path, method);
+    return path;
+}
+
+int SISConfig::commandDefaults() {
+    const QString method = QStringLiteral("SISConfig::commandDefaults");
+    QString path = value(QStringLiteral("path"));
+    if (path.isEmpty()) {
+        QDir dir(AppDataPath());
+        if (isPlainFile(dir.filePath(kConfigFile))) {
+            path = dir.filePath(kConfigFile);
+        } else {
+            while (dir.dirName() != QLatin1String("Corvanta")) {
+                if (dir.isRoot() || !dir.cdUp()) {
+                    emit writeProgress(QStringLiteral("start_progress"), 0);
+                    emit writeLog(8, "Cannot find AppDataPath: " + dir.path(), method);
+                    emit writeProgress(QStringLiteral("end_progress"), -1);
+                    return 1;
+                }
+            }
+            const QStringList entries =
+                dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name | QDir::DirsFirst);
+            for (const QString& entry : entries) {
+                QDir candidate(dir);
+                if (!candidate.cd(entry)) {
+                    continue;
+                }
+                const QString subfolder = configSubfolderName();
+                if (!subfolder.isEmpty() && !candidate.cd(subfolder)) {
+                    continue;
+                }
+                if (isPlainFile(candidate.filePath(kConfigFile))) {
+                    dir = candidate;
+                    break;
+                }
+            }
+            path = dir.filePath(kConfigFile);
+        }
+    }
+    emit writeLog(8, "Path to CVConfig.xml: " + path, method);
+
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        emit writeProgress(QStringLiteral("start_progress"), 0);
+        emit writeLog(4, "Could not open: " + path, method);
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+        return 1;
+    }
+    QDomDocument document;
+    QString error;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(&file, true, &error, &line, &column)) {
+        emit writeLog(8, tr("XML parse error at line %1, column %2: %3").arg(line).arg(column).arg(error),
+                      method);
+        emptyProgress();
+        return 1;
+    }
+    const QDomElement root = document.documentElement();
+    if (root.isNull() || root.tagName() != QLatin1String("CVSchoolConfFile")) {
+        emit writeLog(8, QStringLiteral("The file is not a valid CVConfig.xml file.  May be empty."), method);
+        emptyProgress();
+        return 1;
+    }
+    const QDomNodeList schools = root.elementsByTagName(QStringLiteral("CVSchoolConf"));
+    emit writeProgress(QStringLiteral("start_progress"), schools.size());
+    for (int i = 0; i < schools.size(); ++i) {
+        emit writeSetting(QStringLiteral("start_setting"), -1);
+        configSettings(schools.at(i).toElement());
+        afterConfigElement();
+        emit writeSetting(QStringLiteral("end_setting"), -1);
+    }
+    emit writeProgress(QStringLiteral("end_progress"), -1);
+    return 0;
+}

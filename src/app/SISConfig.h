@@ -1,0 +1,45 @@
+// The extractor's frame on top of AppBase: the framework parameters and switches, the whole of a process
+// run (processCommandLine: parse, check, prepare, dispatch, status files), the run command's extraction
+// step, the search for and the reading of the target application's "CVConfig.xml" (defaults command).
+//
+// Owns: nothing beyond AppBase; the extraction itself is reached through executeTask, which the concrete
+// application provides.
+// REQUIRES: processCommandLine is called once per object, after construction has declared every parameter.
+#pragma once
+
+#include "app/AppBase.h"
+
+class SISConfig : public AppBase {
+    Q_OBJECT
+    Q_DISABLE_COPY(SISConfig)
+
+  public:
+    explicit SISConfig(QObject* parent = nullptr);
+    SISConfig(SISMessageWriter& writer, QObject* parent);
+    ~SISConfig() override;
+
+    // The whole run of one process; the result is the exit code.
+    int processCommandLine(int argc, char** argv);
+    int processCommandLine(const QStringList& arguments);
+
+    QString AppDataPath() override;
+
+    // The base name of a run's log file: short name, site label and school, unsafe characters as "_".
+    static QString logFileBase(const QString& shortName, const QString& siteLabel, const QString& school);
+
+  protected:
+    void finishHook() override {}
+    AppParam* addParam(const QString& group, const QString& key, const QString& name, const QString& type,
+                       const QString& help, const QString& defaultValue) override;
+    void declareParams() override;
+    int runExtraction(int mode) override;
+    int listValues(const QString& key) override;
+    int commandDefaults() override;
+
+    // Runs the extraction with a copy of the values; true when it succeeded.
+    virtual bool executeTask(const ParamValues& values, int mode) = 0;
+
+  private:
+    void prepareRun(const QString& path);
+    static int extractionMode(const QMap<QString, bool>& switches);
+};
