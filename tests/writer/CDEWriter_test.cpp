@@ -5,6 +5,7 @@
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
 #include "writer/PackedVersion.h"
+#include "writer/SchoolConfig.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -256,6 +257,68 @@ TEST_F(CDEWriterTest, OptionalPragmasAppearInTheirOrderWhenSet) {
         "\"'\r\n\r\n"
         "#pragma showinfo\r\n\r\n/////";
     EXPECT_TRUE(main.contains(pragmas)) << main.toStdString();
+}
+
+TEST_F(CDEWriterTest, DeleteUpdateFilesRemovesTheUpdateStateAndNothingElse) {
+    const QStringList files = {"Update 20240105090507.CDU",
+                               "old.cdu",
+                               "notes.cdu.txt",
+                               "Norv.CDE",
+                               "Students.cef",
+                               "SchoolConfig.xml",
+                               "pat/p.dat",
+                               "DAT/d/x",
+                               "pat2/keep",
+                               "AATP1",
+                               "aatp_dir/sub/f",
+                               "AATD9",
+                               "XAATP",
+                               "Attendance/Attendance.db",
+                               "Attendance/other"};
+    for (const QString& file : files) {
+        QDir().mkpath(QFileInfo(path(file)).path());
+        writeFile(path(file), "x");
+    }
+    QDir().mkpath(path("global"));
+    QDir().mkpath(path("dat_lower"));
+
+    writer.StartWriter();  // no SchoolConfig.xml with fourteen entries: a change, so the clean-up runs
+
+    EXPECT_EQ(entries(), QStringList({"Attendance", "Norv.CDE", "Students.cef", "XAATP", "dat_lower",
+                                      "global", "notes.cdu.txt", "pat2"}));
+    EXPECT_TRUE(QFile::exists(path("Attendance/other")));
+    EXPECT_TRUE(QFile::exists(path("pat2/keep")));
+    EXPECT_EQ(writer.cacheSteps, QStringList({"close"}));
+    EXPECT_TRUE(writer.messageLogged("Found PAT Folder"));
+    EXPECT_TRUE(writer.messageLogged("Deleted DAT Folder"));
+    EXPECT_EQ(writer.log.filter("Iterating AATP Folder").size(), 2);
+}
+
+TEST_F(CDEWriterTest, DeleteUpdateFilesClearsTheGlobalCacheAndWrapsFailures) {
+    QDir().mkpath(path("global"));
+    writeFile(path("SchoolConfig.xml"), "<SchoolConfig>\r\n<GlobalFolder GlobalFolderValue=\"" +
+                                            path("global").toUtf8() + "\"/>\r\n</SchoolConfig>\r\n");
+    writer.onGlobalCache = [] { throw XException("cache locked"); };
+    try {
+        writer.StartWriter();
+        FAIL() << "no exception";
+    } catch (const XException& e) {
+        const char* expected =
+            "Error: Failed while trying to remove CDU Files.\n Please manually remove all .cdu files from "
+            "the Import "
+            "Directory, and try extracting again.\ncache locked\nExiting Extractor.";
+        EXPECT_STREQ(e.what(), expected);
+        EXPECT_TRUE(writer.log.contains(QStringLiteral("2|") + expected));
+    }
+    EXPECT_EQ(writer.cacheSteps, QStringList({"close", "global " + path("global/")}));
+}
+
+TEST_F(CDEWriterTest, DeleteCDEFilesRemovesMainFilesOnly) {
+    for (const char* name : {"Norv.CDE", "other.cde", "Students.cef", "Update 20240105090507.CDU"}) {
+        writeFile(path(name), "x");
+    }
+    writer.DeleteCDEFiles();
+    EXPECT_EQ(entries(), QStringList({"Students.cef", "Update 20240105090507.CDU"}));
 }
 
 TEST(PackedVersion, PacksFourNumbersIntoTheirBits) {

@@ -26,6 +26,8 @@ class MemoryWriter : public CDEWriter {
     QStringList log;               // "level|message" of every log line
     QStringList progress;          // progress markers ("bridge_complete|-1")
     std::function<void()> onOpen;  // runs inside OpenTable (to make it fail)
+    QStringList cacheSteps;        // the attendance cache hooks called, in order
+    std::function<void()> onGlobalCache;
 
     MemoryWriter() {
         QObject::connect(this, &AppTaskBase::writeLog, [this](int level, QString message, QString) {
@@ -65,6 +67,13 @@ class MemoryWriter : public CDEWriter {
         return false;
     }
 
+    void CloseAttendanceCache() override { cacheSteps << "close"; }
+    void ResetGlobalAttendanceCache(const XFileSpec& folder) override {
+        cacheSteps << "global " + folder.toQString();
+        if (onGlobalCache) {
+            onGlobalCache();
+        }
+    }
     void FilterAttendance(const XDate&, const XDate&) override {}
     void ResetAttendanceFilter() override {}
     void CreateAttendanceFromDB() override {}
