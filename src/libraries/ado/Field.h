@@ -5,8 +5,9 @@
 // and alive while the Field is used; value(), actualSize() and getChunk() need a current record
 // (else ComError NoCurrentRecord).
 // Status is adFieldOK unless reading the value failed: a numeric that cannot be held by a 96-bit
-// decimal gives adFieldDataOverflow, a long value the driver could not complete gives
-// adFieldTruncated; value() then throws ComError (OdbcFailure with the driver's records, or
+// decimal, or an integer too wide for the type the driver declared, gives adFieldDataOverflow;
+// a date the driver delivers out of range gives adFieldCantConvertValue; a long value the driver could not
+// complete gives adFieldTruncated; value() then throws ComError (OdbcFailure with the driver's records, or
 // Overflow) and status() tells which.
 #pragma once
 

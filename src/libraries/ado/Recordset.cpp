@@ -5,6 +5,7 @@
 #include <QDate>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "libraries/ado/ColumnStore.h"
@@ -82,36 +83,41 @@ ComError conversionError() {
 
 ComError overflowError() {
     return ComError(ComError::Overflow, kRecordsetSource,
-                    QStringLiteral("The numeric value does not fit a 96-bit decimal."));
+                    QStringLiteral("The value does not fit the field's data type."));
+}
+
+bool fitsVarType(std::int64_t value, std::uint16_t vt) {
+    switch (vt) {
+        case VT_UI1:
+            return value >= 0 && value <= 255;
+        case VT_I2:
+            return value >= -32768 && value <= 32767;
+        case VT_I4:
+            return value >= std::numeric_limits<std::int32_t>::min() &&
+                   value <= std::numeric_limits<std::int32_t>::max();
+        default:
+            return true;
+    }
 }
 
 // Stores one fixed-size C value (or the numeric text) read into memory at data.
 void appendFixed(ColumnStore& store, SQLSMALLINT cType, const char* data, SQLLEN length) {
     bool ok = true;
     switch (cType) {
-        case SQL_C_BIT:
-        case SQL_C_UTINYINT: {
+        case SQL_C_BIT: {
             unsigned char v = 0;
             std::memcpy(&v, data, sizeof v);
-            store.appendInt(cType == SQL_C_BIT ? (v != 0 ? -1 : 0) : v);
-            return;
-        }
-        case SQL_C_SSHORT: {
-            SQLSMALLINT v = 0;
-            std::memcpy(&v, data, sizeof v);
-            store.appendInt(v);
-            return;
-        }
-        case SQL_C_SLONG: {
-            SQLINTEGER v = 0;
-            std::memcpy(&v, data, sizeof v);
-            store.appendInt(v);
+            store.appendInt(v != 0 ? -1 : 0);  // VARIANT_TRUE is -1
             return;
         }
         case SQL_C_SBIGINT: {
             SQLBIGINT v = 0;
             std::memcpy(&v, data, sizeof v);
-            store.appendInt(v);
+            if (fitsVarType(v, store.varType())) {
+                store.appendInt(v);
+            } else {
+                store.appendFailed(overflowError(), adFieldDataOverflow);
+            }
             return;
         }
         case SQL_C_FLOAT: {
@@ -164,12 +170,7 @@ void appendFixed(ColumnStore& store, SQLSMALLINT cType, const char* data, SQLLEN
 SQLLEN fixedBytes(SQLSMALLINT cType) {
     switch (cType) {
         case SQL_C_BIT:
-        case SQL_C_UTINYINT:
             return 1;
-        case SQL_C_SSHORT:
-            return sizeof(SQLSMALLINT);
-        case SQL_C_SLONG:
-            return sizeof(SQLINTEGER);
         case SQL_C_SBIGINT:
             return sizeof(SQLBIGINT);
         case SQL_C_FLOAT:

@@ -26,12 +26,12 @@ SqlTypeInfo SqlTypeMap::lookup(SQLSMALLINT sqlType, bool isUnsigned) {
         case SQL_BIT:
             return {SQL_C_BIT, VT_BOOL, adBoolean, false};
         case SQL_TINYINT:
-            return isUnsigned ? SqlTypeInfo{SQL_C_UTINYINT, VT_UI1, adUnsignedTinyInt, false}
-                              : SqlTypeInfo{SQL_C_SSHORT, VT_I2, adTinyInt, false};
+            return isUnsigned ? SqlTypeInfo{SQL_C_SBIGINT, VT_UI1, adUnsignedTinyInt, false}
+                              : SqlTypeInfo{SQL_C_SBIGINT, VT_I2, adTinyInt, false};
         case SQL_SMALLINT:
-            return {SQL_C_SSHORT, VT_I2, adSmallInt, false};
+            return {SQL_C_SBIGINT, VT_I2, adSmallInt, false};
         case SQL_INTEGER:
-            return {SQL_C_SLONG, VT_I4, adInteger, false};
+            return {SQL_C_SBIGINT, VT_I4, adInteger, false};
         case SQL_BIGINT:
             return {SQL_C_SBIGINT, VT_I8, adBigInt, false};
         case SQL_NUMERIC:

@@ -144,6 +144,14 @@ TEST(ConnectionTest, PostgresOpenAsTheDataAccessLayerBuildsIt) {
     Recordset rs;
     rs.open(QStringLiteral("SELECT current_user"), connection, Recordset::adOpenStatic);
     EXPECT_EQ(rs.field(0).value().text(), QLatin1String(OdbcTestEnv::kPgUser));
+    rs.close();
+
+    // The command timeout reaches the driver: a query that outlasts it is cancelled.
+    Connection slow;
+    slow.setCommandTimeout(1);
+    slow.open(env.postgresConnection());
+    EXPECT_THROW(rs.open(QStringLiteral("SELECT pg_sleep(30)"), slow, Recordset::adOpenStatic), ComError);
+    EXPECT_FALSE(slow.errors().isEmpty());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 //
 // It writes an odbc.ini into a temporary folder and points ODBCINI at it before the process makes its
 // first ODBC call (unixODBC reads the variable when it first looks a DSN up). DSNs:
-//   NorvAdoSqlite  driver "SQLite3" on a fixture file made with the sqlite3 tool (tables kinds, many)
+//   NorvAdoSqlite  driver "SQLite3" on a fixture file made with the sqlite3 tool (tables kinds, many, odd)
 //   NorvAdoPg      driver "PostgreSQL Unicode" on 127.0.0.1:$NORV_PG_PORT, database norv_test,
 //                  BoolsAsChar=0 so that boolean columns arrive as SQL_BIT; no user or password in it
 //   NorvAdoPgDown  the same driver on a local port where nothing listens

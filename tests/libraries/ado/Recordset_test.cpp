@@ -230,6 +230,25 @@ TEST_P(RecordsetTest, GetChunkReadsLongValuesInPieces) {
     EXPECT_EQ(whole, QStringLiteral("Zoë Łukasz-Müller 😀"));
 }
 
+TEST_P(RecordsetTest, AValueThatDoesNotFitFailsOnlyItsCell) {
+    // SQLite declares the column INTEGER but holds a 64-bit value in it; PostgreSQL's numeric holds
+    // more digits than a 96-bit decimal. Neither may wrap silently.
+    const QString sql = isPostgres() ? QStringLiteral("SELECT 1e40::numeric AS wide, 1 AS id")
+                                     : QStringLiteral("SELECT wide, id FROM odd");
+    Recordset rs;
+    rs.open(sql, connection, Recordset::adOpenStatic);
+    ASSERT_EQ(rs.recordCount(), 1);
+    EXPECT_EQ(rs.field(0).status(), adFieldDataOverflow);
+    try {
+        rs.field(0).value();
+        ADD_FAILURE() << "no exception";
+    } catch (const ComError& e) {
+        EXPECT_EQ(e.hresult(), ComError::Overflow);
+    }
+    EXPECT_EQ(rs.field(1).status(), adFieldOK);
+    EXPECT_EQ(rs.field(1).value(), Variant::fromI4(1));
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, RecordsetTest, ::testing::Values("sqlite", "postgres"),
                          [](const auto& info) { return std::string(info.param); });
 
