@@ -193,7 +193,8 @@ class Generator:
         unknown = set(values) - set(self.cols[view])
         if unknown:
             raise KeyError("%s: %s" % (view, sorted(unknown)))
-        self.rows[view].append([values.get(c) for c in self.cols[view]])
+        # Stored as the text every writer uses, so dates are formatted once.
+        self.rows[view].append([text_value(values.get(c)) for c in self.cols[view]])
 
     # ---------------------------------------------------------------------------------------------
     def run(self):
@@ -765,7 +766,7 @@ def write_sqlite(gen, path):
     con.executescript(norv_schema.ddl("sqlite").replace("CREATE INDEX", "--CREATE INDEX"))
     for view, cols in norv_schema.VIEWS:
         sql = "INSERT INTO %s VALUES (%s)" % (view, ", ".join("?" * len(cols)))
-        con.executemany(sql, ([text_value(v) for v in row] for row in gen.rows[view]))
+        con.executemany(sql, gen.rows[view])
     for n, (view, col) in enumerate(norv_schema.INDEXES, 1):
         con.execute("CREATE INDEX norv_ix%d ON %s (%s)" % (n, view, col))
     con.commit()
@@ -778,7 +779,7 @@ def write_sqlite(gen, path):
 def copy_text(value):
     if value is None:
         return "\\N"
-    text = str(text_value(value))
+    text = str(value)
     return (text.replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n").replace("\r", "\\r"))
 
 
@@ -804,7 +805,7 @@ def write_json(gen, path, args):
                          last_day=gen.days[s["number"]][-1].isoformat(), rotation=s["rotation"])
                     for s in SCHOOLS],
         "views": {view: {"columns": [dict(name=c, kind=k) for c, k in cols],
-                         "rows": [[text_value(v) for v in row] for row in gen.rows[view]]}
+                         "rows": gen.rows[view]}
                   for view, cols in norv_schema.VIEWS},
     }
     tmp = path + ".tmp"
