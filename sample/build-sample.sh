@@ -34,9 +34,8 @@ done
 [ -n "$out" ] || usage
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-case "$out" in
-  *[\;\?\#\ ]*) echo "build-sample.sh: the output folder must not contain ; ? # or blanks: $out" >&2; exit 2 ;;
-esac
+# The SQLite driver opens the file by URI (that is what makes it read-only): escape the path for one.
+db_uri="file:$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1], safe="/"))' "$out/norv.db")?mode=ro"
 
 cc -shared -fPIC -O2 -Wall -Wextra -Werror -o "$out/norv_oracle.so.tmp" "$here/sqlite_ext/norv_oracle.c"
 mv -f "$out/norv_oracle.so.tmp" "$out/norv_oracle.so"
@@ -79,7 +78,7 @@ fi
   echo "[NorvSQLite]"
   echo "Description=Sample Norv source database (SQLite, read-only)"
   echo "Driver=SQLite3"
-  echo "Database=file:$out/norv.db?mode=ro"
+  echo "Database=$db_uri"
   echo "LoadExt=$out/norv_oracle.so"
   echo "Timeout=30000"
   if [ -n "$port" ]; then
