@@ -465,10 +465,12 @@ class Generator:
         rng = self.rng
         y = self.year
         pupil = 301000000
+        # Every school gets at least one student; the largest takes up the rounding.
+        counts = [max(1, round(self.n_students * s["share"])) for s in SCHOOLS]
+        counts[0] = max(1, counts[0] + max(self.n_students, len(SCHOOLS)) - sum(counts))
         plan = []
-        for s in SCHOOLS:
-            plan += [s] * max(1, round(self.n_students * s["share"]))
-        plan = plan[:max(self.n_students, len(SCHOOLS))]
+        for s, n in zip(SCHOOLS, counts):
+            plan += [s] * n
         rng.shuffle(plan)
         family = None
         family_left = 0
@@ -824,7 +826,8 @@ def main(argv):
     p.add_argument("--sqlite", help="SQLite file to write")
     p.add_argument("--postgres", help="psql load script to write")
     p.add_argument("--json", help="JSON copy of the data to write")
-    p.add_argument("--students", type=int, default=300, help="number of students (default 300)")
+    p.add_argument("--students", type=int, default=300,
+                   help="number of students, at least one per school (default 300)")
     p.add_argument("--seed", type=int, default=20240901, help="random seed (default 20240901)")
     p.add_argument("--year", type=int, help="first calendar year of the school year (default: the current one)")
     p.add_argument("--as-of", help="last day with attendance and entered marks, YYYY-MM-DD (default: last school day)")
@@ -835,6 +838,8 @@ def main(argv):
         return 0
     if args.students < 1:
         p.error("--students must be at least 1")
+    if args.year is not None and not 1901 <= args.year <= 9998:
+        p.error("--year must be a four-digit year")
     if not (args.sqlite or args.postgres or args.json):
         p.error("nothing to write: give --sqlite, --postgres or --json")
     year = args.year or current_school_year(dt.date.today())
