@@ -237,6 +237,8 @@ struct Recordset::Impl {
     std::size_t fetchBlock();
     void readWithGetData(std::size_t column, ColumnStore& store);
     void release();
+
+    ~Impl() { statement.reset(); }  // before the buffers the driver writes into go
 };
 
 void Recordset::Impl::execute() {
@@ -695,74 +697,54 @@ Variant Recordset::value(int index) const {
     return d_->stores.at(static_cast<std::size_t>(index)).value(d_->current);
 }
 
-// Field members live here: they read the recordset's private state.
+// What a Field reads: the column's description and the current record's cell.
 
-QString Field::name() const {
-    return recordset_->d_->columns.at(static_cast<std::size_t>(index_)).name;
-}
-
-int Field::type() const {
-    return recordset_->d_->columns.at(static_cast<std::size_t>(index_)).info.adoType;
-}
-
-int Field::attributes() const {
-    const Column& column = recordset_->d_->columns.at(static_cast<std::size_t>(index_));
-    int attributes = 0;
+Recordset::ColumnFacts Recordset::columnFacts(int index) const {
+    d_->requireOpen();
+    const Column& column = d_->columns.at(static_cast<std::size_t>(index));
+    ColumnFacts facts;
+    facts.name = column.name;
+    facts.adoType = column.info.adoType;
+    facts.definedSize = static_cast<long long>(column.size);
+    if (column.info.vt == VT_DECIMAL) {
+        facts.precision = static_cast<int>(column.size);
+        facts.numericScale = column.digits;
+    }
     if (column.info.isLong) {
-        attributes |= adFldLong;
+        facts.attributes |= adFldLong;
     }
     if (column.nullable == SQL_NULLABLE) {
-        attributes |= adFldIsNullable | adFldMayBeNull;
+        facts.attributes |= adFldIsNullable | adFldMayBeNull;
     } else if (column.nullable == SQL_NULLABLE_UNKNOWN) {
-        attributes |= adFldMayBeNull;
+        facts.attributes |= adFldMayBeNull;
     }
     if (!isVariableLength(column.info.cType)) {
-        attributes |= adFldFixed;
+        facts.attributes |= adFldFixed;
     }
-    return attributes;
+    return facts;
 }
 
-long long Field::definedSize() const {
-    return static_cast<long long>(recordset_->d_->columns.at(static_cast<std::size_t>(index_)).size);
-}
-
-int Field::precision() const {
-    const Column& column = recordset_->d_->columns.at(static_cast<std::size_t>(index_));
-    return column.info.vt == VT_DECIMAL ? static_cast<int>(column.size) : 0;
-}
-
-int Field::numericScale() const {
-    const Column& column = recordset_->d_->columns.at(static_cast<std::size_t>(index_));
-    return column.info.vt == VT_DECIMAL ? column.digits : 0;
-}
-
-Variant Field::value() const {
-    return recordset_->value(index_);
-}
-
-int Field::status() const {
-    const Recordset::Impl& d = *recordset_->d_;
-    d.requireOpen();
-    if (d.atEnd()) {
+int Recordset::cellStatus(int index) const {
+    d_->requireOpen();
+    if (d_->atEnd()) {
         return adFieldOK;
     }
-    return d.stores.at(static_cast<std::size_t>(index_)).status(d.current);
+    return d_->stores.at(static_cast<std::size_t>(index)).status(d_->current);
 }
 
-long long Field::actualSize() const {
-    const Recordset::Impl& d = *recordset_->d_;
-    d.requireOpen();
-    if (d.atEnd()) {
+long long Recordset::cellSize(int index) const {
+    d_->requireOpen();
+    if (d_->atEnd()) {
         throwNoCurrentRecord();
     }
-    const ColumnStore& store = d.stores.at(static_cast<std::size_t>(index_));
-    if (store.isNull(d.current) || store.status(d.current) != adFieldOK) {
+    const ColumnStore& store = d_->stores.at(static_cast<std::size_t>(index));
+    if (store.isNull(d_->current) || store.status(d_->current) != adFieldOK) {
         return 0;
     }
     switch (store.varType()) {
         case VT_BSTR:
         case VT_ARRAY | VT_UI1:
-            return static_cast<long long>(store.length(d.current));
+            return static_cast<long long>(store.length(d_->current));
         case VT_UI1:
             return 1;
         case VT_I2:
@@ -778,10 +760,9 @@ long long Field::actualSize() const {
     }
 }
 
-Variant Field::getChunk(long long size) {
-    Recordset::Impl& d = *recordset_->d_;
-    const Variant whole = value();
-    std::size_t& offset = d.chunkOffsets.at(static_cast<std::size_t>(index_));
+Variant Recordset::nextChunk(int index, long long size) {
+    const Variant whole = value(index);
+    std::size_t& offset = d_->chunkOffsets.at(static_cast<std::size_t>(index));
     if (whole.isNull() || size <= 0) {
         return Variant::null();
     }

@@ -91,6 +91,20 @@ class Recordset {
 
   private:
     friend class Field;
+    // For Field: the column's description, and the current record's cell.
+    struct ColumnFacts {
+        QString name;
+        int adoType = 0;
+        int attributes = 0;
+        long long definedSize = 0;
+        int precision = 0;
+        int numericScale = 0;
+    };
+    ColumnFacts columnFacts(int index) const;
+    int cellStatus(int index) const;
+    long long cellSize(int index) const;
+    Variant nextChunk(int index, long long size);
+
     struct Impl;
     std::unique_ptr<Impl> d_;
 };
