@@ -146,9 +146,7 @@ void Connection::open(const QString& connectionString, const QString& user, cons
     } catch (const ComError& error) {
         d_->connection.reset();
         d_->environment.reset();
-        if (error.errors().isEmpty() || d_->errors.isEmpty()) {
-            d_->errors = error.errors();  // errors raised before the driver was reached
-        }
+        d_->errors = error.errors();  // already scrubbed when it came from the driver
         d_->secrets.clear();
         throw;
     }

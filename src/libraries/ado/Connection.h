@@ -5,7 +5,8 @@
 // through the ANSI entry point (the text as UTF-8, no prompting).
 //   Mode: adModeRead (1) asks the driver for SQL_ATTR_ACCESS_MODE read-only; drivers that do not
 //     support the attribute (most do not enforce it) are accepted silently, so the source itself
-//     must be read-only (SQLite: Database=file:PATH?mode=ro; PostgreSQL: ReadOnly=1).
+//     must be read-only (SQLite: Database=file:PATH?mode=ro; PostgreSQL: ReadOnly=1). Every other
+//     mode (share-exclusive included: ODBC has no exclusive access) leaves the driver's default.
 //   ConnectionTimeout -> SQL_ATTR_LOGIN_TIMEOUT; CommandTimeout -> SQL_ATTR_QUERY_TIMEOUT of every
 //     statement opened on the connection (0 = no limit).
 // Errors: every failure throws ComError (see ComError.h for the fixed HRESULT and source). The
