@@ -19,6 +19,7 @@ class XFileSpec {
     // set(path).
     explicit XFileSpec(const XString& path);
     explicit XFileSpec(const QString& path);
+    explicit XFileSpec(const char* path) : XFileSpec(XString(path)) {}
 
     // Copies path, turning every "\" into "/". Raises "No support for relative paths: %s" unless the path
     // is empty or starts with "/", and "Path length (%u) exceeds maximum %u: %s" when it does not fit.
