@@ -46,6 +46,10 @@ class AppBase : public QObject {
     static bool statusFileSucceeded(const QString& folder, const QString& name);
     static bool removeStatusFile(const QString& folder, const QString& name);
 
+    // The arguments as the log may show them: the value of every option in passwordKeys (given as
+    // "--key=value" or as the next argument) replaced by "********".
+    static QStringList maskedArguments(const QStringList& arguments, const QStringList& passwordKeys);
+
     // Registry access.
     const AppParam* findParam(const QString& key) const;
     const ParamValues& values() const { return paramValues; }
@@ -139,8 +143,6 @@ class AppBase : public QObject {
     void writeUsage(const QString& applicationName);
     // Makes this object the receiver of the toolkit's messages (warnings of the command-line parser).
     void installMessageHandler();
-    // Argument i of the command line for the "Arguments: " log line, a password value masked.
-    static QStringList maskedArguments(const QStringList& arguments, const QStringList& passwordKeys);
     QStringList passwordOptionKeys() const;
 
     LogManager& logManager() const { return log_; }

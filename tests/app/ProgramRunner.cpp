@@ -1,0 +1,81 @@
+#include "ProgramRunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace {
+
+QStringList splitLines(const QByteArray& bytes) {
+    QStringList lines = QString::fromUtf8(bytes).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+}  // namespace
+
+QStringList ProgramResult::outLines() const {
+    return splitLines(out);
+}
+QStringList ProgramResult::errLines() const {
+    return splitLines(err);
+}
+
+QStringList ProgramResult::hostLines() const {
+    QStringList lines;
+    for (const QString& line : outLines()) {
+        if (!line.startsWith("log\t")) {
+            lines.append(line);
+        }
+    }
+    return lines;
+}
+
+ProgramResult runProgram(const QStringList& arguments, const QString& home, const QString& workingDir) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_DOCUMENTS_DIR", home + "/Documents");
+    env.insert("LC_ALL", "C.UTF-8");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(workingDir.isEmpty() ? home : workingDir);
+    process.start(QStringLiteral(NORV_BINARY_DIR "/norv-extract"), arguments);
+    ProgramResult result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QString encodePassword(const QString& plain) {
+    const QString alphabet = QStringLiteral("hT3vWk8e@]^=LbmG");
+    QString encoded;
+    for (const QChar c : plain) {
+        encoded.append(alphabet.at(c.unicode() >> 4 & 0xF));
+        encoded.append(alphabet.at(c.unicode() & 0xF));
+    }
+    return encoded;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(content);
+}

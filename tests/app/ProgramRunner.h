@@ -1,0 +1,36 @@
+// Starts the built norv-extract as the host would and captures what it sends back.
+//
+// Every process gets a private HOME (and XDG folders under it), so the user's real folders are never
+// read or written.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+struct ProgramResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    // Lines of standard output without the console "log" lines (whose time varies).
+    QStringList hostLines() const;
+    QStringList outLines() const;
+    QStringList errLines() const;
+};
+
+// Runs norv-extract with arguments in workingDir, HOME set to home.
+ProgramResult runProgram(const QStringList& arguments, const QString& home,
+                         const QString& workingDir = QString());
+
+// The inverse of the program's password decoding: two alphabet characters per Latin-1 character.
+QString encodePassword(const QString& plain);
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& content);

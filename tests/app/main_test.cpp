@@ -1,0 +1,570 @@
+// The whole program as the host drives it: exact lines, exit codes and the files left behind.
+#include "ProgramRunner.h"
+
+#include <QDate>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList kUsage = {
+    "Usage: ",
+    "norv-extract",
+    " [command]",
+    "  [--all]",
+    "  [--att]",
+    "  [--demo]",
+    "  [--help]",
+    "   [--group=value]",
+    "   [--paramkey=value]",
+    "   [--path=value]",
+    "   [--logpath=value]",
+    "   [--log=value]",
+    "   [--validate=value]",
+    "   [--inactivedate=value]",
+    "   [--year=value]",
+    "   [--teacher=value]",
+    "   [--dsn=value]",
+    "   [--user=value]",
+    "   [--pwdencode=value]",
+    "   [--pwd=value]",
+    "   [--school=value]",
+    "",
+};
+const QString kSourceError =
+    "error\tSource Unavailable\tThe Norv source cannot be reached yet: the extraction engine is not part of "
+    "this "
+    "build.";
+const QStringList kConnection = {"--dsn=NorvDSN", "--user=clerk", "--pwd=x"};
+
+QStringList with(QStringList args, const QStringList& more) {
+    return args << more;
+}
+
+QString today() {
+    return QDate::currentDate().toString("yyyy-MM-dd");
+}
+
+QStringList filesUnder(const QString& root) {
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files.append(QDir(root).relativeFilePath(it.next()));
+    }
+    files.sort();
+    return files;
+}
+
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(home.isValid()); }
+    ProgramResult run(const QStringList& args) { return runProgram(args, home.path()); }
+    QString at(const QString& relative) const { return home.filePath(relative); }
+
+    QTemporaryDir home;
+};
+
+struct HostCase {
+    const char* name;
+    QStringList args;
+    int exitCode;
+    QStringList out;  // without "log" lines
+    QStringList err;
+};
+
+void expectHostCases(Program& program, std::initializer_list<HostCase> cases,
+                     const std::function<ProgramResult(const QStringList&)>& run) {
+    (void)program;
+    for (const HostCase& c : cases) {
+        const ProgramResult r = run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(r.hostLines(), c.out) << c.name;
+        EXPECT_EQ(r.errLines(), c.err) << c.name;
+    }
+}
+
+TEST_F(Program, CommandLineFailuresShowTheUsage) {
+    const QStringList frame = {"start_progress\t0", "end_progress"};
+    const auto warned = [&](const QString& warning) {
+        return QStringList{"warning\toptions\t" + warning} + frame;
+    };
+    expectHostCases(
+        *this,
+        {
+            {"no arguments", {}, 1, warned("Lacking required argument"), kUsage},
+            {"unknown option", {"run", "--colour=red"}, 1, warned("Unknown option --colour"), kUsage},
+            {"a value starting with a dash", {"run", "--school=-5"}, 1, warned("Unknown option -5"), kUsage},
+            {"short option", {"-v"}, 1, warned("Unknown option -v"), kUsage},
+            {"two bare words", {"run", "version"}, 1, warned("Too many arguments --version"), kUsage},
+            {"help switch on run", {"run", "--help"}, 1, frame, kUsage},
+            {"help command", {"help"}, 1, frame, kUsage},
+            {"option swallowing the command",
+             {"--school", "run"},
+             1,
+             warned("Lacking required argument"),
+             kUsage},
+            {"'--' alone", {"version", "--"}, 2, {"warning\toptions\t'--' feature not supported, yet"}, {}},
+        },
+        [&](const QStringList& a) { return run(a); });
+    EXPECT_TRUE(filesUnder(home.path()).isEmpty()) << filesUnder(home.path()).join(", ").toStdString();
+}
+
+TEST_F(Program, WarningsAlsoReachTheConsoleLog) {
+    const ProgramResult r = run({});
+    ASSERT_EQ(r.outLines().size(), 4);
+    EXPECT_TRUE(
+        QRegularExpression("^log\tWarning      \t\\d\\d:\\d\\d:\\d\\d\tAppBase::qMessageOutput\tLacking "
+                           "required argument$")
+            .match(r.outLines().at(0))
+            .hasMatch())
+        << r.outLines().at(0).toStdString();
+}
+
+TEST_F(Program, VersionSendsSixFields) {
+    const ProgramResult r = run({"version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.outLines(), QStringList({"start_progress\t1",
+                                         "version\tnorv_de\t2.1.0.0\t2.00.0033\tNorv (Data Extractor)\t" +
+                                             QStringLiteral(NORV_BINARY_DIR "/help/NorvGuide.pdf"),
+                                         "end_progress"}));
+    EXPECT_TRUE(r.err.isEmpty());
+}
+
+TEST_F(Program, ParamsOfTheGlobalGroupIncludeTheSwitches) {
+    const ProgramResult r = run({"params", "--group=global"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.outLines(),
+              QStringList({
+                  "start_progress\t13",
+                  "params\tall\tswitch\tExtract All Data\tExtract all available data.\t",
+                  "params\tatt\tswitch\tExtract All Data\tExtract all available data.\t",
+                  "params\tdemo\tswitch\tExtract All Data\tExtract all available data.\t",
+                  "params\thelp\tswitch\tHelp\tShow command line usage.\t",
+                  "params\tgroup\tdefault\tGroup\tSet group.\t",
+                  "params\tparamkey\tdefault\tParam Key\tReturn parameter information\t",
+                  "params\tpath\tfolder\tCDE Folder\tSet the CDE Folder\t",
+                  "params\tlogpath\tfolder\tLog Folder\tSet the Log Folder\t",
+                  "params\tlog\tdefault\tLog\tSet the logging style.\t",
+                  "params\tvalidate\tdefault\tValidate\tValidate command line interface features.\t",
+                  "params\tinactivedate\tdefault\tInactive Date\tInclude Inactive Staff and Students after "
+                  "this date.\t",
+                  "params\tyear\tdefault\tSchoolYear\tSchool Year, hidden used for testing\t",
+                  "params\tteacher\tbridgelist\tTeacher\tList of teachers available in associated bridge\t",
+                  "end_progress",
+              }));
+}
+
+TEST_F(Program, CommandOutcomes) {
+    const QStringList frame = {"start_progress\t0", "end_progress"};
+    const QString connectionMissing = "warning\tconnection\tRequired parameter missing.";
+    const QStringList connectionMissingLines = {"missing\tdsn\tODBC DSN missing or blank.",
+                                                "missing\tuser\tUsername missing or blank.",
+                                                "missing\tpwdencode\tPassword missing or blank."};
+    expectHostCases(
+        *this,
+        {
+            {"connection group",
+             {"params", "--group=connection"},
+             0,
+             {"start_progress\t5", "params\tdsnheader\theader\tData Source Name and Login Information\t\t",
+              "params\tdsnlabel\tlabel\tPlease enter the Data Source Name of the ODBC Data Source that you "
+              "set up to "
+              "connect to the SMS Database\t\t",
+              "params\tdsn\tedit\tODBC DSN\tName of DSN from existing Data Source\t",
+              "params\tuser\tedit\tUsername\tUsername corresponding to ODBC DSN\t",
+              "params\tpwdencode\tpassword\tPassword\tPassword  corresponding to ODBC DSN\t", "end_progress"},
+             {}},
+            {"params needs a group or a key",
+             {"params"},
+             1,
+             QStringList{"warning\tparams\tRequired parameter missing."} + frame,
+             {"missing\tgroup\tGroup missing or blank.", "missing\tparamkey\tParam Key missing or blank."}},
+            {"unknown group",
+             {"params", "--group=nope"},
+             1,
+             QStringList{"warning\tgroup\tNo parameters for this group"} + frame,
+             {}},
+            {"unknown key",
+             {"params", "--paramkey=nope"},
+             1,
+             QStringList{"warning\tparamkey\tnope does not exist in this Application."} + frame,
+             {"missing\tgroup\tGroup missing or blank."}},
+            {"a type without values",
+             {"params", "--paramkey=dsn"},
+             1,
+             frame,
+             {"error\tNo Parameter Return Type Set\tNo parameter return set for type: edit"}},
+            {"year needs the school first",
+             {"params", "--paramkey=year"},
+             1,
+             QStringList{"warning\tparams\tRequired params missing."} + frame,
+             // the group alternative that failed before paramkey passed is still queued
+             {"missing\tgroup\tGroup missing or blank.", "missing\tschool\tSchool Number missing or blank."}},
+            {"year with a school",
+             {"params", "--paramkey=year", "--school=1"},
+             1,
+             frame,
+             {"error\tNo Parameter Return Type Set\tNo parameter return set for type: default"}},
+            {"schools need the connection",
+             {"params", "--paramkey=school"},
+             1,
+             QStringList{connectionMissing} + frame,
+             QStringList{"missing\tgroup\tGroup missing or blank."} + connectionMissingLines},
+            {"schools with an encoded password",
+             {"params", "--paramkey=school", "--dsn=D", "--user=u", "--pwdencode=hT"},
+             1,
+             {"start_progress\t0",
+              "warning\tLoading Schools Failed\tLoading Schools failed.  Consult the logs to discover what "
+              "the problem "
+              "is.",
+              "end_progress"},
+             {kSourceError}},
+            {"teachers",
+             {"params", "--paramkey=teacher"},
+             1,
+             {"start_progress\t0",
+              "warning\tteacher\tLoading Bridgelist failed.  Consult the logs to discover what the problem "
+              "is.",
+              "end_progress"},
+             {kSourceError}},
+            {"test of the school without values",
+             {"test", "--group=school"},
+             1,
+             {"start_progress\t0", connectionMissing, "test\tschool\tfail\tParameter not valid.",
+              "end_progress"},
+             connectionMissingLines},
+            {"test of the connection",
+             with({"test", "--group=connection"}, kConnection),
+             1,
+             {"start_progress\t0", "inc_progress\tBeginning test...",
+              "test\tconnection\tfail\tConnection Failed.", "end_progress"},
+             {kSourceError}},
+            {"test of the school",
+             with({"test", "--group=school", "--school=7"}, kConnection),
+             1,
+             {"start_progress\t0", "inc_progress\tBeginning test...", "test\tschool\tfail\tSchool Not Valid.",
+              "end_progress"},
+             {kSourceError}},
+            {"test of a group that has no test",
+             {"test", "--group=global"},
+             1,
+             {"start_progress\t0", "inc_progress\tBeginning test...", "end_progress"},
+             {"error\tGroup Undefined\tGroup is undefined, there is a problem with the bridge, please report "
+              "this "
+              "problem to Velmora Support."}},
+            {"test needs a group",
+             {"test"},
+             1,
+             QStringList{"warning\ttest\tRequired parameter missing."} + frame,
+             {"missing\tgroup\tGroup missing or blank."}},
+            {"run needs connection, school and path",
+             {"run"},
+             1,
+             QStringList{connectionMissing} + frame,
+             connectionMissingLines},
+            {"unknown command",
+             {"extract"},
+             1,
+             {},
+             {"error\tApp Problem\tThis command has not been defined: extract"}},
+        },
+        [&](const QStringList& a) { return run(a); });
+    EXPECT_TRUE(filesUnder(home.path()).isEmpty()) << filesUnder(home.path()).join(", ").toStdString();
+}
+
+TEST_F(Program, ValidateModes) {
+    const QStringList frame = {"start_progress\t0", "end_progress"};
+    const QStringList version = {"start_progress\t1",
+                                 "version\tnorv_de\t2.1.0.0\t2.00.0033\tNorv (Data Extractor)\t" +
+                                     QStringLiteral(NORV_BINARY_DIR "/help/NorvGuide.pdf"),
+                                 "end_progress"};
+    const QStringList runArgs = with({"run", "--school=1", "--path=" + at("out")}, kConnection);
+    expectHostCases(*this,
+                    {
+                        {"version 0", {"version", "--validate=0"}, 0, version, {}},
+                        {"version 1", {"version", "--validate=1"}, 1, {"start_progress\t1"}, {}},
+                        {"version 2", {"version", "--validate=2"}, 2, {}, {}},
+                        {"version 7", {"version", "--validate=7"}, 7, frame, {}},
+                        {"not a number runs normally", {"version", "--validate=yes"}, 0, version, {}},
+                        {"params 0 runs the command",
+                         {"params", "--group=school", "--validate=0"},
+                         0,
+                         {"start_progress\t3", "params\tschoolheader\theader\tSchool Information\t\t",
+                          "params\tschoollabel\tlabel\tPlease select the School Number of this school:\t\t",
+                          "params\tschool\tschool_list\tSchool Number\tChoose the School or Building number "
+                          "for your school\t",
+                          "end_progress"},
+                         {}},
+                        {"params 3", {"params", "--group=g", "--validate=3"}, 3, {"start_progress\t0"}, {}},
+                        {"params 4",
+                         {"params", "--group=g", "--validate=4"},
+                         4,
+                         QStringList{"warning\tgroup\tNo parameters for this group"} + frame,
+                         {}},
+                        {"params 1 without key", {"params", "--group=g", "--validate=1"}, 1, frame, {}},
+                        {"params 1 with key",
+                         {"params", "--paramkey=k", "--validate=1"},
+                         1,
+                         QStringList{"warning\tconnection\tRequired parameter missing."} + frame,
+                         {"missing\tgroup\tGroup missing or blank."}},
+                        {"params 4 with key",
+                         {"params", "--paramkey=k", "--validate=4"},
+                         4,
+                         QStringList{"warning\tparamkey\tk does not exist in this App."} + frame,
+                         {"missing\tgroup\tGroup missing or blank."}},
+                        {"canned schools",
+                         with({"params", "--paramkey=school", "--validate=0"}, kConnection),
+                         0,
+                         {"year_list\tschool\t1\tElementary (1)\t", "year_list\tschool\t2\tMiddle (2)\t",
+                          "year_list\tschool\t3\tHigh School (3)\t"},
+                         {}},
+                        {"canned teachers",
+                         {"params", "--paramkey=teacher", "--validate=0"},
+                         0,
+                         {"bridgelist\tteacher\t1\tAda\t", "bridgelist\tteacher\t2\tBruno\t",
+                          "bridgelist\tteacher\t3\tCarmen\t"},
+                         {}},
+                        {"canned answer for a type without values",
+                         {"params", "--paramkey=dsn", "--validate=0"},
+                         1,
+                         {"end_progress"},
+                         {"error\tNo Parameter Return Type Set\tNo parameter return set for type: edit"}},
+                        {"test 0",
+                         {"test", "--group=connection", "--validate=0"},
+                         0,
+                         {"start_progress\t0", "inc_progress\tBeginning test...",
+                          "test\tconnection\tsuccess\tConnection Successful.", "end_progress"},
+                         {}},
+                        {"test 1",
+                         {"test", "--group=school", "--validate=1"},
+                         1,
+                         {"start_progress\t0", "test\tschool\tfail\tParameter not valid.", "end_progress"},
+                         {}},
+                        {"test 2", {"test", "--group=school", "--validate=2"}, 2, {}, {}},
+                        {"test 3", {"test", "--group=school", "--validate=3"}, 3, {"start_progress\t0"}, {}},
+                        {"test 9", {"test", "--group=school", "--validate=9"}, 9, frame, {}},
+                        {"run 2", with(runArgs, {"--validate=2"}), 2, {}, {}},
+                        {"run 3", with(runArgs, {"--validate=3"}), 3, {"start_progress\t0"}, {}},
+                        {"run 5", with(runArgs, {"--validate=5"}), 5, frame, {}},
+                        {"defaults 0", {"defaults", "--validate=0"}, 0, frame, {}},
+                        {"defaults 2", {"defaults", "--validate=2"}, 2, {}, {}},
+                        {"defaults 3", {"defaults", "--validate=3"}, 3, {"start_progress\t0"}, {}},
+                    },
+                    [&](const QStringList& a) { return run(a); });
+}
+
+TEST_F(Program, ValidatedRunLeavesSucceededStatusFiles) {
+    const QString out = at("out");
+    const ProgramResult r = run(with({"run", "--validate=0", "--school=0042", "--path=" + out}, kConnection));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.hostLines(),
+              QStringList(
+                  {"start_progress\t10", "inc_progress\tStart Extraction...",
+                   "inc_progress\tValidate Connection Successful, using Oracle (ODBC) with "
+                   "prefix.",
+                   "inc_progress\tReading Look up Tables", "inc_progress\tReading Custom Field List...",
+                   "inc_progress\tReading Student Transportation...",
+                   "inc_progress\tReading Student Demographics...", "inc_progress\tReading Student Grades...",
+                   "inc_progress\tReading Student Period Attendance (08/25/2008 to 08/31/2008)...",
+                   "inc_progress\tReading Cached Period Attendance...", "inc_progress\tExport complete.",
+                   "end_progress"}));
+    const QString logName = "Norv--0042-" + today() + ".log";
+    EXPECT_EQ(filesUnder(out),
+              QStringList({"BridgeStatus.tmp", "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
+    const QRegularExpression stamp("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\t");
+    const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
+    EXPECT_TRUE(stamp.match(QString::fromUtf8(status)).hasMatch()) << status.toStdString();
+    EXPECT_TRUE(status.endsWith("\tSucceeded\tSucceeded\r\n")) << status.toStdString();
+    EXPECT_EQ(status.size(), 19 + 22);
+    EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n");
+    const QByteArray bridge = readFile(out + "/BridgeStatus.tmp");
+    EXPECT_TRUE(stamp.match(QString::fromUtf8(bridge)).hasMatch());
+    EXPECT_TRUE(bridge.endsWith("\tExtract Running\r\n"));
+
+    // The console saw the log file being set up and the titled start line.
+    const QStringList outLines = r.outLines();
+    EXPECT_TRUE(outLines.at(0).startsWith("log\tInformational\t"));
+    EXPECT_TRUE(
+        outLines.at(0).endsWith("\tLogManager::setupLogFile\tLog file " + out + "/" + logName + " setup."));
+    EXPECT_TRUE(outLines.at(1).endsWith("\t\tVelmora Data Extractor for Norv started."));
+}
+
+TEST_F(Program, FailedRunRecordsTheFailureAndCopiesTheLog) {
+    const QString out = at("out");
+    const QString logs = at("logs");
+    writeFile(out + "/finished.tmp", "finished\r\n");
+    const QStringList args =
+        with({"run", "--school=12 A/b", "--path=" + out, "--logpath=" + logs, "--log=extract"}, kConnection);
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList{kSourceError});
+    // "extract" turns the console log off once the run starts: only the lines before it remain.
+    for (const QString& line : r.outLines()) {
+        EXPECT_FALSE(line.contains("reportSourceUnavailable")) << line.toStdString();
+    }
+    const QString logName = "Norv--12_A_b-" + today() + ".log";
+    EXPECT_EQ(filesUnder(out),
+              QStringList({"BridgeStatus.tmp", "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"));
+    const QByteArray log = readFile(logs + "/" + logName);
+    EXPECT_EQ(readFile(out + "/" + logName), log);
+    EXPECT_TRUE(log.contains("BridgeBase::reportSourceUnavailable: The Norv source cannot be reached yet"));
+
+    // A second run on the same day appends to the log but leaves the earlier copy alone.
+    run(args);
+    EXPECT_EQ(readFile(out + "/" + logName), log);
+    EXPECT_GT(readFile(logs + "/" + logName).size(), log.size());
+}
+
+TEST_F(Program, RunLogHasHeaderBlocksAndNoPasswordAnywhere) {
+    const QString plain = QStringLiteral("Tr0ub4dor&3");
+    const QString other = QStringLiteral("c0rrect-h0rse");
+    const QString out = at("out");
+    const QList<QStringList> runs = {
+        {"--pwdencode=" + encodePassword(plain)},
+        {"--pwdencode", encodePassword(plain)},
+        {"--pwd=" + other},
+        {"--pwd", other},
+    };
+    QByteArray console;
+    for (const QStringList& password : runs) {
+        const ProgramResult r =
+            run(QStringList{"run", "--validate=0", "--school=1", "--dsn=D", "--user=u", "--path=" + out} +
+                password);
+        EXPECT_EQ(r.exitCode, 0) << password.join(' ').toStdString();
+        console += r.out + r.err;
+    }
+    const ProgramResult failed =
+        run({"run", "--school=1", "--dsn=D", "--user=u", "--path=" + out, "--pwd", other});
+    EXPECT_EQ(failed.exitCode, 1);
+    console += failed.out + failed.err;
+
+    const QByteArray log = readFile(out + "/Norv--1-" + today() + ".log");
+    const QStringList secrets = {plain, other, encodePassword(plain), encodePassword(other)};
+    for (const QString& secret : secrets) {
+        EXPECT_FALSE(console.contains(secret.toUtf8())) << secret.toStdString();
+        for (const QString& file : filesUnder(home.path())) {
+            EXPECT_FALSE(readFile(home.filePath(file)).contains(secret.toUtf8()))
+                << file.toStdString() << " holds " << secret.toStdString();
+        }
+    }
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: pwdencode is internal only.\r\n"));
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: pwd is internal only.\r\n"));
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: Command: run\r\n"));
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: dsn=D\r\n"));
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: appath=" NORV_BINARY_DIR "/norv-extract\r\n"));
+    EXPECT_TRUE(log.contains("\r\nLog File\r\n"));
+    EXPECT_TRUE(log.contains("\r\nVelmora Data Extractor for Norv File\r\n"));
+    EXPECT_TRUE(log.contains("\r\nVersion        : 2.1.0.0\r\n"));
+}
+
+TEST_F(Program, QuotedFolderEndsInASeparatorAgain) {
+    const QString out = at("out");
+    const ProgramResult r = run({"version", "--path=" + out + "\""});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(filesUnder(out), QStringList({"Data ExtractorStatus.tmp", "finished_bridge.tmp"}));
+
+    const ProgramResult bad = run({"nothing", "--path=" + out});
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tCommand not defined.\r\n"));
+}
+
+TEST_F(Program, LogStyleOffKeepsOnlyTheStartedLine) {
+    const ProgramResult r = run({"test", "--group=connection", "--validate=0", "--log=off"});
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines.at(0).endsWith("\t\tVelmora Data Extractor for Norv started."));
+}
+
+// ---------------------------------------------------------------- defaults
+
+const QByteArray kTwoSchools =
+    "<?xml version=\"1.0\"?>\n<CVSchoolConfFile>\n"
+    "  <CVSchoolConf SISImportFolder=\"C:\\Import\\A\" SISDSN=\"NorvA\" SISUserName=\"clerk\" "
+    "SISPassword=\"hThT\" SchoolNumber=\"0042\" Other=\"x\"><Child/></CVSchoolConf>\n"
+    "  <Group><CVSchoolConf SchoolNumber=\"7\"/></Group>\n"
+    "</CVSchoolConfFile>\n";
+
+TEST_F(Program, DefaultsReadEverySchoolSetUp) {
+    const QString file = at("conf/CVConfig.xml");
+    const QStringList frame = {"start_progress\t0", "end_progress"};
+    struct Case {
+        const char* name;
+        QByteArray content;
+        int exitCode;
+        QStringList out;
+    };
+    const Case cases[] = {
+        {"two set-ups",
+         kTwoSchools,
+         0,
+         {"start_progress\t2", "start_setting", "setting\tdefault\tpath\tC:\\Import\\A",
+          "setting\tconnection\tdsn\tNorvA", "setting\tconnection\tuser\tclerk",
+          "setting\tconnection\tpwdencode\thThT", "setting\tschool\tschool\t0042", "end_setting",
+          "start_setting", "setting\tdefault\tpath\t", "setting\tconnection\tdsn\t",
+          "setting\tconnection\tuser\t", "setting\tconnection\tpwdencode\t", "setting\tschool\tschool\t7",
+          "end_setting", "end_progress"}},
+        {"one set-up",
+         "<CVSchoolConfFile><CVSchoolConf SISDSN=\"N\"/></CVSchoolConfFile>",
+         0,
+         {"start_progress\t1", "start_setting", "setting\tdefault\tpath\t", "setting\tconnection\tdsn\tN",
+          "setting\tconnection\tuser\t", "setting\tconnection\tpwdencode\t", "setting\tschool\tschool\t",
+          "end_setting", "end_progress"}},
+        {"no set-up", "<CVSchoolConfFile/>", 0, frame},
+        {"empty file", "", 1, frame},
+        {"another root", "<CVSchoolConf SISDSN=\"N\"/>", 1, frame},
+        {"not XML", "<CVSchoolConfFile><CVSchoolConf>", 1, frame},
+    };
+    for (const Case& c : cases) {
+        writeFile(file, c.content);
+        const ProgramResult r = run({"defaults", "--path=" + file});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(r.hostLines(), c.out) << c.name;
+        EXPECT_TRUE(r.err.isEmpty()) << c.name;
+    }
+}
+
+TEST_F(Program, DefaultsGivenAFolderCannotOpenIt) {
+    const QString folder = at("conf");
+    QDir().mkpath(folder);
+    const ProgramResult r = run({"defaults", "--path=" + folder});
+    EXPECT_EQ(r.exitCode, 1);
+    ASSERT_EQ(r.outLines().size(), 3);
+    EXPECT_EQ(r.outLines().at(0), "start_progress\t0");
+    EXPECT_TRUE(r.outLines().at(1).startsWith("log\tWarning      \t"));
+    EXPECT_TRUE(r.outLines().at(1).endsWith("\tSISConfig::commandDefaults\tCould not open: " + folder));
+    // The defaults command's "path" is also its status folder.
+    EXPECT_TRUE(readFile(folder + "/Data ExtractorStatus.tmp")
+                    .endsWith("\tFailed\tFailed retrieving default settings.\r\n"));
+}
+
+TEST_F(Program, DefaultsSearchTheDataFolder) {
+    const QString corvanta = at(".local/share/Corvanta");
+    const QString appPathLine = "\tSISConfig::AppDataPath\tappPath: " + corvanta + "/Norv";
+    const QString schoolSeven = "<CVSchoolConfFile><CVSchoolConf SchoolNumber=\"7\"/></CVSchoolConfFile>";
+
+    // No Corvanta folder at all: the climb cannot reach one.
+    ProgramResult r = run({"defaults"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.hostLines(), QStringList({"start_progress\t0", "end_progress"}));
+    ASSERT_FALSE(r.outLines().isEmpty());
+    EXPECT_TRUE(r.outLines().at(0).endsWith(appPathLine)) << r.outLines().at(0).toStdString();
+
+    // Another product's folder under Corvanta holds the file.
+    writeFile(corvanta + "/Other/CVConfig.xml", schoolSeven.toUtf8());
+    r = run({"defaults"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.hostLines().contains("setting\tschool\tschool\t7"));
+
+    // The extractor's own folder comes first.
+    writeFile(corvanta + "/Norv/CVConfig.xml", "<CVSchoolConfFile/>");
+    r = run({"defaults"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.hostLines(), QStringList({"start_progress\t0", "end_progress"}));
+}
+
+}  // namespace
