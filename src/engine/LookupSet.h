@@ -1,0 +1,31 @@
+// LookupSet: an ordered set of texts that one table step of a run fills and a later step asks
+// (pupil numbers of the included students, rotation day names, section keys, reporting period keys,
+// bell keys).
+//
+// Texts are kept sorted by plain byte comparison (XString::compare, case-sensitive) and found by
+// bisection; each text is held once.
+// Owns: its texts.
+#pragma once
+
+#include <vector>
+
+#include "libraries/support/XString.h"
+
+class LookupSet {
+  public:
+    explicit LookupSet(int initialCapacity = 5);
+
+    // Adds text unless an equal text is held; returns true when it was added.
+    bool insert(const XString& text);
+    bool contains(const XString& text) const;
+    void clear();
+    int count() const { return static_cast<int>(m_items.size()); }
+    bool isEmpty() const { return m_items.empty(); }
+    // In sort order. REQUIRES: 0 <= index < count().
+    const XString& at(int index) const { return m_items[static_cast<size_t>(index)]; }
+    std::vector<XString>::const_iterator begin() const { return m_items.begin(); }
+    std::vector<XString>::const_iterator end() const { return m_items.end(); }
+
+  private:
+    std::vector<XString> m_items;
+};

@@ -1,0 +1,49 @@
+// NorvRules: the small rules of the Norv engine that turn source texts into output values or facts about
+// the school. Each depends only on its arguments, so the engine's table steps stay thin and the rules can
+// be checked on their own.
+//
+// Owns: nothing (static operations only).
+// REQUIRES: texts are column texts as the data access layer reads them (already trimmed, tabs removed).
+#pragma once
+
+#include "libraries/support/XDate.h"
+#include "libraries/support/XString.h"
+
+class NorvRules {
+  public:
+    // How a school takes attendance, from "V_VLMR_SCHOOL".
+    enum class AttendanceType { Period, Daily, PeriodAndDaily };
+
+    // Four-digit start year of the school year that contains today: the year before when today is before
+    // July. REQUIRES: today is not null (also for the span below).
+    static XString schoolYearOf(const XDate& today);
+    // The school year span used when the source gives none: 1 August of the start year (the year before
+    // when today is before August) to 31 July of the next.
+    static XDate defaultSchoolStart(const XDate& today);
+    static XDate defaultSchoolEnd(const XDate& today);
+
+    // "P" is period attendance; otherwise "Y" in alternatePeriodAttendance adds period to daily.
+    // Exact, case-sensitive comparisons.
+    static AttendanceType attendanceTypeOf(const XString& attendanceType, const XString& alternatePeriod);
+
+    // b when a is empty, a when b is empty, else a + separator + b.
+    static XString join(const XString& a, const XString& b, const char* separator);
+    // "Last, First Second" without stray separators for missing parts.
+    static XString teacherLabel(const XString& last, const XString& first, const XString& second);
+    // "Name (number)".
+    static XString schoolLabel(const XString& name, const XString& number);
+
+    // Legal name, then " " + suffix when there is one.
+    static XString studentLastName(const XString& legalName, const XString& suffix);
+    // "Apt: 12 " before "100 Main St"; the blank between number and street is always written.
+    static XString studentStreetAddress(const XString& number, const XString& street,
+                                        const XString& apartment);
+    // Line feeds become blanks; carriage returns stay.
+    static XString mailingAddress(const XString& address);
+    // The three combination parts joined by "-", separators always written.
+    static XString lockerCombination(const XString& first, const XString& second, const XString& third);
+    // The allergies, preceded by "***LIFE THREATENING*** - " when the flag is exactly "Y" or "y".
+    static XString medicalAlert(const XString& lifeThreatening, const XString& allergiesSingleLine);
+    // Result + " on " + date, the joint only when both are present.
+    static XString physicalExam(const XString& result, const XString& date);
+};
