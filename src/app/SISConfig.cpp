@@ -6,6 +6,7 @@
 #include "libraries/platform/Folders.h"
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
+#include "task/AppTaskBase.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -252,6 +253,30 @@ int SISConfig::runExtraction(int mode) {
         QFile::copy(logPath, QDir(value(QStringLiteral("path"))).filePath(QFileInfo(logPath).fileName()));
     }
     return ok ? 0 : 1;
+}
+
+void SISConfig::connectTask(AppTaskBase& task) {
+    SISMessageWriter* w = &messageWriter();
+    connect(&task, &AppTaskBase::writeLog, &logManager(), &LogManager::log);
+    connect(&task, &AppTaskBase::writeVersion, w, &SISMessageWriter::outVersion);
+    connect(&task, &AppTaskBase::writeParams, w, &SISMessageWriter::outParams);
+    connect(&task, &AppTaskBase::writeHiddenParam, w, &SISMessageWriter::outHiddenParam);
+    connect(&task, &AppTaskBase::writeList, w, &SISMessageWriter::outList);
+    connect(&task, &AppTaskBase::writeFile, w, &SISMessageWriter::outFile);
+    connect(&task, &AppTaskBase::writeNumber, w, &SISMessageWriter::outNumber);
+    connect(&task, &AppTaskBase::writeDate, w, &SISMessageWriter::outDate);
+    connect(&task, &AppTaskBase::writeTest, w, &SISMessageWriter::outTest);
+    connect(&task, &AppTaskBase::writeProgress, w, &SISMessageWriter::outProgress);
+    connect(&task, &AppTaskBase::writeProgressIncrement, w, &SISMessageWriter::outProgress_increment);
+    connect(&task, &AppTaskBase::writeProgressWarning, w, &SISMessageWriter::outProgress_warning);
+    connect(&task, &AppTaskBase::writeSetting, w, &SISMessageWriter::outSetting);
+    connect(&task, &AppTaskBase::writeSettingIncrement, w,
+            qOverload<const QString&, const QString&, const QString&, const QString&>(
+                &SISMessageWriter::outSetting_increment));
+    connect(&task, &AppTaskBase::writeWarning, w, &SISMessageWriter::outWarning);
+    connect(&task, &AppTaskBase::writeMissing, w, &SISMessageWriter::outMissing);
+    connect(&task, &AppTaskBase::writeError, w, &SISMessageWriter::outError);
+    connect(&task, &AppTaskBase::clearMessages, w, &SISMessageWriter::clearMessages);
 }
 
 QString SISConfig::AppDataPath() {

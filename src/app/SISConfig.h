@@ -9,6 +9,8 @@
 
 #include "app/AppBase.h"
 
+class AppTaskBase;
+
 class SISConfig : public AppBase {
     Q_OBJECT
     Q_DISABLE_COPY(SISConfig)
@@ -23,6 +25,11 @@ class SISConfig : public AppBase {
     int processCommandLine(const QStringList& arguments);
 
     QString AppDataPath() override;
+
+    // Connects a task object's host signals to this application's message writer and its writeLog to the
+    // log manager (directly, like the application's own). Its tree, hidden, status and manage signals stay
+    // unconnected: emitting them has no effect.
+    void connectTask(AppTaskBase& task);
 
     // The base name of a run's log file: short name, site label and school, unsafe characters as "_".
     static QString logFileBase(const QString& shortName, const QString& siteLabel, const QString& school);

@@ -3,6 +3,7 @@
 
 #include "ProgramRunner.h"
 #include "messages/SISMessageWriter.h"
+#include "task/AppTaskBase.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -159,6 +160,22 @@ TEST_F(AppBaseTest, ATestThatThrowsFails) {
               "this issue.");
     EXPECT_EQ(errLines(), QStringList{"error\tData Extractor Problem\t" + message});
     EXPECT_EQ(outLines(), QStringList({"start_progress\t0", "end_progress"}));
+}
+
+TEST_F(AppBaseTest, TaskSignalsReachTheHost) {
+    AppTaskBase task;
+    app.connectTask(task);
+    emit task.writeProgress("start_progress", 3);
+    emit task.writeProgressIncrement("Reading Student Grades...");
+    emit task.writeTree("k", "d", "p", "n", "");  // not connected
+    emit task.writeStatus("success", "g", "m");   // not connected
+    emit task.writeMissing("dsn", "ODBC DSN missing or blank.");
+    emit task.writeError("file", "Could not create cde folder: /x");
+    emit task.writeProgress("end_progress", -1);
+    EXPECT_EQ(outLines(),
+              QStringList({"start_progress\t3", "inc_progress\tReading Student Grades...", "end_progress"}));
+    EXPECT_EQ(errLines(), QStringList({"missing\tdsn\tODBC DSN missing or blank.",
+                                       "error\tfile\tCould not create cde folder: /x"}));
 }
 
 }  // namespace
