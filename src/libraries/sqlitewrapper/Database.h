@@ -1,0 +1,52 @@
+// One SQLite database connection (the attendance cache).
+//
+// Owns the connection handle; the destructor closes it. Every failure raises a sqlite::SqlError (or one of
+// its subclasses); nothing is returned as a status. Extended result codes are on and the busy timeout is
+// 30 seconds, so a lock held by another process is waited for rather than failing at once.
+// Used from one thread. Not copyable.
+#pragma once
+
+#include "libraries/support/XString.h"
+
+struct sqlite3;
+
+namespace sqlite {
+
+class Database {
+  public:
+    // SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, the flags of the attendance cache.
+    static constexpr int OpenReadWriteCreate = 0x02 | 0x04;
+
+    Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    virtual ~Database();
+
+    // Opens path with flags. A non-empty pass phrase asks for an encrypted database, which this SQLite build
+    // cannot provide: the open then fails with "Unable to decrypt database." rather than store plain text.
+    // REQUIRES: !IsOpen().
+    void Open(const XString& path, const XString& passPhrase = XString(), int flags = OpenReadWriteCreate);
+    bool IsOpen() const { return m_connection != nullptr; }
+    // Nothing when closed. A failure still releases the connection (once its statements are finalized).
+    void Close();
+
+    // Runs the SQL text (one or more statements) and returns the rows changed by the last INSERT, UPDATE or
+    // DELETE it ran (0 when it ran none).
+    int Execute(const XString& sql);
+    // Formats with SQLite's printf (%q and %Q quote text for SQL; write %% for a percent sign), then runs
+    // the result as above.
+    int Execute(const char* format, ...);
+
+    sqlite3* Handle() const { return m_connection; }
+    const XString& Path() const { return m_path; }
+    int Flags() const { return m_flags; }
+
+  private:
+    sqlite3* m_connection = nullptr;
+    XString m_path;
+    unsigned char m_key[16] = {};
+    int m_keyLength = 0;
+    int m_flags = 0;
+};
+
+}  // namespace sqlite
