@@ -104,21 +104,8 @@ void Connection::open(const QString& connectionString, const QString& user, cons
         d_->secrets.append(password);
     }
     try {
-        QString odbc = ConnectionString::toOdbc(connectionString);
-        auto addPair = [&odbc](const char* key, const QString& value) {
-            QString escaped = value;
-            escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-            if (!odbc.isEmpty()) {
-                odbc += u';';
-            }
-            odbc += QLatin1String(key) + QStringLiteral("={") + escaped + u'}';
-        };
-        if (!user.isEmpty()) {
-            addPair("UID", user);
-        }
-        if (!password.isEmpty()) {
-            addPair("PWD", password);
-        }
+        QString odbc = ConnectionString::toOdbc(connectionString, user, password);
+        const std::optional<ConnectionString::DsnLogin> login = ConnectionString::dsnLogin(odbc);
 
         OdbcHandle environment(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
         d_->check(SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION,
@@ -135,13 +122,25 @@ void Connection::open(const QString& connectionString, const QString& user, cons
             d_->setOptionalAttribute(SQL_ATTR_ACCESS_MODE, SQL_MODE_READ_ONLY);
         }
 
-        const QByteArray text = odbc.toUtf8();
-        odbc.fill(u'\0');  // do not leave the password lying in freed memory longer than needed
-        d_->check(
-            SQLDriverConnect(d_->connection.get(), nullptr,
-                             reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
-                             static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
-            SQL_HANDLE_DBC, d_->connection.get());
+        SQLRETURN rc;
+        if (login) {
+            const QByteArray dsn = login->dsn.toUtf8();
+            const QByteArray uid = login->user.toUtf8();
+            const QByteArray pwd = login->password.toUtf8();
+            auto text = [](const QByteArray& bytes) {
+                return reinterpret_cast<SQLCHAR*>(const_cast<char*>(bytes.constData()));
+            };
+            rc = SQLConnect(d_->connection.get(), text(dsn), static_cast<SQLSMALLINT>(dsn.size()), text(uid),
+                            static_cast<SQLSMALLINT>(uid.size()), text(pwd),
+                            static_cast<SQLSMALLINT>(pwd.size()));
+        } else {
+            const QByteArray text = odbc.toUtf8();
+            rc = SQLDriverConnect(d_->connection.get(), nullptr,
+                                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
+                                  static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr,
+                                  SQL_DRIVER_NOPROMPT);
+        }
+        d_->check(rc, SQL_HANDLE_DBC, d_->connection.get());
         d_->connection.setConnected(true);
     } catch (const ComError& error) {
         d_->connection.reset();

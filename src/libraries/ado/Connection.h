@@ -1,8 +1,10 @@
 // An ADO-like connection over unixODBC: one environment and one connection handle.
 //
 // Owns its ODBC handles (freed on close and destruction). Open() translates the ADO connection
-// string (ConnectionString), applies the mode and the timeouts and connects with SQLDriverConnect
-// through the ANSI entry point (the text as UTF-8, no prompting).
+// string (ConnectionString), applies the mode and the timeouts and connects through the ANSI entry
+// points (text as UTF-8, no prompting): with SQLConnect when the string names only a DSN, user and
+// password (so that no driver log receives the password inside a connection string), else with
+// SQLDriverConnect.
 //   Mode: adModeRead (1) asks the driver for SQL_ATTR_ACCESS_MODE read-only; drivers that do not
 //     support the attribute (most do not enforce it) are accepted silently, so the source itself
 //     must be read-only (SQLite: Database=file:PATH?mode=ro; PostgreSQL: ReadOnly=1). Every other
@@ -48,8 +50,8 @@ class Connection {
     void setCommandTimeout(int seconds);
     int commandTimeout() const;
 
-    // ADO's Open(ConnectionString, UserID, Password, Options). A non-empty user or password is
-    // added as UID/PWD (overriding the string's). options is accepted and ignored (0 = synchronous).
+    // ADO's Open(ConnectionString, UserID, Password, Options). A non-empty user or password
+    // replaces the string's UID/PWD. options is accepted and ignored (0 = synchronous).
     // Throws ComError; ComError ObjectOpen when already open.
     void open(const QString& connectionString, const QString& user = {}, const QString& password = {},
               int options = 0);

@@ -108,7 +108,8 @@ bool isKey(const QString& key, std::initializer_list<const char*> names) {
 
 }  // namespace
 
-QString ConnectionString::toOdbc(const QString& adoConnectionString) {
+QString ConnectionString::toOdbc(const QString& adoConnectionString, const QString& user,
+                                 const QString& password) {
     QStringList parts;
     for (const Pair& pair : split(adoConnectionString)) {
         QString key;
@@ -127,8 +128,14 @@ QString ConnectionString::toOdbc(const QString& adoConnectionString) {
         if (isKey(pair.key, {"Data Source", "DSN"})) {
             key = QStringLiteral("DSN");
         } else if (isKey(pair.key, {"User ID", "UID"})) {
+            if (!user.isEmpty()) {
+                continue;
+            }
             key = QStringLiteral("UID");
         } else if (isKey(pair.key, {"Password", "PWD"})) {
+            if (!password.isEmpty()) {
+                continue;
+            }
             key = QStringLiteral("PWD");
         } else if (isKey(pair.key, {"Database"})) {
             key = QStringLiteral("DATABASE");
@@ -137,7 +144,49 @@ QString ConnectionString::toOdbc(const QString& adoConnectionString) {
         }
         parts.append(key + u'=' + odbcValue(pair.value));
     }
+    // Braced always: a user or password is taken as it stands, whatever characters it holds.
+    auto braced = [](QString value) {
+        return QStringLiteral("{") + value.replace(QStringLiteral("}"), QStringLiteral("}}")) + u'}';
+    };
+    if (!user.isEmpty()) {
+        parts.append(QStringLiteral("UID=") + braced(user));
+    }
+    if (!password.isEmpty()) {
+        parts.append(QStringLiteral("PWD=") + braced(password));
+    }
     return parts.join(u';');
+}
+
+std::optional<ConnectionString::DsnLogin> ConnectionString::dsnLogin(const QString& odbcConnectionString) {
+    DsnLogin login;
+    bool hasDsn = false;
+    bool hasUser = false;
+    bool hasPassword = false;
+    for (const Pair& pair : split(odbcConnectionString)) {
+        bool* seen = nullptr;
+        QString* target = nullptr;
+        if (isKey(pair.key, {"DSN"})) {
+            seen = &hasDsn;
+            target = &login.dsn;
+        } else if (isKey(pair.key, {"UID"})) {
+            seen = &hasUser;
+            target = &login.user;
+        } else if (isKey(pair.key, {"PWD"})) {
+            seen = &hasPassword;
+            target = &login.password;
+        } else {
+            return std::nullopt;  // any other key needs SQLDriverConnect
+        }
+        if (*seen) {
+            return std::nullopt;  // repeated keys: leave their reading to the driver
+        }
+        *seen = true;
+        *target = unbrace(pair.value);
+    }
+    if (!hasDsn || login.dsn.isEmpty()) {
+        return std::nullopt;
+    }
+    return login;
 }
 
 QStringList ConnectionString::secrets(const QString& connectionString) {

@@ -18,14 +18,28 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace ado {
 
 class ConnectionString {
   public:
     // Throws ComError(ProviderNotFound, "ADODB.Connection", "Provider cannot be found. It may not be
-    // properly installed.") for a provider other than MSDASQL.
-    static QString toOdbc(const QString& adoConnectionString);
+    // properly installed.") for a provider other than MSDASQL. A non-empty user or password replaces
+    // every UID or PWD of the string (ADO's Open arguments override the string's values).
+    static QString toOdbc(const QString& adoConnectionString, const QString& user = {},
+                          const QString& password = {});
+
+    // An ODBC connection string that names only a DSN, with or without UID and PWD, can be opened
+    // with SQLConnect, which hands the password to the driver as an argument. Drivers log their
+    // connection string when their debug log is on (psqlODBC writes it unmasked), but mask that
+    // argument; so the layer prefers this way whenever the string allows it.
+    struct DsnLogin {
+        QString dsn;
+        QString user;
+        QString password;
+    };
+    static std::optional<DsnLogin> dsnLogin(const QString& odbcConnectionString);
 
     // The secret values (PWD and its aliases) of a connection string, ADO or ODBC style, for
     // scrubbing driver messages. Empty values are left out.

@@ -58,3 +58,24 @@ TEST(ConnectionStringTest, FindsThePasswordsToScrub) {
               (QStringList{QStringLiteral("p1"), QStringLiteral("p;2")}));
     EXPECT_TRUE(ConnectionString::secrets(QStringLiteral("DSN=d;Password=;")).isEmpty());
 }
+
+TEST(ConnectionStringTest, OpenArgumentsReplaceTheStringsLogin) {
+    EXPECT_EQ(ConnectionString::toOdbc(QStringLiteral("DSN=d;UID=a;PWD=b;Port=5"), QStringLiteral("u"),
+                                       QStringLiteral("p}q")),
+              QStringLiteral("DSN=d;Port=5;UID={u};PWD={p}}q}"));
+    EXPECT_EQ(ConnectionString::toOdbc(QStringLiteral("DSN=d;UID=a;PWD=b"), {}, QStringLiteral("p")),
+              QStringLiteral("DSN=d;UID=a;PWD={p}"));
+}
+
+TEST(ConnectionStringTest, OnlyADsnWithItsLoginGoesThroughSqlConnect) {
+    const auto login = ConnectionString::dsnLogin(QStringLiteral("DSN=d;UID={u};PWD={p;}}x}"));
+    ASSERT_TRUE(login.has_value());
+    EXPECT_EQ(login->dsn, QStringLiteral("d"));
+    EXPECT_EQ(login->user, QStringLiteral("u"));
+    EXPECT_EQ(login->password, QStringLiteral("p;}x"));
+    EXPECT_TRUE(ConnectionString::dsnLogin(QStringLiteral("DSN=d")).has_value());
+    for (const char* other : {"DSN=d;DATABASE=x", "DRIVER={SQLite3};DATABASE=/tmp/x.db", "UID=u;PWD=p",
+                              "DSN=", "DSN=d;UID=a;UID=b", "DSN=d;Trusted_Connection=yes"}) {
+        EXPECT_FALSE(ConnectionString::dsnLogin(QString::fromUtf8(other)).has_value()) << other;
+    }
+}

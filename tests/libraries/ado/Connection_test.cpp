@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+
 #include "OdbcTestEnv.h"
 #include "libraries/ado/ComError.h"
 #include "libraries/ado/Recordset.h"
@@ -116,6 +119,34 @@ TEST(ConnectionTest, NeitherPasswordNorConnectionStringEverShows) {
         ADD_FAILURE() << "open succeeded";
     } catch (const ComError& e) {
         EXPECT_FALSE(allText(e).contains(password));
+    }
+}
+
+TEST(ConnectionTest, NoLogFileReceivesThePassword) {
+    const OdbcTestEnv& env = OdbcTestEnv::instance();
+    if (!env.hasPostgres()) {
+        GTEST_SKIP() << "NORV_PG_PORT is not set: no test PostgreSQL server (run ./test.sh)";
+    }
+    // The driver manager traces every call and psqlODBC writes its debug log (which shows connection
+    // strings unmasked): a DSN with user and password must reach neither as text.
+    const QString password = QStringLiteral("Log-Scan-Secret-7");
+    for (const QString& attempt : {env.postgresConnection(password), env.postgresDownConnection()}) {
+        Connection connection;
+        EXPECT_THROW(connection.open(attempt, {}, password), ComError);
+    }
+    Connection connection;
+    connection.open(env.postgresConnection());  // the right password, through the same path
+    connection.close();
+
+    QDir logs(env.logsFolder());
+    const QStringList files = logs.entryList(QDir::Files);
+    EXPECT_FALSE(files.isEmpty()) << "no log was written: the check would prove nothing";
+    for (const QString& name : files) {
+        QFile file(logs.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        EXPECT_FALSE(content.contains(password.toUtf8())) << name.toStdString();
+        EXPECT_FALSE(content.contains("norv-admin-pw")) << name.toStdString();
     }
 }
 

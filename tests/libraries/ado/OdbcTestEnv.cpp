@@ -73,6 +73,25 @@ void keepSqliteDriverLoaded() {
     }
 }
 
+// The system's registration of a driver, as odbcinst prints it ("[name]" then key=value lines).
+QString driverSection(const QString& name) {
+    QProcess odbcinst;
+    odbcinst.start(QStringLiteral("odbcinst"),
+                   {QStringLiteral("-q"), QStringLiteral("-d"), QStringLiteral("-n"), name});
+    if (!odbcinst.waitForFinished(30000) || odbcinst.exitCode() != 0) {
+        throw std::runtime_error("odbcinst does not know the driver " + name.toStdString());
+    }
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(odbcinst.readAllStandardOutput()).split(u'\n')) {
+        // Logging settings come from the test, below.
+        if (!line.startsWith(QLatin1String("Debug="), Qt::CaseInsensitive) &&
+            !line.startsWith(QLatin1String("CommLog="), Qt::CaseInsensitive) && !line.trimmed().isEmpty()) {
+            lines.append(line);
+        }
+    }
+    return lines.join(u'\n') + u'\n';
+}
+
 }  // namespace
 
 const OdbcTestEnv& OdbcTestEnv::instance() {
@@ -99,7 +118,7 @@ OdbcTestEnv::OdbcTestEnv() {
     QString ini = QStringLiteral("[NorvAdoSqlite]\nDriver=SQLite3\nDatabase=%1\n\n").arg(database);
     const QString pg = QStringLiteral(
         "[%1]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=%2\nDatabase=norv_test\n"
-        "BoolsAsChar=0\nCommLog=0\nDebug=0\n\n");
+        "BoolsAsChar=0\n\n");
     if (pgPort_ > 0) {
         ini += pg.arg(QStringLiteral("NorvAdoPg")).arg(pgPort_);
     }
@@ -110,6 +129,22 @@ OdbcTestEnv::OdbcTestEnv() {
     }
     file.close();
     qputenv("ODBCINI", file.fileName().toLocal8Bit());
+
+    // The drivers as the system registers them, but with the driver manager's trace and psqlODBC's
+    // debug and communication logs on, all written into logs/, so that tests can look at every file
+    // a connection leaves behind.
+    const QString logs = folder_ + QStringLiteral("/logs");
+    QDir().mkpath(logs);
+    const QString odbcinst = QStringLiteral("[ODBC]\nTrace=Yes\nTraceFile=%1/trace.log\n\n").arg(logs) +
+                             driverSection(QStringLiteral("SQLite3")) + u'\n' +
+                             driverSection(QStringLiteral("PostgreSQL Unicode")) +
+                             QStringLiteral("Debug=1\nCommLog=1\nLogdir=%1\n").arg(logs);
+    QFile drivers(folder_ + QStringLiteral("/odbcinst.ini"));
+    if (!drivers.open(QIODevice::WriteOnly) || drivers.write(odbcinst.toUtf8()) < 0) {
+        throw std::runtime_error("cannot write odbcinst.ini");
+    }
+    drivers.close();
+    qputenv("ODBCSYSINI", folder_.toLocal8Bit());
 
     ado::Connection connection;
     connection.open(sqliteConnection());
