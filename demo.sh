@@ -5,4 +5,11 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)"
-echo "norv-extract is built as build/norv-extract; the command line comes with the application frame."
+
+echo "== build/norv-extract version"
+build/norv-extract version
+echo "== build/norv-extract params --group=global"
+build/norv-extract params --group=global
+echo
+echo "The extraction itself comes later: until the extraction engine is part of the build, test, the"
+echo "school and teacher lists and run answer that the source cannot be reached yet."
