@@ -44,19 +44,6 @@ void ColumnStore::clear() {
     failures_.clear();
 }
 
-void ColumnStore::reserve(std::size_t rows) {
-    state_.reserve(rows);
-    if (usesInts()) {
-        ints_.reserve(rows);
-    } else if (usesReals()) {
-        reals_.reserve(rows);
-    } else if (vt_ == VT_DECIMAL) {
-        decimals_.reserve(rows);
-    } else if (usesEnds()) {
-        ends_.reserve(rows);
-    }
-}
-
 void ColumnStore::appendPlaceholder() {
     if (usesInts()) {
         ints_.push_back(0);

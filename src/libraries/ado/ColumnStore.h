@@ -25,7 +25,6 @@ class ColumnStore {
     std::uint16_t varType() const { return vt_; }
     std::size_t size() const { return state_.size(); }
     void clear();
-    void reserve(std::size_t rows);
 
     void appendNull();
     void appendInt(std::int64_t value);  // integer kinds and VT_BOOL (0 or -1)

@@ -430,6 +430,7 @@ std::size_t Recordset::Impl::fetchBlock() {
     }
     SQLHSTMT stmt = statement.get();
     rowsFetched = 0;
+    std::fill(rowStatus.begin(), rowStatus.end(), static_cast<SQLUSMALLINT>(SQL_ROW_NOROW));
     const SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) {
         exhausted = true;
@@ -438,6 +439,13 @@ std::size_t Recordset::Impl::fetchBlock() {
     check(rc);
     if (!bound) {
         rowsFetched = 1;
+    } else if (rowsFetched == 0 || rowsFetched > blockRows) {
+        // A driver that does not report the count: the row statuses it filled in tell it.
+        rowsFetched = static_cast<SQLULEN>(std::count_if(rowStatus.begin(), rowStatus.end(),
+                                                         [](SQLUSMALLINT s) { return s != SQL_ROW_NOROW; }));
+        if (rowsFetched == 0) {
+            rowsFetched = 1;  // nor the statuses: a successful fetch brought at least one row
+        }
     }
     const std::size_t rows = static_cast<std::size_t>(rowsFetched);
     std::size_t added = 0;
