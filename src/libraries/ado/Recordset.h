@@ -8,8 +8,13 @@
 //   forward-only (adOpenForwardOnly): the statement stays open and rows are fetched one block at a
 //     time as MoveNext reaches them; RecordCount is -1. MoveFirst after the cursor has moved executes
 //     the query again (as ADO's providers do), so counting by hand and then reading works.
-// Values that do not fit their bound buffer (long text) are completed with SQLGetData; when the
-// driver cannot do that inside a block, rows are fetched one at a time with SQLGetData only.
+// Blocks hold as many rows as about 512 KB of bound buffers allow (at most 1000). Values that do
+// not fit their bound buffer (long text: drivers declare TEXT columns 8190 or 65536 characters wide,
+// so such columns are bound 255 characters wide) are completed with SQLGetData on their row. A driver
+// that cannot do that inside a block (no SQL_GD_BLOCK, the SQLite driver) gets blocks of one row with
+// the same bound buffers; one that cannot do it on bound columns (no SQL_GD_BOUND) has every value
+// read with SQLGetData.
+// Defaults, as ADO's: server-side location, forward-only, read-only lock.
 // Text is fetched as SQL_C_WCHAR; SQL goes to the driver as UTF-8 through SQLExecDirect.
 // Cursor location, lock type and the options argument are recorded; the layer only reads, so a
 // pessimistic lock changes nothing. Options: adCmdText (1) or adCmdUnknown (8); others are refused.
