@@ -249,6 +249,27 @@ TEST_P(RecordsetTest, AValueThatDoesNotFitFailsOnlyItsCell) {
     EXPECT_EQ(rs.field(1).value(), Variant::fromI4(1));
 }
 
+TEST_P(RecordsetTest, BytesKeepEveryByteWhateverTheirLength) {
+    // Longer than the bound buffer of a long binary column, NUL bytes included.
+    const QString sql = isPostgres()
+                            ? QStringLiteral(
+                                  "SELECT b, encode(b, 'hex') FROM (SELECT decode(repeat('00ff7f', 400), "
+                                  "'hex') AS b UNION ALL SELECT '\\x'::bytea) t ORDER BY length(b) DESC")
+                            : QStringLiteral(
+                                  "WITH t(b) AS MATERIALIZED (SELECT randomblob(1200) UNION ALL SELECT "
+                                  "x'') SELECT b, lower(hex(b)) FROM t ORDER BY length(b) DESC");
+    Recordset rs;
+    rs.open(sql, connection, Recordset::adOpenStatic);
+    ASSERT_EQ(rs.recordCount(), 2);
+    const Variant bytes = rs.field(0).value();
+    EXPECT_EQ(bytes.type(), VT_ARRAY | VT_UI1);
+    EXPECT_EQ(bytes.bytes().size(), 1200);
+    EXPECT_EQ(QString::fromLatin1(bytes.bytes().toHex()), rs.field(1).value().text());
+    EXPECT_EQ(rs.field(0).actualSize(), 1200);
+    rs.moveNext();
+    EXPECT_EQ(rs.field(0).value(), Variant::fromBytes(QByteArray()));  // empty, not NULL
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, RecordsetTest, ::testing::Values("sqlite", "postgres"),
                          [](const auto& info) { return std::string(info.param); });
 
