@@ -32,7 +32,8 @@ class XDateTime {
     // Local time; invalid when the date is null; a null time is midnight.
     QDateTime ToQDateTime() const;
 
-    // "" when the date is null (the date pass gives ""), the time part "" when the time is null.
+    // "" when either part is null: the date pass of a null date gives "", and the time pass of a null time
+    // turns whatever it is given into "". Give a date-only value a time (midnight) to format its date.
     XString Format(const XString& pattern) const;
     // Each part parsed over the whole pattern and text, null where it fails; true unless both are null.
     bool Parse(const XString& pattern, const XString& text);
