@@ -165,6 +165,7 @@ TEST_F(DateTokens, NullValuesFormatAsEmptyText) {
     EXPECT_EQ(XDate().Format("YYYY-MM-DD"), "");
     EXPECT_EQ(XTime().Format("HH:NN"), "");
     EXPECT_EQ(XDateTime(XDate(), XTime(9, 0, 0)).Format("dd-mmm-yyyy hh:nn:ss"), "");
+    EXPECT_EQ(XDateTime(XDate(2024, 1, 5)).Format("YYYY-MM-DD"), "");
 }
 
 TEST_F(DateTokens, TwoDigitYearWindowFollowsTheClockAtStartUp) {
