@@ -588,15 +588,22 @@ void Recordset::open(const QString& sql, Connection& connection, CursorType curs
         }
         d.execute();
         d.describe();
+        if (d.columns.empty()) {
+            // A command without rows (DDL, INSERT): it ran, and as in ADO the recordset stays closed.
+            d.release();
+            connection.clearErrors();
+            return;
+        }
         d.planFetch(connection.odbcHandle());
         if (d.streaming) {
             d.fetchBlock();
         } else {
             while (d.fetchBlock() > 0) {
             }
-            // Everything is held: the statement is of no further use.
+            // Everything is held: neither the statement nor the connection is needed any more.
             d.statement.reset();
             d.bindings.clear();
+            d.connection = nullptr;
         }
     } catch (...) {
         d.release();

@@ -19,6 +19,7 @@
 // Cursor location, lock type and the options argument are recorded; the layer only reads, so a
 // pessimistic lock changes nothing. Options: adCmdText (1) or adCmdUnknown (8); others are refused.
 //
+// A command that returns no rows (DDL, INSERT) runs, and the recordset stays closed, as in ADO.
 // Position: after Open the cursor is on the first record (EOF and BOF both true when empty). EOF is
 // true past the last record, BOF before the first (only when empty, as nothing moves backwards).
 // Errors: every failure throws ComError; ODBC failures are also filed in the connection's Errors.

@@ -35,6 +35,7 @@ class RecordsetTest : public ::testing::TestWithParam<const char*> {
             for (const char* sql : kPgFixture) {
                 Recordset statement;
                 statement.open(QString::fromUtf8(sql), connection);
+                EXPECT_FALSE(statement.isOpen()) << "a command without rows leaves the recordset closed";
             }
         } else {
             connection.open(env.sqliteConnection());
