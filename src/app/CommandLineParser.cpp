@@ -21,11 +21,11 @@ void CommandLineParser::declareCommand(const QString& name) {
 }
 
 void CommandLineParser::declareSwitch(const QString& name) {
-    options_[name] = Option{true, QString(), false, {}};
+    options_[name] = Option{true, false, QString(), false, {}};
 }
 
-void CommandLineParser::declareOption(const QString& name, const QString& defaultValue) {
-    options_[name] = Option{false, defaultValue, false, {}};
+void CommandLineParser::declareOption(const QString& name, const QString& defaultValue, bool secret) {
+    options_[name] = Option{false, secret, defaultValue, false, {}};
 }
 
 bool CommandLineParser::switchValue(const QString& name) const {
@@ -46,7 +46,10 @@ CommandLineParser::Result CommandLineParser::fail(const QString& warning) {
 CommandLineParser::Result CommandLineParser::parse() {
     QStringList stack = arguments_;  // front = top
     Option* pending = nullptr;       // an option waiting for its value
+    bool secretOnTop = false;        // the top of the stack is the value of a secret "--key=value"
     for (;;) {
+        const bool secretToken = secretOnTop || (pending != nullptr && pending->secret);
+        secretOnTop = false;
         const bool end = stack.isEmpty();
         QString bare;
         Option* option = nullptr;
@@ -65,11 +68,13 @@ CommandLineParser::Result CommandLineParser::parse() {
                 }
                 const auto it = options_.find(name);
                 if (it == options_.end()) {
-                    return fail(QStringLiteral("Unknown option --%1").arg(name));
+                    return fail(
+                        QStringLiteral("Unknown option --%1").arg(secretToken ? QStringLiteral("*") : name));
                 }
                 option = &it->second;
+                secretOnTop = eq >= 0 && option->secret;
             } else if (arg.size() != 1 && arg.startsWith(QLatin1Char('-'))) {
-                return fail(QStringLiteral("Unknown option -%1").arg(arg.at(1)));
+                return fail(QStringLiteral("Unknown option -%1").arg(secretToken ? QChar('*') : arg.at(1)));
             } else {
                 bare = arg;
             }

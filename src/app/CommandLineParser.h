@@ -31,7 +31,8 @@ class CommandLineParser {
 
     void declareCommand(const QString& name);
     void declareSwitch(const QString& name);
-    void declareOption(const QString& name, const QString& defaultValue = QString());
+    // A secret option's value never appears in a warning (a value read as an option is shown as "-*").
+    void declareOption(const QString& name, const QString& defaultValue = QString(), bool secret = false);
 
     Result parse();
 
@@ -47,6 +48,7 @@ class CommandLineParser {
   private:
     struct Option {
         bool isSwitch = false;
+        bool secret = false;
         QString defaultValue;
         bool switchValue = false;
         std::optional<QString> value;

@@ -122,8 +122,9 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     for (const QString& key : switchKeyList) {
         parser.declareSwitch(key);
     }
+    const QStringList secrets = passwordOptionKeys();
     for (const QString& key : paramKeyList) {
-        parser.declareOption(key, QString());
+        parser.declareOption(key, QString(), secrets.contains(key));
     }
     installMessageHandler();
     const CommandLineParser::Result parsed = parser.parse();

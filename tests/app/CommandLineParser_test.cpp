@@ -81,6 +81,38 @@ TEST(CommandLineParser, Grammar) {
          false,
          "'--' feature not supported, yet"},
         {"nothing", {}, R::Failed, null, null, null, false, "Lacking required argument"},
+        {"secret value read as an option",
+         {"run", "--pwd=-s3cret"},
+         R::Failed,
+         "run",
+         null,
+         null,
+         false,
+         "Unknown option -*"},
+        {"secret value after the key",
+         {"run", "--pwd", "-s3cret"},
+         R::Failed,
+         "run",
+         null,
+         null,
+         false,
+         "Unknown option -*"},
+        {"secret value read as a long option",
+         {"run", "--pwd=--s3cret"},
+         R::Failed,
+         "run",
+         null,
+         null,
+         false,
+         "Unknown option --*"},
+        {"an option after a secret",
+         {"run", "--pwd", "--s3cret"},
+         R::Failed,
+         "run",
+         null,
+         null,
+         false,
+         "Unknown option --*"},
     };
     const QtMessageHandler previous = qInstallMessageHandler(collect);
     for (const ParseCase& c : cases) {
@@ -90,6 +122,7 @@ TEST(CommandLineParser, Grammar) {
         parser.declareSwitch("help");
         parser.declareOption("school");
         parser.declareOption("path");
+        parser.declareOption("pwd", QString(), true);
         EXPECT_EQ(parser.parse(), c.result) << c.name;
         EXPECT_EQ(parser.command(), c.command) << c.name;
         EXPECT_EQ(parser.command().isNull(), c.command.isNull()) << c.name;

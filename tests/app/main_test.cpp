@@ -443,6 +443,10 @@ TEST_F(Program, RunLogHasHeaderBlocksAndNoPasswordAnywhere) {
         run({"run", "--school=1", "--dsn=D", "--user=u", "--path=" + out, "--pwd", other});
     EXPECT_EQ(failed.exitCode, 1);
     console += failed.out + failed.err;
+    // A password that starts with a dash is read as an option: the warning must not quote it.
+    const ProgramResult dashed = run({"run", "--pwd=-" + other});
+    EXPECT_EQ(dashed.hostLines().value(0), "warning\toptions\tUnknown option -*");
+    console += dashed.out + dashed.err;
 
     const QByteArray log = readFile(out + "/Norv--1-" + today() + ".log");
     const QStringList secrets = {plain, other, encodePassword(plain), encodePassword(other)};
@@ -461,6 +465,21 @@ TEST_F(Program, RunLogHasHeaderBlocksAndNoPasswordAnywhere) {
     EXPECT_TRUE(log.contains("\r\nLog File\r\n"));
     EXPECT_TRUE(log.contains("\r\nVelmora Data Extractor for Norv File\r\n"));
     EXPECT_TRUE(log.contains("\r\nVersion        : 2.1.0.0\r\n"));
+}
+
+TEST_F(Program, UnwritableLogFolderFallsBackToTheDocumentsFolder) {
+    const QString out = at("out");
+    writeFile(at("blocked"), "a file where the log folder should be");
+    const ProgramResult r = run(with(
+        {"run", "--validate=0", "--school=9", "--path=" + out, "--logpath=" + at("blocked")}, kConnection));
+    EXPECT_EQ(r.exitCode, 0);
+    const QString documents = at("Documents");
+    EXPECT_EQ(r.errLines(),
+              QStringList{"error\tLog File Error\tCould not write to: " + at("blocked/Norv--9") +
+                          ". Will now write to: " + documents + "/Norv--9"});
+    EXPECT_TRUE(
+        readFile(documents + "/Norv--9-" + today() + ".log").contains("AppBase::LogHeader: Command: run"));
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
 }
 
 TEST_F(Program, QuotedFolderEndsInASeparatorAgain) {
