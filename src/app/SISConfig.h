@@ -31,6 +31,10 @@ class SISConfig : public AppBase {
     // unconnected: emitting them has no effect.
     void connectTask(AppTaskBase& task);
 
+    // The extraction mode of the switches: -1 (everything) by default and with "all", 1 with "demo"
+    // (tables only); "att" keeps only the attendance bit (2 alone, 0 with "demo").
+    static int extractionMode(const QMap<QString, bool>& switches);
+
     // The base name of a run's log file: short name, site label and school, unsafe characters as "_".
     static QString logFileBase(const QString& shortName, const QString& siteLabel, const QString& school);
 
@@ -48,5 +52,4 @@ class SISConfig : public AppBase {
 
   private:
     void prepareRun(const QString& path);
-    static int extractionMode(const QMap<QString, bool>& switches);
 };

@@ -81,6 +81,23 @@ TEST(AppBase, StatusFilesEndInCrLf) {
     EXPECT_TRUE(AppBase::removeStatusFile(folder, "BridgeStatus.tmp"));
 }
 
+TEST(SISConfig, ExtractionModeOfTheSwitches) {
+    const struct {
+        QMap<QString, bool> switches;
+        int mode;
+    } cases[] = {
+        {{}, -1},
+        {{{"all", true}}, -1},
+        {{{"demo", true}}, 1},
+        {{{"att", true}}, 2},
+        {{{"demo", true}, {"att", true}}, 0},
+        {{{"all", true}, {"att", true}}, 2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SISConfig::extractionMode(c.switches), c.mode) << c.switches.keys().join(",").toStdString();
+    }
+}
+
 TEST_F(AppBaseTest, LogFileBaseReplacesUnsafeCharacters) {
     EXPECT_EQ(SISConfig::logFileBase("Norv", "", "0042"), "Norv--0042");
     EXPECT_EQ(SISConfig::logFileBase("Norv", "", "a/b c:d\\e"), "Norv--a_b_c_d_e");
