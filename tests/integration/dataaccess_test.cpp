@@ -1,0 +1,379 @@
+// The data access layer through both real ODBC drivers: the sample Norv DSNs (SQLite and PostgreSQL) for
+// the catalogue probes and query errors, and a fixture table of every value kind in a SQLite file and in
+// the test server's norv_test database. Connection failures use a DSN that does not exist, a wrong password
+// and a port where no server listens.
+// Needs the environment of ./test.sh: ODBCINI (the sample's odbc.ini) and NORV_PG_PORT; skips without it.
+
+#include "dataaccess/DbType.h"
+#include "dataaccess/ODBCDataAccess.h"
+#include "libraries/support/XException.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum class Engine { SQLite, PostgreSQL };
+
+void PrintTo(Engine engine, std::ostream* os) {
+    *os << (engine == Engine::SQLite ? "SQLite" : "PostgreSQL");
+}
+
+const char* const kAdminPassword = "norv-admin-pw";
+const char* const kReaderPassword = "norv-reader-pw";
+
+struct LogLine {
+    int level;
+    std::string text;
+};
+
+// A layer with its log and host error lines collected. The log is declared first: the layer logs from its
+// destructor.
+struct Layer {
+    explicit Layer(int options = 0, int dbType = DbType::OracleODBC) : access(options, dbType) {
+        QObject::connect(&access, &AppTaskBase::writeLog,
+                         [this](int level, const QString& text, const QString&) {
+                             log.push_back({level, text.toStdString()});
+                         });
+        QObject::connect(&access, &AppTaskBase::writeError, [this](const QString& key, const QString& text) {
+            log.push_back({-1, (key + " " + text).toStdString()});
+        });
+    }
+    bool logged(int level, const std::string& text) const {
+        for (const LogLine& line : log) {
+            if (line.level == level && line.text == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+    std::vector<LogLine> log;
+    ODBCDataAccess access;
+};
+
+std::string pgPort() {
+    return qEnvironmentVariable("NORV_PG_PORT").toStdString();
+}
+
+// Runs a client program with sql on its standard input; "" when it succeeded, else its error output.
+std::string runClient(const QString& program, const QStringList& arguments, const QString& sql,
+                      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.write(sql.toUtf8());
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        return "failed: " + process.readAllStandardError().toStdString();
+    }
+    return "";
+}
+
+// The value fixture: one row per case, ordered by id.
+//   1: text with blanks, a TAB and CR LF around accented letters; 123.45; -42; a date; a time stamp; true
+//   2: the empty text; -7.50; 0; no date; no time stamp; false
+//   3: NULL everywhere
+//   4: a decomposed é, a letter outside Windows-1252 and ü
+QString fixtureSql(Engine engine, const QString& table) {
+    const QString flagType = engine == Engine::SQLite ? "INTEGER" : "BOOLEAN";
+    const QString yes = engine == Engine::SQLite ? "1" : "true";
+    const QString no = engine == Engine::SQLite ? "0" : "false";
+    const QString timestampType = engine == Engine::SQLite ? "DATETIME" : "TIMESTAMP";
+    // Control characters as function calls: a command-line client may take a raw CR LF for its line end.
+    const QString chr = engine == Engine::SQLite ? "char" : "chr";
+    const QString text = QString("'  Ren\u00e9' || %1(9) || 'A' || %1(13) || %1(10) || 'B  '").arg(chr);
+    return QString(
+               "CREATE TABLE %1 (id INTEGER, txt VARCHAR(60), num NUMERIC(10,2), whole NUMERIC(10,0), "
+               "d DATE, ts %2, flag %3);\n"
+               "INSERT INTO %1 VALUES (1, %6, 123.45, -42, '2024-03-05', '2024-03-05 14:07:09', %4);\n"
+               "INSERT INTO %1 VALUES (2, '', -7.50, 0, NULL, NULL, %5);\n"
+               "INSERT INTO %1 VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL);\n"
+               "INSERT INTO %1 VALUES (4, 'Rene\u0301 \u0141\u00fc', 1, 7, '1900-01-01', "
+               "'2024-03-05 09:05:07', %4);\n")
+        .arg(table, timestampType, flagType, yes, no, text);
+}
+
+class DataAccessTest : public ::testing::TestWithParam<Engine> {
+  protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("ODBCINI")) {
+            GTEST_SKIP() << "ODBCINI is not set: run through ./test.sh, which builds the sample DSNs";
+        }
+        if (GetParam() == Engine::PostgreSQL && qEnvironmentVariableIsEmpty("NORV_PG_PORT")) {
+            GTEST_SKIP() << "NORV_PG_PORT is not set: run through ./test.sh, which starts the test server";
+        }
+        ASSERT_TRUE(folder.isValid());
+    }
+
+    void TearDown() override {
+        if (!fixtureTable.isEmpty() && GetParam() == Engine::PostgreSQL) {
+            adminPsql("DROP TABLE IF EXISTS " + fixtureTable + ";");
+        }
+    }
+
+    bool isPostgres() const { return GetParam() == Engine::PostgreSQL; }
+
+    // Connects a layer to the sample DSN as the engine does (type 11, the reader's credentials for
+    // PostgreSQL).
+    void connectSample(Layer& layer) {
+        layer.access.setDbType(DbType::OracleODBC);
+        const XString cs = isPostgres() ? layer.access.BuildConnectionString("NorvPG", XString("norv_reader"),
+                                                                             XString(kReaderPassword))
+                                        : layer.access.BuildConnectionString("NorvSQLite");
+        layer.access.Connect(cs);
+    }
+
+    std::string adminPsql(const QString& sql) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PGPASSWORD", kAdminPassword);
+        return runClient("psql",
+                         {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
+                          QString::fromStdString(pgPort()), "-U", "norv_admin", "-d", "norv_test"},
+                         sql, environment);
+    }
+
+    // Creates the value fixture and answers the connection string that reaches it.
+    XString createFixture() {
+        fixtureTable = QString("dataaccess_values_%1").arg(QCoreApplication::applicationPid());
+        if (isPostgres()) {
+            adminPsql("DROP TABLE IF EXISTS " + fixtureTable + ";");
+            EXPECT_EQ(adminPsql(fixtureSql(Engine::PostgreSQL, fixtureTable)), "");
+            return XString("Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=" + pgPort() +
+                           ";Database=norv_test;User ID=norv_admin;Password=" + kAdminPassword + ";");
+        }
+        const QString path = folder.filePath("values.db");
+        EXPECT_EQ(runClient("sqlite3", {path}, fixtureSql(Engine::SQLite, fixtureTable)), "");
+        return XString(("Driver=SQLite3;Database=" + path).toStdString());
+    }
+
+    QTemporaryDir folder;
+    QString fixtureTable;
+};
+
+TEST_P(DataAccessTest, ProbesFindTablesAndColumnsInAnyLetterCase) {
+    Layer layer;
+    connectSample(layer);
+    EXPECT_TRUE(layer.access.TableExists("V_VLMR_SCHOOL"));
+    EXPECT_TRUE(layer.access.TableExists("v_vlmr_school"));
+    EXPECT_FALSE(layer.access.TableExists("V_VLMR_NO_SUCH_VIEW"));
+    // An apostrophe in a name stays inside the literal instead of breaking (or changing) the probe.
+    EXPECT_FALSE(layer.access.TableExists("V_VLMR_SCHOOL') OR ('1'='1"));
+    EXPECT_TRUE(layer.access.FieldExists("V_VLMR_SCHOOL", "LONG_NAME"));
+    EXPECT_TRUE(layer.access.FieldExists("v_vlmr_school", "long_name"));
+    EXPECT_FALSE(layer.access.FieldExists("V_VLMR_SCHOOL", "NO_SUCH_COLUMN"));
+    EXPECT_TRUE(layer.logged(8, "Field Valid."));
+    EXPECT_TRUE(layer.logged(8, "Query RecordCount = 0"));
+    EXPECT_TRUE(layer.access.TrialQuery("SELECT school FROM V_VLMR_SCHOOL"));
+    EXPECT_FALSE(layer.access.TrialQuery("SELECT nothing FROM V_VLMR_SCHOOL"));
+}
+
+TEST_P(DataAccessTest, MissingTablesAndFieldsFollowTheirRequiredFlag) {
+    Layer layer(ODBCDataAccess::CheckExistence);
+    connectSample(layer);
+    EXPECT_EQ(layer.access.AddTable("V_VLMR_NO_SUCH_VIEW", "N", false), nullptr);
+    EXPECT_TRUE(layer.logged(8, "Table does not exist : V_VLMR_NO_SUCH_VIEW"));
+    try {
+        layer.access.AddTable("V_VLMR_NO_SUCH_VIEW", "N", true);
+        ADD_FAILURE() << "a missing required table was declared";
+    } catch (const XException& e) {
+        EXPECT_STREQ(e.what(), "Table does not exist : V_VLMR_NO_SUCH_VIEW");
+    }
+
+    ODBCTable* school = layer.access.AddTable("V_VLMR_SCHOOL", "S");
+    ASSERT_NE(school, nullptr);
+    EXPECT_NE(layer.access.AddField(school, "school", &DataAccessBase::FormatText, "SchoolKey"), nullptr);
+    EXPECT_EQ(layer.access.AddField(school, "NO_SUCH_COLUMN", &DataAccessBase::FormatText, "X", false),
+              nullptr);
+    EXPECT_TRUE(layer.logged(8, "Field does not exist : NO_SUCH_COLUMN in table V_VLMR_SCHOOL"));
+    EXPECT_EQ(layer.access.columnBindings().size(), 1u);
+    try {
+        layer.access.AddField(school, "NO_SUCH_COLUMN", &DataAccessBase::FormatText, "X", true);
+        ADD_FAILURE() << "a missing required column was declared";
+    } catch (const XException& e) {
+        EXPECT_STREQ(e.what(), "Required Field does not exist : NO_SUCH_COLUMN in table V_VLMR_SCHOOL");
+    }
+    EXPECT_TRUE(layer.logged(2, "Required Field does not exist : NO_SUCH_COLUMN in table V_VLMR_SCHOOL"));
+}
+
+TEST_P(DataAccessTest, FailingQueryThrowsWithTheDriversReasonAndTheQuery) {
+    Layer layer;
+    connectSample(layer);
+    layer.access.BeginHeader("Schools", "Schools.cef");
+    ODBCTable* school = layer.access.AddTable("V_VLMR_SCHOOL", "S");
+    layer.access.NewField(school, "no_such_column", true);
+    const std::string query = "SELECT S.no_such_column FROM V_VLMR_SCHOOL S ";
+    try {
+        layer.access.OpenTable(true);
+        ADD_FAILURE() << "the query opened";
+    } catch (const XException& e) {
+        const std::string message = e.what();
+        EXPECT_EQ(message.rfind("Failed with error [While executing query: Error number: ", 0), 0u)
+            << message;
+        EXPECT_NE(message.find("no_such_column"), std::string::npos) << message;  // the driver names it
+        EXPECT_NE(message.find("Source = unixODBC"), std::string::npos) << message;
+        const std::string tail = "] while parsing query: " + query;
+        ASSERT_GE(message.size(), tail.size());
+        EXPECT_EQ(message.substr(message.size() - tail.size()), tail) << message;
+    }
+}
+
+TEST_P(DataAccessTest, RecordCountsOfStaticAndForwardOnlyResults) {
+    const XString cs = createFixture();
+    for (int options : {0, int(ODBCDataAccess::ForwardOnly)}) {
+        Layer layer(options);
+        layer.access.Connect(cs);
+        layer.access.BeginHeader("Values", "Values.cef");
+        ODBCTable* values = layer.access.AddTable(XString(fixtureTable.toStdString()), "V");
+        layer.access.NewField(values, "id", true);
+        ASSERT_TRUE(layer.access.OpenTable(true));
+        EXPECT_EQ(layer.access.GetRecordCount(), 4);
+        EXPECT_TRUE(layer.logged(8, "GetRecordCount: Found Record Count of 4"));
+        EXPECT_EQ(layer.logged(8, "GetRecordCount: Lets determine record count manually."), options != 0);
+        // Counting by hand leaves the result at its end; the first record is still there to read.
+        ASSERT_TRUE(layer.access.GetFirstRecord());
+        int rows = 1;
+        while (layer.access.GetNextRecord()) {
+            ++rows;
+        }
+        EXPECT_EQ(rows, 4);
+        layer.access.EndHeader();
+        EXPECT_FALSE(layer.access.GetFirstRecord());
+    }
+}
+
+TEST_P(DataAccessTest, EveryValueKindReadsAsTheImportExpects) {
+    const XString cs = createFixture();
+    Layer layer;
+    layer.access.Connect(cs);
+    ODBCTable* values = layer.access.AddTable(XString(fixtureTable.toStdString()), "V");
+    ODBCField* id = layer.access.NewField(values, "id", true);
+    ODBCField* txt = layer.access.NewField(values, "txt", true);
+    ODBCField* num = layer.access.NewField(values, "num", true);
+    ODBCField* whole = layer.access.NewField(values, "whole", true);
+    ODBCField* d = layer.access.NewField(values, "d", true);
+    ODBCField* ts = layer.access.NewField(values, "ts", true);
+    ODBCField* flag = layer.access.NewField(values, "flag", true);
+    layer.access.AddOrder(id);
+    ASSERT_TRUE(layer.access.ExecuteQuery());
+
+    ASSERT_TRUE(layer.access.GetFirstRecord());
+    EXPECT_EQ(layer.access.GetFieldInt(id), 1);
+    EXPECT_EQ(layer.access.GetFieldRawText(txt).toStdString(), "  Ren\xE9\tA\r\nB  ");
+    EXPECT_EQ(layer.access.GetFieldText(txt).toStdString(),
+              "Ren\xE9"
+              "A\r\nB");
+    EXPECT_EQ(layer.access.GetFieldSingleLine(txt).toStdString(),
+              "Ren\xE9"
+              "A  B");
+    EXPECT_EQ(layer.access.GetFieldText(num).toStdString(), "123.45");
+    EXPECT_DOUBLE_EQ(layer.access.GetFieldDouble(num), 123.45);
+    EXPECT_EQ(layer.access.GetFieldInt(num), 123);
+    EXPECT_EQ(layer.access.GetFieldText(whole).toStdString(), "-42");
+    EXPECT_EQ(layer.access.GetFieldInt(whole), -42);
+    EXPECT_EQ(layer.access.GetFieldDate(d), XDate(2024, 3, 5));
+    EXPECT_EQ(layer.access.GetFieldDateTime(ts).Format("YYYY/MM/DD HH:NN:SS").toStdString(),
+              "2024/03/05 14:07:09");
+    EXPECT_EQ(layer.access.GetFieldText(ts).toStdString(), "2024/03/05 14:07:09");
+    EXPECT_EQ(layer.access.GetFieldDate(ts), XDate(2024, 3, 5));
+    EXPECT_EQ(layer.access.GetFieldTime(ts), XTime(14, 7, 9));
+    EXPECT_TRUE(layer.access.GetFieldBool(flag));
+    EXPECT_EQ(layer.access.GetFieldBoolDigit(flag).toStdString(), "1");
+    // Dates of text columns are null whatever the text.
+    EXPECT_TRUE(layer.access.GetFieldDate(txt).IsNull());
+
+    ASSERT_TRUE(layer.access.GetNextRecord());
+    EXPECT_FALSE(layer.access.IsFieldNull(txt));
+    EXPECT_EQ(layer.access.GetFieldText(txt).toStdString(), "");
+    EXPECT_EQ(layer.access.GetFieldText(num).toStdString(), "-7.5");
+    EXPECT_EQ(layer.access.GetFieldIntText(whole).toStdString(), "");
+    EXPECT_TRUE(layer.access.GetFieldDate(d).IsNull());
+    EXPECT_FALSE(layer.access.GetFieldBool(flag));
+
+    ASSERT_TRUE(layer.access.GetNextRecord());
+    for (ODBCField* field : {txt, num, whole, d, ts, flag}) {
+        EXPECT_TRUE(layer.access.IsFieldNull(field)) << field->name.toStdString();
+        EXPECT_EQ(layer.access.GetFieldText(field).toStdString(), "") << field->name.toStdString();
+    }
+    EXPECT_TRUE(layer.access.GetFieldDate(d).IsNull());
+    EXPECT_EQ(layer.access.GetFieldInt(whole), 0);
+
+    ASSERT_TRUE(layer.access.GetNextRecord());
+    EXPECT_EQ(layer.access.GetFieldText(txt).toStdString(), "Ren\xE9 ?\xFC");
+    EXPECT_EQ(layer.access.GetFieldText(num).toStdString(), "1");
+    EXPECT_TRUE(layer.access.GetFieldDateNo1900(d).IsNull());
+    EXPECT_EQ(layer.access.GetFieldDate(d), XDate(1900, 1, 1));
+    EXPECT_EQ(layer.access.GetFieldText(ts).toStdString(), "2024/03/05 9:05:07");
+    EXPECT_FALSE(layer.access.GetNextRecord());
+}
+
+TEST_P(DataAccessTest, ConnectFailuresCarryTheDriversTextButNeverTheSecrets) {
+    Layer layer;
+    struct Case {
+        XString connectionString;
+        std::string expected;  // a piece of the driver's own diagnostic
+    };
+    std::vector<Case> cases;
+    if (isPostgres()) {
+        cases.push_back(
+            {layer.access.BuildConnectionString("NorvPG", XString("norv_reader"), XString("wrong-pw-123")),
+             "password authentication failed"});
+        // Port 1 is privileged: no test server ever listens there.
+        cases.push_back({XString("Driver={PostgreSQL Unicode};Servername=127.0.0.1;Port=1;Database=norv;User "
+                                 "ID=norv_reader;Password=wrong-pw-123;"),
+                         "onnection refused"});
+    } else {
+        cases.push_back(
+            {layer.access.BuildConnectionString("NoSuchNorvDsn", XString("someone"), XString("wrong-pw-123")),
+             "Data source name not found"});
+    }
+    for (const Case& c : cases) {
+        try {
+            layer.access.Connect(c.connectionString);
+            ADD_FAILURE() << "connected";
+        } catch (const XException& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+            EXPECT_NE(message.find("COM Error Code = 80004005"), std::string::npos) << message;
+            EXPECT_EQ(message.find("wrong-pw-123"), std::string::npos) << message;
+            EXPECT_EQ(message.find(c.connectionString.toStdString()), std::string::npos) << message;
+        }
+        EXPECT_FALSE(layer.access.IsConnected());
+    }
+    for (const LogLine& line : layer.log) {
+        EXPECT_EQ(line.text.find("wrong-pw-123"), std::string::npos) << line.text;
+        EXPECT_EQ(line.text.find("Password="), std::string::npos) << line.text;
+    }
+}
+
+TEST_P(DataAccessTest, SchemaLogAndReconnect) {
+    Layer layer;
+    connectSample(layer);
+    layer.access.logSchema();
+    EXPECT_TRUE(layer.logged(7, "Logging Schema..."));
+    EXPECT_TRUE(layer.logged(7, "V_VLMR_SCHOOL::LONG_NAME"));
+    EXPECT_FALSE(layer.access.GetFirstRecord());  // the dump closes its query
+    layer.access.Reconnect();
+    EXPECT_TRUE(layer.access.IsConnected());
+    EXPECT_TRUE(layer.access.TableExistsConnected("ignored while connected", "V_VLMR_STU_DEMOGRAPHIC", true));
+    layer.access.Disconnect();
+    EXPECT_FALSE(layer.access.IsConnected());
+    for (const LogLine& line : layer.log) {
+        EXPECT_EQ(line.text.find(kReaderPassword), std::string::npos) << line.text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDrivers, DataAccessTest, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return std::string(info.param == Engine::SQLite ? "SQLite" : "PostgreSQL");
+                         });
+
+}  // namespace
