@@ -9,6 +9,7 @@
 #include "libraries/support/XException.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -313,6 +314,34 @@ TEST_P(DataAccessTest, EveryValueKindReadsAsTheImportExpects) {
     EXPECT_EQ(layer.access.GetFieldDate(d), XDate(1900, 1, 1));
     EXPECT_EQ(layer.access.GetFieldText(ts).toStdString(), "2024/03/05 9:05:07");
     EXPECT_FALSE(layer.access.GetNextRecord());
+}
+
+TEST_P(DataAccessTest, FormattersWriteTheTableFile) {
+    const XString cs = createFixture();
+    Layer layer;
+    ASSERT_TRUE(layer.access.SetCDEFolder(folder.filePath("import")));
+    layer.access.Connect(cs);
+    layer.access.BeginHeader("Values", "Values.cef");
+    ODBCTable* values = layer.access.AddTable(XString(fixtureTable.toStdString()), "V");
+    using B = DataAccessBase;
+    layer.access.AddField(values, "txt", &B::FormatText, "Text");
+    layer.access.AddField(values, "d", &B::FormatDate, "Date");
+    layer.access.AddField(values, "flag", &B::FormatYesBlank, "Flag");
+    layer.access.AddField(values, "num", &B::FormatMoney, "Money");
+    layer.access.AddField(values, "whole", &B::FormatInt, "Whole");
+    layer.access.AddField(nullptr, "none", &B::FormatNoYes, "Unbound");
+    layer.access.AddOrder(layer.access.NewField(values, "id", true));
+    EXPECT_EQ(layer.access.WriteTable(), 4);
+    layer.access.EndHeader();
+
+    QFile file(folder.filePath("import/Values.cef"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(),
+              "Ren\xE9"
+              "A  B\t03/05/2024\tYes\t$123.45\t-42\tYes\r\n"
+              "\t\t\t$-7.50\t0\tYes\r\n"
+              "\t\t\t$0.00\t0\tYes\r\n"
+              "Ren\xE9 ?\xFC\t01/01/1900\tYes\t$1.00\t7\tYes\r\n");
 }
 
 TEST_P(DataAccessTest, ConnectFailuresCarryTheDriversTextButNeverTheSecrets) {
