@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ struct Dsn {
     const char* connect;
     bool needsServer;
 };
+
+void PrintTo(const Dsn& dsn, std::ostream* os) {
+    *os << dsn.name;
+}
 
 const Dsn kSqlite{"NorvSQLite", "DSN=NorvSQLite;", false};
 const Dsn kPostgres{"NorvPG", "DSN=NorvPG;UID=norv_reader;PWD=norv-reader-pw;", true};
