@@ -368,11 +368,13 @@ class Generator:
             contacts = [("C%06d" % rng.randint(0, 999999), "%s %s" % (self.person_name()[1], rng.choice(SURNAMES)))
                         for _ in range(rng.choice([0, 1, 1, 2]))]
             if i == 0:
-                contacts = contacts[:1] + [("C%06d" % rng.randint(0, 999999), "Pat O'Neil")]
+                # Two contacts: two rows of the staff view for one teacher.
+                contacts = [("C%06d" % rng.randint(0, 999999), "Pat O'Neil"),
+                            ("C%06d" % rng.randint(0, 999999), "Łucja Kowalski")]
             self.staff[teach_id] = (s["number"], last, first)
             self.staff_row(s, teach_id, last, first, second, contacts, female)
             ids.append(teach_id)
-            for v in range(rng.choice([0, 0, 1, 1, 2])):
+            for _ in range(rng.choice([0, 0, 1, 1, 2])):
                 make, model = rng.choice(MAKES)
                 self.add("V_VLMR_TEACHER_VEHICLES", teach_id=teach_id, SCHOOL_school=s["number"], VEH_make=make,
                          VEH_model=model, VEH_year=rng.randint(1998, self.year + 1),
@@ -412,7 +414,6 @@ class Generator:
         return sid
 
     def make_sections(self, s):
-        rng = self.rng
         sem = self.semesters[s["number"]]
         y = self.year
         secondary = s["number"] != "875"
@@ -463,7 +464,6 @@ class Generator:
     # ---------------------------------------------------------------------------------------------
     def make_students(self):
         rng = self.rng
-        y = self.year
         pupil = 301000000
         # Every school gets at least one student; the largest takes up the rounding.
         counts = [max(1, round(self.n_students * s["share"])) for s in SCHOOLS]
