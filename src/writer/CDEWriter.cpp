@@ -263,6 +263,9 @@ void CDEWriter::FinishImport() {
 // --- Update file ---
 
 void CDEWriter::StartUpdate(XTextFile& file) {
+    // A second start without FinishUpdate drops the unfinished file.
+    m_updateStage.reset();
+    m_updateFile = nullptr;
     m_updateMode = true;
     m_startTime = XDateTime::Now();
     XFileSpec spec = importFolder();
@@ -281,6 +284,14 @@ void CDEWriter::StartUpdate(XTextFile& file) {
         m_updateFile = nullptr;
         throw;
     }
+}
+
+void CDEWriter::StartOwnedUpdate() {
+    // An unfinished earlier update may still refer to the old object: drop it first.
+    m_updateStage.reset();
+    m_updateFile = nullptr;
+    m_ownedUpdateFile = std::make_unique<XTextFile>('\t');
+    StartUpdate(*m_ownedUpdateFile);
 }
 
 void CDEWriter::FinishUpdate() {

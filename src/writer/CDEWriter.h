@@ -12,8 +12,8 @@
 // Owns: the declared headers, the run's custom field list, the column bindings of the current table, the
 // staging of the open update file (not the XTextFile object the engine supplies) and the configuration
 // entries.
-// REQUIRES: the output folder is set (Execute's SetCDEFolder) before any file operation; the update file
-// object given to StartUpdate outlives FinishUpdate (or the writer).
+// REQUIRES: the output folder is set (Execute's SetCDEFolder) before any file operation; a file object given
+// to StartUpdate(file) outlives FinishUpdate, or the writer when the run stops before FinishUpdate.
 #pragma once
 
 #include "libraries/support/XDate.h"
@@ -104,6 +104,9 @@ class CDEWriter : public BridgeTaskBase {
     virtual void StartUpdate(XTextFile& file);
     // Writes the timing block, closes the update file and moves it into place.
     virtual void FinishUpdate();
+    // StartUpdate on a file object that the writer owns itself. Prefer this form: the unfinished file of a
+    // run that stops with an exception is then always cleaned up safely, whatever the caller released.
+    void StartOwnedUpdate();
 
     // The data access operations, implemented by the layer above.
     // Restricts the current query to records changed between from and to.
@@ -230,6 +233,7 @@ class CDEWriter : public BridgeTaskBase {
     XDateTime m_startTime;
     XDateTime m_endTime;
     XTextFile* m_updateFile = nullptr;
+    std::unique_ptr<XTextFile> m_ownedUpdateFile;  // declared before the staging that may refer to it
     std::unique_ptr<StagedFile> m_updateStage;
 
     XString m_globalFolder;

@@ -127,12 +127,16 @@ TEST_F(CDEWriterTest, UpdateFileCarriesHeadersAndRowsInline) {
 }
 
 TEST_F(CDEWriterTest, AnUnfinishedUpdateFileNeverAppearsUnderItsName) {
-    XTextFile update;
     {
         MemoryWriter failing;
         ASSERT_TRUE(failing.SetCDEFolder(dir.path()));
-        failing.StartUpdate(update);
+        failing.StartOwnedUpdate();
+        ASSERT_NE(failing.CurrentOutputFile(), nullptr);
         EXPECT_EQ(entries(), QStringList({".Update 20240105090507.CDU.part"}));
+        // A second start drops the first unfinished file.
+        setClock(9, 6, 0);
+        failing.StartOwnedUpdate();
+        EXPECT_EQ(entries(), QStringList({".Update 20240105090600.CDU.part"}));
         // The run stops here (an exception in the engine): the writer goes away without FinishUpdate.
     }
     EXPECT_EQ(entries(), QStringList());
