@@ -869,7 +869,9 @@ XString ODBCDataAccess::GetFieldRawText(DataAccessField* field) {
 XString ODBCDataAccess::GetFieldText(DataAccessField* field) {
     XString text = GetFieldRawText(field);
     text.trim();
-    text.removeChars("\t");
+    if (text.find('\t') >= 0) {
+        text.removeChars("\t");
+    }
     return text;
 }
 

@@ -73,11 +73,42 @@ int32_t decimalLow32(const ado::Decimal& decimal) {
     return static_cast<int32_t>(decimal.negative ? 0u - low : low);
 }
 
+void putDigits(char*& out, int value, int width) {
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || count < width);
+    while (count > 0) {
+        *out++ = digits[--count];
+    }
+}
+
+// What XDateTime formats with "YYYY/MM/DD HH:NN:SS" (the hour without a leading zero, as the token rule
+// gives it before a ":"; the empty text for a date before 1600), written directly: date columns are read
+// as text once per row, and the general token formatter costs more than the rest of the read.
 XString dateText(double automationDate) {
     const ado::DateParts parts = Variant::dateParts(automationDate);
-    const XDateTime value(XDate(parts.year, parts.month, parts.day),
-                          XTime(parts.hour, parts.minute, parts.second, parts.millisecond));
-    return value.Format("YYYY/MM/DD HH:NN:SS");
+    if (parts.year < 1600 || parts.year > 9999) {
+        const XDateTime value(XDate(parts.year, parts.month, parts.day),
+                              XTime(parts.hour, parts.minute, parts.second, parts.millisecond));
+        return value.Format("YYYY/MM/DD HH:NN:SS");
+    }
+    char text[24];
+    char* out = text;
+    putDigits(out, parts.year, 4);
+    *out++ = '/';
+    putDigits(out, parts.month, 2);
+    *out++ = '/';
+    putDigits(out, parts.day, 2);
+    *out++ = ' ';
+    putDigits(out, parts.hour, 1);
+    *out++ = ':';
+    putDigits(out, parts.minute, 2);
+    *out++ = ':';
+    putDigits(out, parts.second, 2);
+    return XString(text, static_cast<int>(out - text));
 }
 
 }  // namespace
@@ -93,11 +124,19 @@ XString ValueTranslation::narrow(const QString& text) {
         }
     }
     if (ascii) {
-        std::string bytes(static_cast<size_t>(end), '\0');
-        for (qsizetype i = 0; i < end; ++i) {
-            bytes[static_cast<size_t>(i)] = static_cast<char>(chars[i].unicode());
+        // Plain ASCII, the common case: narrowed in place, one allocation for the result.
+        constexpr qsizetype stackSize = 256;
+        char stackBuffer[stackSize];
+        std::string heapBuffer;
+        char* bytes = stackBuffer;
+        if (end > stackSize) {
+            heapBuffer.resize(static_cast<size_t>(end));
+            bytes = heapBuffer.data();
         }
-        return XString(bytes);
+        for (qsizetype i = 0; i < end; ++i) {
+            bytes[i] = static_cast<char>(chars[i].unicode());
+        }
+        return XString(bytes, static_cast<int>(end));
     }
     const QByteArray bytes = platform::toWorkingCodePage(end == size ? text : text.left(end));
     return XString(bytes.constData(), static_cast<int>(bytes.size()));
