@@ -1,0 +1,485 @@
+#include "engine/ExpEngine.h"
+
+#include <map>
+
+#include "libraries/support/XException.h"
+#include "libraries/support/XTextFile.h"
+#include "writer/PackedVersion.h"
+
+namespace {
+
+const char* const kSchoolView = "V_VLMR_SCHOOL";
+const char* const kStaffView = "V_VLMR_TEACH_CONTACTS_MEDICAL";
+const char* const kSectionView = "V_VLMR_COURSE_SECT_MAINT";
+// The writer's date format, in which the run's date parameters are given.
+const char* const kParameterDateFormat = "mm/dd/yyyy";
+
+XString text(const QString& value) {
+    return XString(value);
+}
+
+}  // namespace
+
+ExpEngine::ExpEngine(QObject* parent) : ODBCExpEngineBase(0x03, parent) {
+    // Every declaration checks that its view or column exists, so a source that lacks one fails with a
+    // message naming it instead of an SQL error.
+    setOptions(CheckExistence);
+    setDbType(OracleDbType);
+
+    WriterSettings& header = settings();
+    header.minVersion = PackedVersion::Parse("7.5.0");
+    header.gradesDontCreateSections = true;
+    header.maxExpectedTimeSlots = 20;
+    header.timeFormat = "HH:NN";
+
+    setSetupSteps(0);
+    setLookupSteps(2);
+    setImportSteps(19);
+    setDailyAttSteps(2);
+    setPeriodAttSteps(1);
+}
+
+ExpEngine::~ExpEngine() {
+    report(Informational, "Start ExpEngine Destructor");
+    report(Informational, "End ExpEngine Destructor");
+}
+
+// --- Task operations ---
+
+int ExpEngine::ProgressTotal(int mode) {
+    try {
+        setSchoolNumber(text(value("school")));
+        storeConnectionInputs(text(value("dsn")), text(value("user")), text(value("pwd")));
+        DetectSourceDriver(dataSource(), userName(), password());
+        setAttendanceWeights(DetermineAttendanceType());
+    } catch (const std::exception& e) {
+        // The run itself connects again and ends with the reason; sizing goes on with the default weights.
+        report(Warning, XString("Progress sizing could not read the attendance type: ") + e.what());
+    } catch (...) {
+        report(Warning, "Progress sizing could not read the attendance type.");
+    }
+    try {
+        closeQueryAndConnection();
+    } catch (...) {
+        // A connection that cannot even be closed is reported by the run's own connect step.
+    }
+    return ODBCExpEngineBase::ProgressTotal(mode);
+}
+
+void ExpEngine::setAttendanceWeights(AttendanceType type) {
+    switch (type) {
+        case AttendanceType::Period:
+            setDailyAttSteps(0);
+            setPeriodAttSteps(1);
+            report(Informational, "Period Attendance Type detected: Set Calculate Progress Size");
+            break;
+        case AttendanceType::Daily:
+            setDailyAttSteps(2);
+            setPeriodAttSteps(0);
+            report(Informational, "Daily Attendance Type detected. Set Calculate Progress Size");
+            break;
+        case AttendanceType::PeriodAndDaily:
+            setDailyAttSteps(1);
+            setPeriodAttSteps(2);
+            report(Informational, "Period/Daily Attendance Type detected. Set Calculate Progress Size");
+            break;
+    }
+}
+
+bool ExpEngine::RunTask(const TaskValues& values, int mode) {
+    setBridgeAlias(text(value("bridgeAlias_")));
+    setSchoolYear(CurrentSchoolYear());
+    setSchoolNumber(text(values.value("school")));
+    if (!m_inactiveCutoff.Parse(kParameterDateFormat, text(value("inactivedate")))) {
+        m_inactiveCutoff.SetNull();
+    }
+    storeConnectionInputs(text(values.value("dsn")), text(values.value("user")), text(values.value("pwd")));
+    const XString dsn = dataSource();
+    const XString user = userName();
+    const XString pwd = password();
+
+    DetectSourceDriver(dsn, user, pwd);
+    DetermineSchoolLongName(schoolNumber(), dsn, user, pwd);
+    ResetLUT();
+
+    SetDataSource(dsn);
+    StartSource(connectionString(), false);
+    m_attendanceCutoff = StoredUpdateDate(outputFolder());
+
+    report(Informational, "Oracle DSN: " + dsn);
+    report(Informational, "School Year: " + schoolYear());
+    report(Informational, "School Code: " + schoolNumber());
+    report(Informational, "School Long Name: " + m_schoolLongName);
+    report(Informational, "Inactive Cutoff: " + m_inactiveCutoff.Format("DD-MMM-YYYY"));
+    report(Informational, "Attendance Cutoff: " + m_attendanceCutoff.Format("DD-MMM-YYYY"));
+
+    ResetLUT();
+    IncludedStudents();
+
+    if (mode & FullExtract) {
+        StartImport();
+        // Steps 1-5 (reason codes, attendance codes, bell schedule, school calendar, tumble) come with the
+        // attendance codes and the calendar tables; the calendar fills the bell keys, the default bell flag
+        // and the rotation days that later steps read.
+        StudentDemographics();
+        StudentTransport();
+        StudentMedical();
+        // Steps 9-20 (parent and emergency contacts, sections, student schedules, reporting periods,
+        // marks, grading periods, staff demographics, vehicles, contacts, medical, doctor) come with the
+        // contact, schedule and staff tables, in that order: schedules and reporting periods read what
+        // sections collect, grading periods what marks collect.
+        FinishImport();
+    }
+    if (mode & AttendanceUpdate) {
+        runAttendancePart();
+    }
+
+    FinishWriter();
+    return true;
+}
+
+void ExpEngine::runAttendancePart() {
+    m_updateFile = std::make_unique<XTextFile>('\t');
+    StartUpdate(*m_updateFile);
+    DetermineSchoolDates();
+    switch (DetermineAttendanceType()) {
+        case AttendanceType::Period:
+            report(Informational, "Period Attendance Type detected: Generating Period Attendance.");
+            // The period attendance step (school start and end dates) reads the source into the cache.
+            break;
+        case AttendanceType::Daily:
+            report(Informational, "Daily Attendance Type detected.  Generating Daily Attendance.");
+            // The daily attendance step runs twice: morning, then afternoon.
+            break;
+        case AttendanceType::PeriodAndDaily:
+            report(Informational,
+                   "Period/Daily Attendance Type detected.  Generating Both Period and Daily Attendance.");
+            // Period attendance, then the two daily passes.
+            break;
+    }
+    CreateAttendanceFromDB();
+    FinishUpdate();
+    m_updateFile.reset();
+}
+
+bool ExpEngine::LoadList(TaskList& list, const QString& paramKey, const TaskValues& values) {
+    QList<QStringList> records;
+    const bool ok = LoadBridgeList(records, paramKey, values);
+    list.clear();
+    for (const QStringList& record : records) {
+        list.insert(record.value(0), record.value(1));
+    }
+    return ok;
+}
+
+// --- Host requests ---
+
+bool ExpEngine::TestConnection(const XString& dataSourceName, const XString& user, const XString& password) {
+    try {
+        storeConnectionInputs(dataSourceName, user, password);
+        Connect(connectionString());
+        Disconnect();
+        return true;
+    } catch (const std::exception& e) {
+        report(Error, XString("Connection test failed: ") + e.what(), "ExpEngine::TestConnection");
+        return false;
+    }
+}
+
+bool ExpEngine::ValidateSchoolNumber(const XString& dataSourceName, const XString& user,
+                                     const XString& password, const XString& schoolNumber) {
+    report(Debug, "Validating School Number");
+    bool valid = false;
+    try {
+        DetectSourceDriver(dataSourceName, user, password);
+        storeConnectionInputs(dataSourceName, user, password);
+        Connect(connectionString());
+        ClearQuery();
+        ODBCTable* school = AddTable(kSchoolView, "S");
+        ODBCField* number = NewField(school, "school", true);
+        AddCondition("", number, "=", SqlLiteral(schoolNumber));
+        valid = ExecuteQuery() && GetRecordCount() > 0;
+        report(Debug, valid ? "School Number Validated!" : "School Number NOT Validated");
+    } catch (const XException& e) {
+        report(Debug, XString("Exception Occured :") + e.what());
+        valid = false;
+    }
+    try {
+        closeQueryAndConnection();
+    } catch (const XException&) {
+        // The answer is known; a failing close changes nothing about it.
+    }
+    return valid;
+}
+
+bool ExpEngine::LoadSchoolList(QList<QStringList>& records, const XString& dataSourceName,
+                               const XString& user, const XString& password) {
+    report(Debug, "Loading School List...");
+    records.clear();
+    try {
+        DetectSourceDriver(dataSourceName, user, password);
+        storeConnectionInputs(dataSourceName, user, password);
+        Connect(connectionString());
+        ClearQuery();
+        ODBCTable* school = AddTable(kSchoolView, "SCH");
+        ODBCField* number = NewField(school, "school", true);
+        ODBCField* name = NewField(school, "long_name", true);
+        // Ordered by the number's bytes; the first row of a number gives its name.
+        std::map<XString, XString> schools;
+        if (ExecuteQuery()) {
+            for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
+                schools.emplace(GetFieldText(number), GetFieldText(name));
+            }
+        }
+        closeQueryAndConnection();
+        for (const auto& [schoolNumber, schoolName] : schools) {
+            records.append(QStringList{schoolNumber.toQString(), schoolName.toQString(),
+                                       NorvRules::schoolLabel(schoolName, schoolNumber).toQString()});
+        }
+        return true;
+    } catch (...) {
+        report(Debug, "LoadSchoolList : Unknown Exception Occurred");
+        records.clear();
+        try {
+            closeQueryAndConnection();
+        } catch (...) {
+            // Already failing; the list stays empty.
+        }
+        return false;
+    }
+}
+
+bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& paramKey,
+                               const TaskValues& values) {
+    static const char* const kMethod = "ExpEngine::LoadBridgeList";
+    if (paramKey != QLatin1String("teacher")) {
+        report(Informational, "This bridge is not set up for this type of paramkey:  " + text(paramKey));
+        return false;
+    }
+    setValues(values);
+    for (const char* key : {"user", "pwd", "dsn", "school"}) {
+        if (value(key).isEmpty()) {
+            emit writeMissing(key, QString::fromLatin1(key) + QStringLiteral(" missing or blank."));
+            return false;
+        }
+    }
+    storeConnectionInputs(text(value("dsn")), text(value("user")), text(value("pwd")));
+    setSchoolNumber(text(value("school")));
+    setSchoolYear(CurrentSchoolYear());
+
+    const XString dsn = dataSource();
+    const XString user = userName();
+    const XString pwd = password();
+    try {
+        report(Progress, "Loading Teacher List", kMethod);
+        records.clear();
+        DetectSourceDriver(dsn, user, pwd);
+        DetermineSchoolLongName(schoolNumber(), dsn, user, pwd);
+        SetDataSource(dsn);
+        Connect(connectionString());
+        ClearQuery();
+        distinct = true;
+        ODBCTable* staff = AddTable(kStaffView, "STAFF", false);
+        if (staff == nullptr) {
+            distinct = false;
+            report(Informational, "Bridge List Failed, cannot find required staff tables", kMethod);
+            report(Warning, "teacher", "Teacher List Failed, can't find staff tables");
+            closeQueryAndConnection();
+            return false;
+        }
+        ODBCField* id = NewField(staff, "teach_id", true);
+        ODBCField* last = NewField(staff, "teach_last_name", true);
+        ODBCField* first = NewField(staff, "teach_first_name", true);
+        ODBCField* second = NewField(staff, "teach_second_name", true);
+        ODBCField* school = NewField(staff, "school_school", true);
+        AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+        // Teachers without a last name sort after the others.
+        ODBCField* order = AddExpressionField("case", last, "when '' then 1 else 0 end", "order1");
+        AddOrder(order);
+        AddOrder(last);
+        AddOrder(first);
+        AddOrder(second);
+        const bool opened = ExecuteQuery();
+        distinct = false;
+        if (!opened || GetRecordCount() == 0) {
+            report(Informational, "Bridge List Returned 0 Teachers.", kMethod);
+            closeQueryAndConnection();
+            return false;
+        }
+        report(Progress, "Found Teachers...", kMethod);
+        // Ordered by id; the first row of an id (in name order) gives its label.
+        std::map<XString, XString> teachers;
+        for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
+            const XString key = GetFieldText(id);
+            if (key.isEmpty()) {
+                continue;
+            }
+            teachers.emplace(
+                key, NorvRules::teacherLabel(GetFieldText(last), GetFieldText(first), GetFieldText(second)));
+        }
+        closeQueryAndConnection();
+        for (const auto& [key, label] : teachers) {
+            records.append(QStringList{key.toQString(), label.toQString()});
+        }
+        return true;
+    } catch (...) {
+        distinct = false;
+        records.clear();
+        report(Informational, "Bridge List Failed", kMethod);
+        report(Warning, "teacher", "Teacher List Failed, unknown reason");
+        try {
+            closeQueryAndConnection();
+        } catch (...) {
+            // Already failing.
+        }
+        return false;
+    }
+}
+
+// --- School facts ---
+
+XString ExpEngine::CurrentSchoolYear() {
+    return NorvRules::schoolYearOf(XDate::Today());
+}
+
+bool ExpEngine::DetectSourceDriver(const XString& dataSourceName, const XString& user,
+                                   const XString& password) {
+    try {
+        storeConnectionInputs(dataSourceName, user, password);
+        if (TableExistsConnected(connectionString(), kSchoolView, false)) {
+            report(Debug, "Using Oracle Driver");
+            return true;
+        }
+        report(Debug, "Couldn't find V_VLMR_SCHOOL.");
+        setDbType(MsSqlDbType);
+        if (TableExistsConnected(connectionString(), kSchoolView, false)) {
+            report(Debug, "Using MS SQL Driver");
+            return true;
+        }
+        setDbType(OracleDbType);
+        report(Debug, "Table does not exist: V_VLMR_SCHOOL");
+        return false;
+    } catch (const XException& e) {
+        report(Debug, XString("Exception Occured :") + e.what());
+        setDbType(OracleDbType);
+        return false;
+    }
+}
+
+bool ExpEngine::DetermineSchoolLongName(const XString& schoolNumber, const XString& dataSourceName,
+                                        const XString& user, const XString& password) {
+    report(Debug, "Determine School Long Name...");
+    try {
+        storeConnectionInputs(dataSourceName, user, password);
+        Connect(connectionString());
+        ClearQuery();
+        ODBCTable* school = AddTable(kSchoolView, "SCH");
+        ODBCField* number = NewField(school, "school", true);
+        ODBCField* longName = NewField(school, "long_name", true);
+        AddCondition("", number, "=", SqlLiteral(schoolNumber));
+        XString name;
+        if (ExecuteQuery() && GetFirstRecord()) {
+            name = GetFieldText(longName);
+        }
+        closeQueryAndConnection();
+        m_schoolLongName = name;
+        return true;
+    } catch (...) {
+        report(Debug, "DetermineSchoolLongName : Unknown Exception Occurred");
+        try {
+            closeQueryAndConnection();
+        } catch (...) {
+            // Already failing; the run goes on without the long name.
+        }
+        return false;
+    }
+}
+
+ExpEngine::AttendanceType ExpEngine::DetermineAttendanceType() {
+    Connect(connectionString());
+    ClearQuery();
+    ODBCTable* school = AddTable(kSchoolView, "SCH");
+    ODBCField* number = NewField(school, "school", true);
+    ODBCField* type = NewField(school, "attendance_type", true);
+    ODBCField* alternate = NewField(school, "alternate_period_attendance", true);
+    AddCondition("", number, "=", SqlLiteral(schoolNumber()));
+    XString typeText;
+    XString alternateText;
+    // A school without a row reads as two empty values: daily attendance.
+    if (ExecuteQuery() && GetFirstRecord()) {
+        typeText = GetFieldText(type);
+        alternateText = GetFieldText(alternate);
+    }
+    CloseQuery();
+    return NorvRules::attendanceTypeOf(typeText, alternateText);
+}
+
+void ExpEngine::DetermineSchoolDates() {
+    try {
+        ClearQuery();
+        ODBCTable* sections = AddTable(kSectionView, "SEC");
+        NewField(sections, "id", true);
+        ODBCField* start = NewField(sections, "start_date", false);
+        ODBCField* stop = NewField(sections, "stop_date", false);
+        ODBCField* semester = NewField(sections, "semester", false);
+        ODBCField* term = NewField(sections, "term", false);
+        ODBCField* school = NewField(sections, "school", true);
+        ODBCField* year = NewField(sections, "year", true);
+        AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+        AddCondition("AND", year, "=", XString(schoolYear().toInt()));
+        // Sections of semester 0 and term 0 run all year. Without those columns no section qualifies.
+        if (semester != nullptr && term != nullptr) {
+            AddCondition("AND", semester, "=", "0");
+            AddCondition("AND", term, "=", "0");
+        }
+        const XDate today = XDate::Today();
+        if (semester != nullptr && term != nullptr && ExecuteQuery() && GetFirstRecord()) {
+            const XDate first = GetFieldDate(start);
+            const XDate last = GetFieldDate(stop);
+            // A section without dates cannot bound the year; its missing end takes the default.
+            m_schoolStartDate = first.IsNull() ? NorvRules::defaultSchoolStart(today) : first;
+            m_schoolEndDate = last.IsNull() ? NorvRules::defaultSchoolEnd(today) : last;
+        } else {
+            report(Informational, "Using Default School Start and End Dates.");
+            m_schoolStartDate = NorvRules::defaultSchoolStart(today);
+            m_schoolEndDate = NorvRules::defaultSchoolEnd(today);
+        }
+        CloseQuery();
+    } catch (...) {
+        // The dates keep their previous values; attendance then reads that span.
+        try {
+            CloseQuery();
+        } catch (...) {
+            // Nothing more to release.
+        }
+    }
+}
+
+void ExpEngine::ResetLUT() {
+    report(Informational, "Start Reset LUT");
+    m_includedStudents.clear();
+    m_reportingPeriods.clear();
+    m_terms.clear();
+    m_rotationDays.clear();
+    m_sectionKeys.clear();
+    m_bellKeys.clear();
+    report(Informational, "End Reset LUT");
+}
+
+// --- Helpers ---
+
+void ExpEngine::storeConnectionInputs(const XString& dataSourceName, const XString& user,
+                                      const XString& password) {
+    SetDataSource(dataSourceName);
+    setUserName(user);
+    setPassword(password);
+}
+
+XString ExpEngine::connectionString() {
+    return BuildConnectionString(dataSource(), userName(), password());
+}
+
+void ExpEngine::closeQueryAndConnection() {
+    CloseQuery();
+    Disconnect();
+}

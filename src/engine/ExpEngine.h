@@ -1,0 +1,169 @@
+// ExpEngine: the extraction engine for the Norv student information system, the last class of the task
+// chain. It knows which "V_VLMR_..." views are read, with which conditions, and how their columns become the
+// output tables; the layers below supply the task frame, the extract files and the data access.
+//
+// It answers the host's requests that need the source (connection test, school validation, school and
+// teacher lists) and runs the extraction (ProgressTotal and RunTask, called by Execute). A run establishes
+// the school's facts (school year, long name, inactive cutoff, dialect, school dates, attendance type) and
+// then writes the output tables in their fixed order; later steps read lookup sets that earlier steps fill.
+//
+// Every school number placed into SQL is a quoted literal with its apostrophes doubled.
+//
+// Owns: the lookup sets of the current run, the school facts, the update file object of an attendance run
+// and the field handles of the table being written (valid until the next ClearQuery).
+// REQUIRES: one thread; one engine per process; operations are called one at a time.
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <memory>
+
+#include "engine/LookupSet.h"
+#include "engine/NorvRules.h"
+#include "engine/ODBCExpEngineBase.h"
+#include "engine/TermSet.h"
+#include "libraries/support/XDate.h"
+#include "libraries/support/XString.h"
+
+class XTextFile;
+
+class ExpEngine : public ODBCExpEngineBase {
+    Q_OBJECT
+    Q_DISABLE_COPY(ExpEngine)
+
+  public:
+    using AttendanceType = NorvRules::AttendanceType;
+
+    // The two dialects the Norv source is spoken to in, Oracle first.
+    static constexpr int OracleDbType = 11;
+    static constexpr int MsSqlDbType = 5;
+
+    explicit ExpEngine(QObject* parent = nullptr);
+    ~ExpEngine() override;
+
+    // --- Task operations (called by Execute) ---
+
+    // The progress step count of the run: sizes the attendance weights by the school's attendance type.
+    // Never throws: a source that cannot be reached keeps the default weights (the run then fails at its
+    // connect step with the reason).
+    int ProgressTotal(int mode) override;
+    // The extraction run; mode bit 1 = full extract, bit 2 = attendance update. True when it reaches its end;
+    // a missing view or required column, or a failed connect, throws (Execute reports it).
+    bool RunTask(const TaskValues& values, int mode) override;
+    // The host list named by paramKey (the teacher list): LoadBridgeList into a key -> label map.
+    bool LoadList(TaskList& list, const QString& paramKey, const TaskValues& values) override;
+
+    // --- Host requests ---
+
+    // Opens and closes a connection with these inputs in the current dialect. False (with the reason
+    // logged at Error level) when the source refuses.
+    bool TestConnection(const XString& dataSourceName, const XString& user, const XString& password);
+    // True when "V_VLMR_SCHOOL" has a row for schoolNumber.
+    bool ValidateSchoolNumber(const XString& dataSourceName, const XString& user, const XString& password,
+                              const XString& schoolNumber);
+    // The schools of the source as records (number, long name, label "name (number)"), ordered by number
+    // (plain byte order), each number once (the first row's name).
+    bool LoadSchoolList(QList<QStringList>& records, const XString& dataSourceName, const XString& user,
+                        const XString& password);
+    // The list named by paramKey ("teacher" only): records (teacher id, label "Last, First Second") ordered
+    // by id, each id once. The values become the task's current values. A missing "user", "pwd", "dsn" or
+    // "school" (the first one, in that order) is sent to the host as a missing parameter.
+    bool LoadBridgeList(QList<QStringList>& records, const QString& paramKey, const TaskValues& values);
+
+    // --- School facts ---
+
+    // Start year of the current school year (before July: the year before), from the local clock.
+    XString CurrentSchoolYear();
+    // Chooses the dialect: "Oracle (ODBC)" when "V_VLMR_SCHOOL" is found with it, else "MSSQL" when found
+    // with that, else back to "Oracle (ODBC)" and false. Stores the data source name.
+    bool DetectSourceDriver(const XString& dataSourceName, const XString& user, const XString& password);
+    // Stores the school's long_name (empty when the school has no row); false, keeping the previous name,
+    // on any failure.
+    bool DetermineSchoolLongName(const XString& schoolNumber, const XString& dataSourceName,
+                                 const XString& user, const XString& password);
+    // The attendance type of the stored school; a school without a row is daily. Lets connection and query
+    // failures through.
+    AttendanceType DetermineAttendanceType();
+    // School start and end dates from the all-year sections of the school year, else 1 August to 31 July.
+    // Never throws.
+    void DetermineSchoolDates();
+    // Empties the six lookup sets.
+    void ResetLUT();
+
+    // --- Table steps (full extract order) ---
+
+    void IncludedStudents();
+    void StudentDemographics();
+    void StudentTransport();
+    void StudentMedical();
+
+    // --- State ---
+
+    const XString& schoolLongName() const { return m_schoolLongName; }
+    const XDate& inactiveCutoff() const { return m_inactiveCutoff; }
+    const XDate& attendanceCutoff() const { return m_attendanceCutoff; }
+    const XDate& schoolStartDate() const { return m_schoolStartDate; }
+    const XDate& schoolEndDate() const { return m_schoolEndDate; }
+    bool defaultBell() const { return m_defaultBell; }
+    void setDefaultBell(bool value) { m_defaultBell = value; }
+
+    const LookupSet& includedStudents() const { return m_includedStudents; }
+    LookupSet& reportingPeriods() { return m_reportingPeriods; }
+    TermSet& terms() { return m_terms; }
+    LookupSet& rotationDays() { return m_rotationDays; }
+    LookupSet& sectionKeys() { return m_sectionKeys; }
+    LookupSet& bellKeys() { return m_bellKeys; }
+
+  protected:
+    // The student conditions on stu: its school, and registered students or (with an inactive cutoff)
+    // those withdrawn on or after it. joined: a join condition precedes them.
+    void AddStudentConditions(ODBCTable* stu, bool joined);
+    // The row filter of every student table: the pupil number field's text is an included student.
+    bool IncludedStudentFilter();
+    RowFilter includedStudentRowFilter();
+
+    // Computed columns, bound as value formatters; each reads the current binding's field and the field
+    // handles of the table being written.
+    XString FormatStudentLastName();
+    XString FormatStudentAddress();
+    XString FormatMailingAddress();
+    XString FormatLockerCombo();
+    XString FormatMedicalAlert();
+    XString FormatPhysicalExam();
+
+  private:
+    // Handles of the declared columns that computations and filters read; reset with each table.
+    struct FieldHandles {
+        ODBCField* pupilNumber = nullptr;
+        ODBCField* lastNameSuffix = nullptr;
+        ODBCField* streetName = nullptr;
+        ODBCField* apartment = nullptr;
+        ODBCField* lockerCombo2 = nullptr;
+        ODBCField* lockerCombo3 = nullptr;
+        ODBCField* lifeThreatening = nullptr;
+        ODBCField* examResult = nullptr;
+    };
+
+    // The connection inputs, stored, and the connection string of the current dialect.
+    void storeConnectionInputs(const XString& dataSourceName, const XString& user, const XString& password);
+    XString connectionString();
+    void closeQueryAndConnection();
+    void setAttendanceWeights(AttendanceType type);
+    void runAttendancePart();
+
+    XString m_schoolLongName;
+    XDate m_inactiveCutoff;
+    XDate m_attendanceCutoff;
+    XDate m_schoolStartDate;
+    XDate m_schoolEndDate;
+    bool m_defaultBell = false;
+    FieldHandles m_fields;
+    std::unique_ptr<XTextFile> m_updateFile;
+
+    LookupSet m_includedStudents;
+    LookupSet m_reportingPeriods;
+    TermSet m_terms;
+    LookupSet m_rotationDays;
+    LookupSet m_sectionKeys;
+    LookupSet m_bellKeys;
+};

@@ -1,0 +1,5 @@
+#include "engine/ODBCExpEngineBase.h"
+
+ODBCExpEngineBase::ODBCExpEngineBase(int options, QObject* parent) : ODBCDataAccess(options, 0, parent) {}
+
+ODBCExpEngineBase::~ODBCExpEngineBase() = default;

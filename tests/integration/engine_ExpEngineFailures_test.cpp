@@ -1,0 +1,129 @@
+// Runs of the engine that must fail cleanly: a source that cannot be reached, a refused login, and sources
+// that lack a view or a required column. Each ends Execute with false and the reason in the log, and
+// leaves no main extract file behind.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "engine_SourceFixture.h"
+
+using namespace enginetest;
+
+namespace {
+
+constexpr int Critical = 2;
+constexpr int Error = 3;
+
+class EngineFailure : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QString reason;
+        auto sqlite = sampleSource(SourceKind::SQLite, reason);
+        if (!sqlite) {
+            GTEST_SKIP() << reason.toStdString();
+        }
+        ASSERT_TRUE(output.isValid());
+    }
+
+    bool mainFileWritten() const { return QFile::exists(output.path() + "/Norv.CDE"); }
+
+    QTemporaryDir output;
+    EngineHarness harness;
+};
+
+TEST_F(EngineFailure, UnknownDataSourceFailsTheRunWithoutThrowing) {
+    const SampleSource nowhere{SourceKind::SQLite, "nowhere", "NoSuchNorvSource", "", ""};
+    bool ok = true;
+    EXPECT_NO_THROW(ok = harness.run(nowhere, output.path(), "1021", -1));
+    EXPECT_FALSE(ok);
+    // Progress sizing could not reach the source and went on; the run's connect step ends it.
+    EXPECT_TRUE(harness.logged(4, "Progress sizing could not read the attendance type"));
+    EXPECT_TRUE(harness.logged(Error, "Data source name not found")) << harness.logText().toStdString();
+    EXPECT_FALSE(mainFileWritten());
+
+    EXPECT_FALSE(harness.engine().TestConnection("NoSuchNorvSource", "", ""));
+    QList<QStringList> schools;
+    EXPECT_FALSE(harness.engine().LoadSchoolList(schools, "NoSuchNorvSource", "", ""));
+    EXPECT_TRUE(schools.isEmpty());
+    EXPECT_TRUE(harness.logged(8, "LoadSchoolList : Unknown Exception Occurred"));
+}
+
+TEST_F(EngineFailure, WrongPasswordFailsTheRun) {
+    QString reason;
+    auto postgres = sampleSource(SourceKind::PostgreSQL, reason);
+    if (!postgres) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    SampleSource refused = *postgres;
+    refused.password = "not-the-password";
+    EXPECT_FALSE(harness.run(refused, output.path(), "1021", -1));
+    EXPECT_TRUE(harness.logged(Error, "password authentication failed")) << harness.logText().toStdString();
+    // The password never reaches the log.
+    EXPECT_FALSE(harness.logText().contains("not-the-password"));
+    EXPECT_FALSE(mainFileWritten());
+
+    EXPECT_FALSE(harness.engine().TestConnection(refused.dsn, refused.user, refused.password));
+    EXPECT_FALSE(harness.engine().ValidateSchoolNumber(refused.dsn, refused.user, refused.password, "1021"));
+}
+
+TEST_F(EngineFailure, MissingViewEndsTheRun) {
+    SqliteFixture fixture;
+    ASSERT_TRUE(fixture.isValid() && fixture.exec("DROP TABLE V_VLMR_STUDENT_MEDICAL"))
+        << fixture.error().toStdString();
+    EXPECT_FALSE(harness.run(fixture.source(), output.path(), "1021", BridgeTaskBase::FullExtract));
+    EXPECT_TRUE(harness.logged(Critical, "Table does not exist : V_VLMR_STUDENT_MEDICAL"))
+        << harness.logText().toStdString();
+    EXPECT_TRUE(harness.logged(Error, "Table does not exist : V_VLMR_STUDENT_MEDICAL"));
+    EXPECT_FALSE(mainFileWritten());
+    // The tables before it were written.
+    EXPECT_TRUE(QFile::exists(output.path() + "/Students.cef"));
+}
+
+TEST_F(EngineFailure, MissingRequiredColumnEndsTheRun) {
+    SqliteFixture fixture;
+    ASSERT_TRUE(fixture.isValid() && fixture.exec("ALTER TABLE V_VLMR_STUDENT_MEDICAL RENAME COLUMN "
+                                                  "student_pupil_number TO pupil_no"))
+        << fixture.error().toStdString();
+    EXPECT_FALSE(harness.run(fixture.source(), output.path(), "1021", BridgeTaskBase::FullExtract));
+    const QString message =
+        "Required Field does not exist : student_pupil_number in table V_VLMR_STUDENT_MEDICAL";
+    EXPECT_TRUE(harness.logged(Critical, message)) << harness.logText().toStdString();
+    EXPECT_TRUE(harness.logged(Error, message));
+    EXPECT_FALSE(mainFileWritten());
+}
+
+TEST_F(EngineFailure, MissingStudentViewFailsEveryStudentStep) {
+    SqliteFixture fixture;
+    ASSERT_TRUE(fixture.isValid() && fixture.exec("DROP TABLE V_VLMR_STU_DEMOGRAPHIC"))
+        << fixture.error().toStdString();
+    // The included students are chosen before any mode's tables: even an attendance-only run fails.
+    EXPECT_FALSE(harness.run(fixture.source(), output.path(), "1021", BridgeTaskBase::AttendanceUpdate));
+    EXPECT_TRUE(harness.logged(Critical, "Table does not exist : V_VLMR_STU_DEMOGRAPHIC"));
+}
+
+// Not failures: an optional column the view lacks leaves its output field (and custom field) out, and a line
+// break inside a transport value does not split the row.
+TEST_F(EngineFailure, MissingOptionalColumnDropsItsField) {
+    SqliteFixture fixture;
+    ASSERT_TRUE(
+        fixture.isValid() &&
+        fixture.exec("ALTER TABLE V_VLMR_STU_DEMOGRAPHIC DROP COLUMN phone;"
+                     "UPDATE V_VLMR_STU_TRANSPORT SET stop_desc = 'Main St' || char(13, 10) || 'Gate 2'"))
+        << fixture.error().toStdString();
+    ASSERT_TRUE(harness.run(fixture.source(), output.path(), "1021", BridgeTaskBase::FullExtract))
+        << harness.logText().toStdString();
+    const QByteArray main = readFile(output.path() + "/Norv.CDE");
+    EXPECT_TRUE(main.contains("StdCombo\tStdPhoneUnlisted\t")) << main.toStdString();
+    EXPECT_FALSE(main.contains("\"Phone\""));
+    EXPECT_TRUE(main.contains("PhoneUnlisted"));
+    EXPECT_TRUE(harness.logged(8, "Field does not exist : phone in table V_VLMR_STU_DEMOGRAPHIC"));
+
+    const QByteArray transport = readFile(output.path() + "/StudentTransport.cef");
+    EXPECT_TRUE(transport.contains("\tMain St  Gate 2; \r\n")) << transport.toStdString();
+    for (const QByteArray& line : sortedLines(transport)) {
+        EXPECT_EQ(line.count('\t'), 7) << line.toStdString();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// Test support for the engine's whole-engine tests: the two sample sources (the SQLite DSN and the
+// PostgreSQL DSN that ./test.sh sets up), the generator's data (norv.json beside the odbc.ini), a harness
+// that runs an ExpEngine with its log collected, and the text rules of the extract files written out
+// independently of the engine, so that expected files are computed from the data alone.
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "engine/ExpEngine.h"
+
+namespace enginetest {
+
+enum class SourceKind { SQLite, PostgreSQL };
+
+struct SampleSource {
+    SourceKind kind;
+    const char* name;  // for test names
+    XString dsn;
+    XString user;
+    XString password;
+};
+
+// The source, or the reason it is not available (the environment ./test.sh sets is missing).
+std::optional<SampleSource> sampleSource(SourceKind kind, QString& skipReason);
+
+// The folder of the sample's odbc.ini (and norv.json).
+QString sampleFolder();
+
+// The generator's data: one view's rows as maps column name -> JSON value (null for NULL).
+class SampleData {
+  public:
+    static const SampleData& instance();
+    using Row = std::map<QString, QJsonValue>;
+    std::vector<Row> rows(const QString& view) const;
+    const QJsonArray& schools() const { return m_schools; }
+    int schoolYear() const { return m_schoolYear; }
+
+  private:
+    QJsonObject m_views;
+    QJsonArray m_schools;
+    int m_schoolYear = 0;
+};
+
+// The extract files' text rules, applied to a source value (null reads as empty).
+QByteArray columnText(const QJsonValue& value);        // NFC, working code page, trimmed, TABs removed
+QByteArray outputText(const QJsonValue& value);        // columnText trimmed, TAB/CR/LF as blanks
+QByteArray singleLine(const QJsonValue& value);        // the same rule on a column text
+QByteArray dateText(const QJsonValue& value);          // "YYYY-MM-DD" as "MM/DD/YYYY"; null as empty
+QByteArray joinLine(const QList<QByteArray>& fields);  // TAB-separated, ended by CR LF
+
+// One engine with its log and host messages collected.
+class EngineHarness {
+  public:
+    EngineHarness();
+    ~EngineHarness();
+
+    ExpEngine& engine() { return *m_engine; }
+    // Runs Execute with the connection inputs of source, school and the extra values, into folder.
+    bool run(const SampleSource& source, const QString& folder, const QString& school, int mode,
+             const TaskValues& extra = TaskValues());
+
+    struct LogLine {
+        int level;
+        QString message;
+        QString method;
+    };
+    const std::vector<LogLine>& log() const { return m_log; }
+    // True when a line at level holds the text.
+    bool logged(int level, const QString& text) const;
+    QString logText() const;
+    const QStringList& missing() const { return m_missing; }
+
+  private:
+    // Declared before the engine: its destructor still logs.
+    std::vector<LogLine> m_log;
+    QStringList m_missing;
+    std::unique_ptr<ExpEngine> m_engine;
+};
+
+// A private copy of the SQLite sample that a test may change (drop a view, rename a column), reached
+// through its own DSN in a private odbc.ini that ODBCINI is pointed at for this process. Each fixture's DSN
+// has a name of its own: the driver manager keeps what it read of an odbc.ini for the process.
+class SqliteFixture {
+  public:
+    SqliteFixture();
+    ~SqliteFixture();
+    // False when the copy or the odbc.ini could not be made (the reason in error()).
+    bool isValid() const { return m_error.isEmpty(); }
+    const QString& error() const { return m_error; }
+    // Runs statements on the copy; false (reason in error()) when they fail.
+    bool exec(const QString& sql);
+    SampleSource source() const { return {SourceKind::SQLite, "SQLiteFixture", XString(m_dsn), "", ""}; }
+
+  private:
+    QTemporaryDir m_dir;
+    QString m_dsn;
+    QString m_error;
+    QByteArray m_previousOdbcIni;
+};
+
+QByteArray readFile(const QString& path);
+// The file's lines (without their CR LF), sorted.
+QList<QByteArray> sortedLines(const QByteArray& content);
+
+}  // namespace enginetest
