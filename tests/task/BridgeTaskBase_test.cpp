@@ -118,6 +118,19 @@ TEST_F(CalculateProgressSize, SchoolYearStartsInSeptemberOfThisYearFromSeptember
     EXPECT_EQ(task.CalculateProgressSize(2, 0, 0, 0, 1, 0, "/x"), 2 + 2 + 1);
 }
 
+TEST_F(CalculateProgressSize, ProgressTotalUsesTheTasksStepCountsInOrder) {
+    QTemporaryDir dir;
+    TestTask task;
+    ASSERT_TRUE(task.SetCDEFolder(dir.path()));
+    task.stored = XDate(2024, 8, 3);  // 12 days: 2 units
+    task.setSetupSteps(3);
+    task.setLookupSteps(4);
+    task.setImportSteps(5);
+    task.setDailyAttSteps(10);
+    task.setPeriodAttSteps(100);
+    EXPECT_EQ(task.BridgeTaskBase::ProgressTotal(3), 3 + 4 + 2 + 5 + 21 + 201);
+}
+
 TEST(Report, LevelsFiveAndSixAdvanceProgressEveryLevelLogs) {
     TestTask task;
     SignalLog log(task);
