@@ -35,6 +35,10 @@ XString postgresName(const XString& tableName) {
     return literal;
 }
 
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
 XString destructorStamp() {
     return XDateTime::Now().Format("dd/mm/yyyy|hh:nn:ss") + " ";
 }
@@ -868,7 +872,10 @@ XString ODBCDataAccess::GetFieldRawText(DataAccessField* field) {
 
 XString ODBCDataAccess::GetFieldText(DataAccessField* field) {
     XString text = GetFieldRawText(field);
-    text.trim();
+    // Most values need neither step; checking first saves a copy per value.
+    if (!text.isEmpty() && (isBlank(text[0]) || isBlank(text[text.length() - 1]))) {
+        text.trim();
+    }
     if (text.find('\t') >= 0) {
         text.removeChars("\t");
     }
