@@ -35,8 +35,8 @@ XString currentExceptionMessage() {
 CDEWriter::CDEWriter(QObject* parent) : BridgeTaskBase(parent), m_customFields("", "", "", 1) {}
 
 CDEWriter::~CDEWriter() {
-    // An update file that was never finished is dropped with its staging (the importer must not see it).
-    m_updateStage.reset();
+    // An update file that was never finished is dropped (the importer must not see it).
+    dropUpdate();
     ClearHeaders();
     for (SISExpCustomFieldList* list : m_extraCustomLists) {
         list->DeleteFields();
@@ -263,9 +263,12 @@ void CDEWriter::FinishImport() {
 // --- Update file ---
 
 void CDEWriter::StartUpdate(XTextFile& file) {
-    // A second start without FinishUpdate drops the unfinished file.
-    m_updateStage.reset();
-    m_updateFile = nullptr;
+    // A second start without FinishUpdate drops the unfinished file; only when it is the same object is it
+    // known to be alive, and is closed for reuse.
+    if (m_updateStage && m_updateFile == &file) {
+        m_updateStage->abandon();
+    }
+    dropUpdate();
     m_updateMode = true;
     m_startTime = XDateTime::Now();
     XFileSpec spec = importFolder();
@@ -286,10 +289,16 @@ void CDEWriter::StartUpdate(XTextFile& file) {
     }
 }
 
-void CDEWriter::StartOwnedUpdate() {
-    // An unfinished earlier update may still refer to the old object: drop it first.
+void CDEWriter::dropUpdate() noexcept {
+    if (m_updateStage) {
+        m_updateStage->discard();
+    }
     m_updateStage.reset();
     m_updateFile = nullptr;
+}
+
+void CDEWriter::StartOwnedUpdate() {
+    dropUpdate();
     m_ownedUpdateFile = std::make_unique<XTextFile>('\t');
     StartUpdate(*m_ownedUpdateFile);
 }

@@ -13,7 +13,8 @@
 // staging of the open update file (not the XTextFile object the engine supplies) and the configuration
 // entries.
 // REQUIRES: the output folder is set (Execute's SetCDEFolder) before any file operation; a file object given
-// to StartUpdate(file) outlives FinishUpdate, or the writer when the run stops before FinishUpdate.
+// to StartUpdate(file) stays alive until FinishUpdate returns (it may be released earlier when the run stops
+// with an exception: the unfinished file is then only deleted).
 #pragma once
 
 #include "libraries/support/XDate.h"
@@ -104,8 +105,7 @@ class CDEWriter : public BridgeTaskBase {
     virtual void StartUpdate(XTextFile& file);
     // Writes the timing block, closes the update file and moves it into place.
     virtual void FinishUpdate();
-    // StartUpdate on a file object that the writer owns itself. Prefer this form: the unfinished file of a
-    // run that stops with an exception is then always cleaned up safely, whatever the caller released.
+    // StartUpdate on a file object that the writer owns itself.
     void StartOwnedUpdate();
 
     // The data access operations, implemented by the layer above.
@@ -217,6 +217,9 @@ class CDEWriter : public BridgeTaskBase {
 
   private:
     void writeRecord(XTextFile& file, bool firstRecord);
+    // Forgets an unfinished update and deletes its temporary file. The caller's file object may already be
+    // released (a run that stopped with an exception), so it is not touched.
+    void dropUpdate() noexcept;
 
     XVectorOf<SISExpHeader> m_headers{5};
     SISExpHeader* m_currentHeader = nullptr;

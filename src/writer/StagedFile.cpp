@@ -91,3 +91,12 @@ void StagedFile::abandon() noexcept {
     const QByteArray path = QFile::encodeName(m_temporary.toQString());
     ::unlink(path.constData());
 }
+
+void StagedFile::discard() noexcept {
+    if (!m_staged) {
+        return;
+    }
+    m_staged = false;
+    const QByteArray path = QFile::encodeName(m_temporary.toQString());
+    ::unlink(path.constData());
+}

@@ -4,8 +4,9 @@
 // whatever happens to this process (a crash, a kill, a full disk).
 //
 // Does not own the XTextFile; it owns the temporary file on disk: one not committed is deleted again
-// (abandon(), or the destructor).
-// REQUIRES: the XTextFile outlives the staging and is not open when open() is called.
+// (abandon(), discard(), or the destructor).
+// REQUIRES: the XTextFile is not open when open() is called, and it outlives the staging unless discard()
+// was called first.
 #pragma once
 
 #include "libraries/support/XFileSpec.h"
@@ -27,6 +28,9 @@ class StagedFile {
     void commit();
     // Closes and deletes the temporary file, ignoring errors. Nothing when not open.
     void abandon() noexcept;
+    // Deletes the temporary file without touching the XTextFile, for when that object may already be gone
+    // (its own destructor closes what it holds). Nothing when not open.
+    void discard() noexcept;
 
     bool isOpen() const { return m_staged; }
     const XFileSpec& finalSpec() const { return m_final; }

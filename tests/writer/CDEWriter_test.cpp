@@ -142,6 +142,23 @@ TEST_F(CDEWriterTest, AnUnfinishedUpdateFileNeverAppearsUnderItsName) {
     EXPECT_EQ(entries(), QStringList());
 }
 
+TEST_F(CDEWriterTest, AnUpdateFileObjectReleasedBeforeTheWriterIsNotTouched) {
+    {
+        MemoryWriter failing;
+        ASSERT_TRUE(failing.SetCDEFolder(dir.path()));
+        auto update = std::make_unique<XTextFile>('\t');
+        failing.StartUpdate(*update);
+        // The caller replaces its object (the old one is gone) and starts again on the same second.
+        update = std::make_unique<XTextFile>('\t');
+        failing.StartUpdate(*update);
+        failing.StartUpdate(*update);
+        EXPECT_EQ(entries(), QStringList({".Update 20240105090507.CDU.part"}));
+        // The run stops: the caller's object goes first, then the writer.
+        update.reset();
+    }
+    EXPECT_EQ(entries(), QStringList());
+}
+
 TEST_F(CDEWriterTest, AFullDiskLeavesNoUpdateFile) {
     ASSERT_TRUE(QFile::link("/dev/full", path(".Update 20240105090507.CDU.part")));
     XTextFile update;
