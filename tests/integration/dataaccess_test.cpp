@@ -226,6 +226,13 @@ TEST_P(DataAccessTest, MissingTablesAndFieldsFollowTheirRequiredFlag) {
         EXPECT_STREQ(e.what(), "Required Field does not exist : NO_SUCH_COLUMN in table V_VLMR_SCHOOL");
     }
     EXPECT_TRUE(layer.logged(2, "Required Field does not exist : NO_SUCH_COLUMN in table V_VLMR_SCHOOL"));
+
+    // With option 0x40 a missing column also lists the columns the table has, over a connection of its own.
+    layer.access.setOptions(ODBCDataAccess::CheckExistence | ODBCDataAccess::DumpColumnsOfMissing);
+    EXPECT_EQ(layer.access.NewField(school, "NO_SUCH_COLUMN", false), nullptr);
+    EXPECT_TRUE(layer.logged(8, "V_VLMR_SCHOOL contents:"));
+    EXPECT_TRUE(layer.logged(8, "long_name") || layer.logged(8, "LONG_NAME"));
+    EXPECT_EQ(layer.access.declaration().fields().size(), 1u);
 }
 
 TEST_P(DataAccessTest, FailingQueryThrowsWithTheDriversReasonAndTheQuery) {
@@ -365,6 +372,21 @@ TEST_P(DataAccessTest, FormattersWriteTheTableFile) {
               "\t\t\t$-7.50\t0\tYes\r\n"
               "\t\t\t$0.00\t0\tYes\r\n"
               "Ren\xE9 ?\xFC\t01/01/1900\tYes\t$1.00\t7\tYes\r\n");
+}
+
+TEST_P(DataAccessTest, FinishingARunDisconnectsAndTellsTheHost) {
+    Layer layer;
+    std::vector<std::string> progress;
+    QObject::connect(&layer.access, &AppTaskBase::writeProgress,
+                     [&progress](const QString& kind, int) { progress.push_back(kind.toStdString()); });
+    ASSERT_TRUE(layer.access.SetCDEFolder(folder.filePath("import")));
+    connectSample(layer);
+    layer.access.FinishWriter();
+    EXPECT_FALSE(layer.access.IsConnected());
+    EXPECT_TRUE(layer.logged(8, "Disconnecting"));
+    EXPECT_TRUE(layer.logged(5, "Export complete."));
+    EXPECT_EQ(progress, (std::vector<std::string>{"end_progress", "bridge_complete"}));
+    EXPECT_TRUE(QFile::exists(folder.filePath("import/SchoolConfig.xml")));
 }
 
 TEST_P(DataAccessTest, ConnectFailuresCarryTheDriversTextButNeverTheSecrets) {
