@@ -126,4 +126,23 @@ TEST_F(EngineFailure, MissingOptionalColumnDropsItsField) {
     }
 }
 
+TEST_F(EngineFailure, SourceFoundOnlyInTheSqlServerDialect) {
+    SqliteFixture fixture;
+    // No Oracle catalogue, but a SQL Server one that lists the school view.
+    ASSERT_TRUE(fixture.isValid() && fixture.exec("DROP VIEW all_tab_columns;"
+                                                  "CREATE TABLE sysobjects (name TEXT, xtype TEXT);"
+                                                  "INSERT INTO sysobjects VALUES ('V_VLMR_SCHOOL', 'V')"))
+        << fixture.error().toStdString();
+    const SampleSource source = fixture.source();
+    EXPECT_TRUE(harness.engine().DetectSourceDriver(source.dsn, source.user, source.password));
+    EXPECT_EQ(harness.engine().dbType(), ExpEngine::MsSqlDbType);
+    EXPECT_TRUE(harness.logged(8, "Couldn't find V_VLMR_SCHOOL."));
+    EXPECT_TRUE(harness.logged(8, "Using MS SQL Driver"));
+
+    ASSERT_TRUE(fixture.exec("DELETE FROM sysobjects"));
+    EXPECT_FALSE(harness.engine().DetectSourceDriver(source.dsn, source.user, source.password));
+    EXPECT_EQ(harness.engine().dbType(), ExpEngine::OracleDbType);
+    EXPECT_TRUE(harness.logged(8, "Table does not exist: V_VLMR_SCHOOL"));
+}
+
 }  // namespace
