@@ -344,6 +344,21 @@ TEST_P(DataAccessTest, EveryValueKindReadsAsTheImportExpects) {
     EXPECT_EQ(layer.access.GetFieldDate(d), XDate(1900, 1, 1));
     EXPECT_EQ(layer.access.GetFieldText(ts).toStdString(), "2024/03/05 9:05:07");
     EXPECT_FALSE(layer.access.GetNextRecord());
+
+    // Past the end a text read fails with the access error and the field's status.
+    try {
+        layer.access.GetFieldText(txt);
+        ADD_FAILURE() << "read past the end";
+    } catch (const XException& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("COM Error Code = 800a0bcd"), std::string::npos) << message;
+        EXPECT_EQ(message.substr(message.size() - 30), " Field Status: adFieldOK - OK.") << message;
+    }
+
+    // With option 0x04 values are found by column name instead of position.
+    layer.access.setOptions(ODBCDataAccess::ValuesByName);
+    ASSERT_TRUE(layer.access.GetFirstRecord());
+    EXPECT_EQ(layer.access.GetFieldText(whole).toStdString(), "-42");
 }
 
 TEST_P(DataAccessTest, FormattersWriteTheTableFile) {
