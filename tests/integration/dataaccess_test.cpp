@@ -389,6 +389,23 @@ TEST_P(DataAccessTest, FormattersWriteTheTableFile) {
               "Ren\xE9 ?\xFC\t01/01/1900\tYes\t$1.00\t7\tYes\r\n");
 }
 
+TEST_P(DataAccessTest, NativeCatalogueProbes) {
+    const XString cs = createFixture();
+    Layer layer(0, isPostgres() ? DbType::Postgres : DbType::SQLite);
+    layer.access.Connect(cs);
+    const XString table(fixtureTable.toStdString());
+    EXPECT_TRUE(layer.access.TableExists(table));
+    EXPECT_FALSE(layer.access.TableExists("no_such_table"));
+    EXPECT_TRUE(layer.access.FieldExists(table, "txt"));
+    EXPECT_FALSE(layer.access.FieldExists(table, "no_such_column"));
+    EXPECT_FALSE(layer.access.FieldExists("no_such_table", "txt"));
+    if (!isPostgres()) {
+        // SQLite compares names without regard to case, and so does its probe.
+        EXPECT_TRUE(layer.access.TableExists(table.toUpper()));
+        EXPECT_TRUE(layer.access.FieldExists(table.toUpper(), "TXT"));
+    }
+}
+
 TEST_P(DataAccessTest, FinishingARunDisconnectsAndTellsTheHost) {
     Layer layer;
     std::vector<std::string> progress;
