@@ -67,11 +67,29 @@ TEST_F(EngineFailure, WrongPasswordFailsTheRun) {
     EXPECT_FALSE(harness.engine().ValidateSchoolNumber(refused.dsn, refused.user, refused.password, "1021"));
 }
 
-TEST_F(EngineFailure, MissingViewEndsTheRun) {
-    SqliteFixture fixture;
-    ASSERT_TRUE(fixture.isValid() && fixture.exec("DROP TABLE V_VLMR_STUDENT_MEDICAL"))
-        << fixture.error().toStdString();
-    EXPECT_FALSE(harness.run(fixture.source(), output.path(), "1021", BridgeTaskBase::FullExtract));
+// A source of either kind that lacks a view or a required column.
+class EngineFixtureFailure : public ::testing::TestWithParam<SourceKind> {
+  protected:
+    void SetUp() override {
+        QString reason;
+        fixture = FixtureSource::make(GetParam(), reason);
+        if (!fixture) {
+            GTEST_SKIP() << reason.toStdString();
+        }
+        ASSERT_TRUE(fixture->isValid()) << fixture->error().toStdString();
+        ASSERT_TRUE(output.isValid());
+    }
+
+    bool mainFileWritten() const { return QFile::exists(output.path() + "/Norv.CDE"); }
+
+    std::unique_ptr<FixtureSource> fixture;
+    QTemporaryDir output;
+    EngineHarness harness;
+};
+
+TEST_P(EngineFixtureFailure, MissingViewEndsTheRun) {
+    ASSERT_TRUE(fixture->exec("DROP TABLE V_VLMR_STUDENT_MEDICAL")) << fixture->error().toStdString();
+    EXPECT_FALSE(harness.run(fixture->source(), output.path(), "1021", BridgeTaskBase::FullExtract));
     EXPECT_TRUE(harness.logged(Critical, "Table does not exist : V_VLMR_STUDENT_MEDICAL"))
         << harness.logText().toStdString();
     EXPECT_TRUE(harness.logged(Error, "Table does not exist : V_VLMR_STUDENT_MEDICAL"));
@@ -80,18 +98,23 @@ TEST_F(EngineFailure, MissingViewEndsTheRun) {
     EXPECT_TRUE(QFile::exists(output.path() + "/Students.cef"));
 }
 
-TEST_F(EngineFailure, MissingRequiredColumnEndsTheRun) {
-    SqliteFixture fixture;
-    ASSERT_TRUE(fixture.isValid() && fixture.exec("ALTER TABLE V_VLMR_STUDENT_MEDICAL RENAME COLUMN "
-                                                  "student_pupil_number TO pupil_no"))
-        << fixture.error().toStdString();
-    EXPECT_FALSE(harness.run(fixture.source(), output.path(), "1021", BridgeTaskBase::FullExtract));
+TEST_P(EngineFixtureFailure, MissingRequiredColumnEndsTheRun) {
+    ASSERT_TRUE(
+        fixture->exec("ALTER TABLE V_VLMR_STUDENT_MEDICAL RENAME COLUMN student_pupil_number TO pupil_no"))
+        << fixture->error().toStdString();
+    EXPECT_FALSE(harness.run(fixture->source(), output.path(), "1021", BridgeTaskBase::FullExtract));
     const QString message =
         "Required Field does not exist : student_pupil_number in table V_VLMR_STUDENT_MEDICAL";
     EXPECT_TRUE(harness.logged(Critical, message)) << harness.logText().toStdString();
     EXPECT_TRUE(harness.logged(Error, message));
     EXPECT_FALSE(mainFileWritten());
 }
+
+INSTANTIATE_TEST_SUITE_P(Sources, EngineFixtureFailure,
+                         ::testing::Values(SourceKind::SQLite, SourceKind::PostgreSQL),
+                         [](const ::testing::TestParamInfo<SourceKind>& info) {
+                             return info.param == SourceKind::SQLite ? "SQLite" : "PostgreSQL";
+                         });
 
 TEST_F(EngineFailure, MissingStudentViewFailsEveryStudentStep) {
     SqliteFixture fixture;

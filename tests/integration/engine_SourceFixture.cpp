@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <algorithm>
 #include <stdexcept>
 
@@ -162,31 +164,56 @@ QString EngineHarness::logText() const {
     return all;
 }
 
-SqliteFixture::SqliteFixture() : m_previousOdbcIni(qgetenv("ODBCINI")) {
-    const QString folder = sampleFolder();
-    const QString copy = m_dir.path() + "/norv.db";
-    if (!m_dir.isValid() || !QFile::copy(folder + "/norv.db", copy)) {
-        m_error = "cannot copy the sample database";
-        return;
+FixtureSource::FixtureSource() : m_previousOdbcIni(qgetenv("ODBCINI")) {
+    if (!m_dir.isValid()) {
+        m_error = "cannot make a temporary folder";
     }
-    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+FixtureSource::~FixtureSource() {
+    qputenv("ODBCINI", m_previousOdbcIni);
+}
+
+QString FixtureSource::dsn() const {
+    return "NorvFixture_" + QFileInfo(m_dir.path()).fileName();
+}
+
+void FixtureSource::writeOdbcIni(const QString& section) {
     QFile ini(m_dir.path() + "/odbc.ini");
     if (!ini.open(QIODevice::WriteOnly)) {
         m_error = "cannot write odbc.ini";
         return;
     }
-    // The sample's own DSNs stay available beside the fixture's.
-    ini.write(readFile(qEnvironmentVariable("ODBCINI")));
-    m_dsn = "NorvFixture_" + QFileInfo(m_dir.path()).fileName();
-    ini.write(("\n[" + m_dsn + "]\nDriver=SQLite3\nDatabase=file:" + copy + "?mode=ro\nLoadExt=" + folder +
-               "/norv_oracle.so\nTimeout=30000\n")
-                  .toUtf8());
+    ini.write(readFile(QString::fromLocal8Bit(m_previousOdbcIni)));
+    ini.write(("\n[" + dsn() + "]\n" + section).toUtf8());
     ini.close();
     qputenv("ODBCINI", ini.fileName().toUtf8());
 }
 
-SqliteFixture::~SqliteFixture() {
-    qputenv("ODBCINI", m_previousOdbcIni);
+std::unique_ptr<FixtureSource> FixtureSource::make(SourceKind kind, QString& skipReason) {
+    if (!sampleSource(kind, skipReason)) {
+        return nullptr;
+    }
+    if (kind == SourceKind::SQLite) {
+        return std::make_unique<SqliteFixture>();
+    }
+    return std::make_unique<PostgresFixture>();
+}
+
+SqliteFixture::SqliteFixture() {
+    const QString folder = sampleFolder();
+    const QString copy = m_dir.path() + "/norv.db";
+    if (!isValid() || !QFile::copy(folder + "/norv.db", copy)) {
+        m_error = "cannot copy the sample database";
+        return;
+    }
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+    writeOdbcIni("Driver=SQLite3\nDatabase=file:" + copy + "?mode=ro\nLoadExt=" + folder +
+                 "/norv_oracle.so\nTimeout=30000\n");
+}
+
+SampleSource SqliteFixture::source() const {
+    return {SourceKind::SQLite, "SQLiteFixture", XString(dsn()), "", ""};
 }
 
 bool SqliteFixture::exec(const QString& sql) {
@@ -205,6 +232,59 @@ bool SqliteFixture::exec(const QString& sql) {
     sqlite3_free(message);
     sqlite3_close(db);
     return ok;
+}
+
+PostgresFixture::PostgresFixture() : m_schema("fx_" + QFileInfo(m_dir.path()).fileName().toLower()) {
+    m_schema.replace(QRegularExpression("[^a-z0-9_]"), "_");
+    if (!isValid()) {
+        return;
+    }
+    // The sample's own view definitions, in a schema of this fixture.
+    QProcess generator;
+    generator.start("python3", {QString(NORV_SOURCE_DIR) + "/sample/generate.py", "--schema", "postgres"});
+    if (!generator.waitForFinished(60000) || generator.exitCode() != 0) {
+        m_error = "cannot run the sample generator: " + QString::fromUtf8(generator.readAllStandardError());
+        return;
+    }
+    QString ddl = QString::fromUtf8(generator.readAllStandardOutput());
+    ddl.replace("table_schema = 'public'", "table_schema = '" + m_schema + "'");
+    if (!psql("CREATE SCHEMA " + m_schema + "; SET search_path TO " + m_schema + ";\n" + ddl +
+              "\nINSERT INTO V_VLMR_SCHOOL VALUES ('1021', 'Fixture School', 'P', 'N');")) {
+        return;
+    }
+    writeOdbcIni(
+        "Driver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" + qEnvironmentVariable("NORV_PG_PORT") +
+        "\nDatabase=norv_test\nSSLmode=disable\nConnSettings=SET search_path TO " + m_schema + "\n");
+}
+
+PostgresFixture::~PostgresFixture() {
+    psql("DROP SCHEMA IF EXISTS " + m_schema + " CASCADE");
+}
+
+SampleSource PostgresFixture::source() const {
+    return {SourceKind::PostgreSQL, "PostgreSQLFixture", XString(dsn()), "norv_admin", "norv-admin-pw"};
+}
+
+bool PostgresFixture::exec(const QString& sql) {
+    return psql("SET search_path TO " + m_schema + ";\n" + sql);
+}
+
+bool PostgresFixture::psql(const QString& sql) {
+    QProcess client;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PGPASSWORD", "norv-admin-pw");
+    client.setProcessEnvironment(environment);
+    client.start("psql",
+                 {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
+                  qEnvironmentVariable("NORV_PG_PORT"), "-U", "norv_admin", "-d", "norv_test", "-f", "-"});
+    client.write("SET client_min_messages = warning;\n" + sql.toUtf8());
+    client.closeWriteChannel();
+    if (!client.waitForFinished(60000) || client.exitStatus() != QProcess::NormalExit ||
+        client.exitCode() != 0) {
+        m_error = "psql failed: " + QString::fromUtf8(client.readAllStandardError());
+        return false;
+    }
+    return true;
 }
 
 QByteArray readFile(const QString& path) {

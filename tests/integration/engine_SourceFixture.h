@@ -86,25 +86,55 @@ class EngineHarness {
     std::unique_ptr<ExpEngine> m_engine;
 };
 
-// A private copy of the SQLite sample that a test may change (drop a view, rename a column), reached
-// through its own DSN in a private odbc.ini that ODBCINI is pointed at for this process. Each fixture's DSN
-// has a name of its own: the driver manager keeps what it read of an odbc.ini for the process.
-class SqliteFixture {
+// A source of its own that a test may change (drop a view, rename a column), reached through its own DSN in
+// a private odbc.ini that ODBCINI is pointed at for this process (with the sample's DSNs kept). Each
+// fixture's DSN has a name of its own: the driver manager keeps what it read of an odbc.ini for the process.
+class FixtureSource {
   public:
-    SqliteFixture();
-    ~SqliteFixture();
-    // False when the copy or the odbc.ini could not be made (the reason in error()).
+    virtual ~FixtureSource();
+    // False when the fixture could not be made (the reason in error()).
     bool isValid() const { return m_error.isEmpty(); }
     const QString& error() const { return m_error; }
-    // Runs statements on the copy; false (reason in error()) when they fail.
-    bool exec(const QString& sql);
-    SampleSource source() const { return {SourceKind::SQLite, "SQLiteFixture", XString(m_dsn), "", ""}; }
+    // Runs statements on the fixture; false (reason in error()) when they fail.
+    virtual bool exec(const QString& sql) = 0;
+    virtual SampleSource source() const = 0;
+
+    // A fixture of kind, or the reason it cannot be made in skipReason.
+    static std::unique_ptr<FixtureSource> make(SourceKind kind, QString& skipReason);
+
+  protected:
+    FixtureSource();
+    // Writes the private odbc.ini: the sample's DSNs and section, named dsn().
+    void writeOdbcIni(const QString& section);
+    QString dsn() const;
+
+    QTemporaryDir m_dir;
+    QString m_error;
 
   private:
-    QTemporaryDir m_dir;
-    QString m_dsn;
-    QString m_error;
     QByteArray m_previousOdbcIni;
+};
+
+// A copy of the SQLite sample database.
+class SqliteFixture : public FixtureSource {
+  public:
+    SqliteFixture();
+    bool exec(const QString& sql) override;
+    SampleSource source() const override;
+};
+
+// A schema of its own in the test server's fixture database "norv_test" with the sample's views (empty but
+// for the school 1021), reached as norv_admin.
+class PostgresFixture : public FixtureSource {
+  public:
+    PostgresFixture();
+    ~PostgresFixture() override;
+    bool exec(const QString& sql) override;
+    SampleSource source() const override;
+
+  private:
+    bool psql(const QString& sql);
+    QString m_schema;
 };
 
 QByteArray readFile(const QString& path);
