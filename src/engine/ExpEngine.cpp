@@ -118,15 +118,15 @@ bool ExpEngine::RunTask(const TaskValues& values, int mode) {
 
     if (mode & FullExtract) {
         StartImport();
-        // Steps 1-5 (reason codes, attendance codes, bell schedule, school calendar, tumble) come with the
-        // attendance codes and the calendar tables; the calendar fills the bell keys, the default bell flag
-        // and the rotation days that later steps read.
+        // Not yet extracted; their place is here, in this order: reason codes, attendance codes, bell
+        // schedule, school calendar, tumble. The bell schedule and calendar fill the bell keys, the default
+        // bell flag and the rotation days that the tables below read.
         StudentDemographics();
         StudentTransport();
         StudentMedical();
-        // Steps 9-20 (parent and emergency contacts, sections, student schedules, reporting periods,
-        // marks, grading periods, staff demographics, vehicles, contacts, medical, doctor) come with the
-        // contact, schedule and staff tables, in that order: schedules and reporting periods read what
+        // Not yet extracted; their place is here, in this order: parent contacts, emergency contacts,
+        // sections, student schedules, reporting periods, marks, grading periods, staff demographics, staff
+        // vehicles, staff contacts, staff medical, staff doctor. Schedules and reporting periods read what
         // sections collect, grading periods what marks collect.
         FinishImport();
     }
@@ -145,18 +145,19 @@ void ExpEngine::runAttendancePart() {
     switch (DetermineAttendanceType()) {
         case AttendanceType::Period:
             report(Informational, "Period Attendance Type detected: Generating Period Attendance.");
-            // The period attendance step (school start and end dates) reads the source into the cache.
+            // Not yet extracted: here period attendance of the school year span goes into the cache.
             break;
         case AttendanceType::Daily:
             report(Informational, "Daily Attendance Type detected.  Generating Daily Attendance.");
-            // The daily attendance step runs twice: morning, then afternoon.
+            // Not yet extracted: here daily attendance goes into the cache, morning then afternoon.
             break;
         case AttendanceType::PeriodAndDaily:
             report(Informational,
                    "Period/Daily Attendance Type detected.  Generating Both Period and Daily Attendance.");
-            // Period attendance, then the two daily passes.
+            // Not yet extracted: here period attendance, then the two daily passes.
             break;
     }
+    // Writes the cached attendance that changed (nothing until the attendance cache is part of the chain).
     CreateAttendanceFromDB();
     FinishUpdate();
     m_updateFile.reset();
