@@ -125,17 +125,18 @@ class DataAccessTest : public ::testing::TestWithParam<Engine> {
 
     // Connects a layer to the sample DSN as the engine does (type 11, the reader's credentials for
     // PostgreSQL).
-    void connectSample(Layer& layer) {
+    void connectSample(Layer& layer) { layer.access.Connect(sampleConnection(layer)); }
+
+    XString sampleConnection(Layer& layer) {
         layer.access.setDbType(DbType::OracleODBC);
         if (isPostgres()) {
-            layer.access.Connect(layer.access.BuildConnectionString("NorvPG", XString("norv_reader"),
-                                                                    XString(kReaderPassword)));
-            return;
+            return layer.access.BuildConnectionString("NorvPG", XString("norv_reader"),
+                                                      XString(kReaderPassword));
         }
         // The SQLite driver leaks a little of the DSN lookup in the driver manager's profile code (after the
         // driver is unloaded, so no suppression can name it): reach the same database with the DSN's own
         // settings instead of its name.
-        layer.access.Connect(sqliteSampleConnection());
+        return sqliteSampleConnection();
     }
 
     // "Driver=SQLite3;Database=...;LoadExt=..." from the NorvSQLite section of the sample's odbc.ini.
@@ -406,13 +407,16 @@ TEST_P(DataAccessTest, NativeCatalogueProbes) {
     }
 }
 
-TEST_P(DataAccessTest, FinishingARunDisconnectsAndTellsTheHost) {
+TEST_P(DataAccessTest, StartAndFinishOfARun) {
     Layer layer;
     std::vector<std::string> progress;
     QObject::connect(&layer.access, &AppTaskBase::writeProgress,
                      [&progress](const QString& kind, int) { progress.push_back(kind.toStdString()); });
     ASSERT_TRUE(layer.access.SetCDEFolder(folder.filePath("import")));
-    connectSample(layer);
+    layer.access.setValues({{"logSchema", "true"}});
+    layer.access.StartSource(sampleConnection(layer), false);
+    EXPECT_TRUE(layer.access.IsConnected());
+    EXPECT_TRUE(layer.logged(7, "V_VLMR_SCHOOL::LONG_NAME"));  // the schema log of "logSchema"
     layer.access.FinishWriter();
     EXPECT_FALSE(layer.access.IsConnected());
     EXPECT_TRUE(layer.logged(8, "Disconnecting"));
