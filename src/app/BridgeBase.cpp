@@ -1,6 +1,8 @@
 #include "app/BridgeBase.h"
 
 #include "app/AppInfo.h"
+#include "engine/ExpEngine.h"
+#include "libraries/support/XString.h"
 #include "messages/SISMessageWriter.h"
 
 BridgeBase::BridgeBase(QObject* parent) : BridgeBase(SISMessageWriter::instance(), parent) {}
@@ -133,39 +135,22 @@ bool BridgeBase::executeTask(const ParamValues& values, int mode) {
 
 // ---- Source access ------------------------------------------------------------------------------------
 
-void BridgeBase::reportSourceUnavailable() {
-    emit writeLog(
-        3,
-        QStringLiteral("The Norv source cannot be reached yet: the extraction engine is not part of "
-                       "this build."),
-        QStringLiteral("BridgeBase::reportSourceUnavailable"));
-    emit writeError(
-        QStringLiteral("Source Unavailable"),
-        QStringLiteral("The Norv source cannot be reached yet: the extraction engine is not part of this "
-                       "build."));
+bool BridgeBase::sourceOpenConnection(const QString& dsn, const QString& user, const QString& pwd) {
+    return engine().TestConnection(XString(dsn), XString(user), XString(pwd));
 }
 
-bool BridgeBase::sourceOpenConnection(const QString&, const QString&, const QString&) {
-    reportSourceUnavailable();
-    return false;
+bool BridgeBase::sourceValidateSchool(const QString& school, const QString& dsn, const QString& user,
+                                      const QString& pwd) {
+    return engine().ValidateSchoolNumber(XString(dsn), XString(user), XString(pwd), XString(school));
 }
 
-bool BridgeBase::sourceValidateSchool(const QString&, const QString&, const QString&, const QString&) {
-    reportSourceUnavailable();
-    return false;
+bool BridgeBase::sourceSchoolList(QList<QStringList>& records, const QString& dsn, const QString& user,
+                                  const QString& pwd) {
+    return engine().LoadSchoolList(records, XString(dsn), XString(user), XString(pwd));
 }
 
-bool BridgeBase::sourceSchoolList(QList<QStringList>&, const QString&, const QString&, const QString&) {
-    reportSourceUnavailable();
-    return false;
+bool BridgeBase::sourceBridgeList(QList<QStringList>& records, const QString& key, const ParamValues& values) {
+    return engine().LoadBridgeList(records, key, values);
 }
 
-bool BridgeBase::sourceBridgeList(QList<QStringList>&, const QString&, const ParamValues&) {
-    reportSourceUnavailable();
-    return false;
-}
-
-bool BridgeBase::sourceExecute(const ParamValues&, int) {
-    reportSourceUnavailable();
-    return false;
-}
+bool BridgeBase::sourceExecute(const ParamValues& values, int mode) { return engine().Execute(values, mode); }

@@ -35,17 +35,15 @@ class BridgeBase : public SISConfig {
     void declareSchoolParams();
 
     // ---- Source access: the calls into the extraction engine -----------------------------------------
-    // Until the engine is part of the program, each of these answers with the error line of
-    // reportSourceUnavailable() and fails; none of them ever reports a success it did not get.
+    // Each forwards to the engine that SISConfig owns; the engine reports its own failures.
     bool sourceOpenConnection(const QString& dsn, const QString& user, const QString& pwd);
     bool sourceValidateSchool(const QString& school, const QString& dsn, const QString& user,
                               const QString& pwd);
-    // Records of the source's schools: (number, name, display name, ...).
+    // Records of the source's schools: (number, name, display name).
     bool sourceSchoolList(QList<QStringList>& records, const QString& dsn, const QString& user,
                           const QString& pwd);
     // Records of the list named by key (for this program "teacher"): (key, display name).
     bool sourceBridgeList(QList<QStringList>& records, const QString& key, const ParamValues& values);
     // The extraction run (the task object's Execute).
     bool sourceExecute(const ParamValues& values, int mode);
-    void reportSourceUnavailable();
 };

@@ -2,6 +2,7 @@
 
 #include "app/AppInfo.h"
 #include "app/CommandLineParser.h"
+#include "engine/ExpEngine.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
 #include "messages/LogManager.h"
@@ -30,6 +31,8 @@ SISConfig::SISConfig(QObject* parent) : SISConfig(SISMessageWriter::instance(), 
 SISConfig::SISConfig(SISMessageWriter& writer, QObject* parent) : AppBase(writer, parent) {
     appFrameworkVersion_ = QStringLiteral("1.0.0.2");
     appType_ = QStringLiteral("Data Extractor");
+    engine_ = std::make_unique<ExpEngine>();
+    connectTask(*engine_);
     addGroup(QStringLiteral("connection"));
     addGroup(QStringLiteral("school"));
 }

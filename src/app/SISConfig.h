@@ -2,14 +2,18 @@
 // run (processCommandLine: parse, check, prepare, dispatch, status files), the run command's extraction
 // step, the search for and the reading of the target application's "CVConfig.xml" (defaults command).
 //
-// Owns: nothing beyond AppBase; the extraction itself is reached through executeTask, which the concrete
-// application provides.
+// Owns: the extraction engine (the process's one task object), created and wired at construction and
+// destroyed with the application object; the extraction itself is reached through executeTask, which the
+// concrete application provides.
 // REQUIRES: processCommandLine is called once per object, after construction has declared every parameter.
 #pragma once
 
 #include "app/AppBase.h"
 
+#include <memory>
+
 class AppTaskBase;
+class ExpEngine;
 
 class SISConfig : public AppBase {
     Q_OBJECT
@@ -50,6 +54,10 @@ class SISConfig : public AppBase {
     // Runs the extraction with a copy of the values; true when it succeeded.
     virtual bool executeTask(const ParamValues& values, int mode) = 0;
 
+    ExpEngine& engine() { return *engine_; }
+
   private:
     void prepareRun(const QString& path);
+
+    std::unique_ptr<ExpEngine> engine_;
 };

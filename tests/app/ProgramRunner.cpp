@@ -26,28 +26,66 @@ QStringList ProgramResult::errLines() const {
 }
 
 QStringList ProgramResult::hostLines() const {
+    // A log message may span lines (a driver's diagnostics hold line breaks): the lines after a "log" line
+    // up to the next message kind belong to it.
+    static const QStringList kinds = {"start_progress",
+                                      "end_progress",
+                                      "inc_progress",
+                                      "warn_progress",
+                                      "bridge_complete",
+                                      "version",
+                                      "params",
+                                      "hidden_param",
+                                      "school_list",
+                                      "bridgelist",
+                                      "list",
+                                      "year_list",
+                                      "district_list",
+                                      "tree",
+                                      "hidden",
+                                      "file",
+                                      "number",
+                                      "date",
+                                      "test",
+                                      "status",
+                                      "manage",
+                                      "start_setting",
+                                      "end_setting",
+                                      "setting",
+                                      "warning",
+                                      "log"};
     QStringList lines;
+    bool inLog = false;
     for (const QString& line : outLines()) {
-        if (!line.startsWith("log\t")) {
+        const QString kind = line.section('\t', 0, 0);
+        if (kinds.contains(kind)) {
+            inLog = kind == QLatin1String("log");
+        }
+        if (!inLog) {
             lines.append(line);
         }
     }
     return lines;
 }
 
-ProgramResult runProgram(const QStringList& arguments, const QString& home, const QString& workingDir) {
+ProgramResult runProgram(const QStringList& arguments, const QString& home, const QString& workingDir,
+                         const QStringList& environment) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
     env.insert("XDG_DATA_HOME", home + "/.local/share");
     env.insert("XDG_CONFIG_HOME", home + "/.config");
     env.insert("XDG_DOCUMENTS_DIR", home + "/Documents");
     env.insert("LC_ALL", "C.UTF-8");
+    for (const QString& entry : environment) {
+        const qsizetype equals = entry.indexOf('=');
+        env.insert(entry.left(equals), entry.mid(equals + 1));
+    }
     QProcess process;
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDir.isEmpty() ? home : workingDir);
     process.start(QStringLiteral(NORV_BINARY_DIR "/norv-extract"), arguments);
     ProgramResult result;
-    if (!process.waitForFinished(60000)) {
+    if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
         return result;

@@ -19,15 +19,16 @@ struct ProgramResult {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
-    // Lines of standard output without the console "log" lines (whose time varies).
+    // Lines of standard output without the console "log" messages (whose time varies).
     QStringList hostLines() const;
     QStringList outLines() const;
     QStringList errLines() const;
 };
 
-// Runs norv-extract with arguments in workingDir, HOME set to home.
+// Runs norv-extract with arguments in workingDir, HOME set to home; environment holds "NAME=value" entries
+// that replace the inherited ones (for example the ODBCINI of a private source).
 ProgramResult runProgram(const QStringList& arguments, const QString& home,
-                         const QString& workingDir = QString());
+                         const QString& workingDir = QString(), const QStringList& environment = {});
 
 // The inverse of the program's password decoding: two alphabet characters per Latin-1 character.
 QString encodePassword(const QString& plain);

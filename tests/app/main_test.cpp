@@ -36,14 +36,26 @@ const QStringList kUsage = {
     "   [--school=value]",
     "",
 };
-const QString kSourceError =
-    "error\tSource Unavailable\tThe Norv source cannot be reached yet: the extraction engine is not part of "
-    "this "
-    "build.";
+// A data source that no odbc.ini defines: every request that needs the source fails to connect.
 const QStringList kConnection = {"--dsn=NorvDSN", "--user=clerk", "--pwd=x"};
 
 QStringList with(QStringList args, const QStringList& more) {
     return args << more;
+}
+
+// Every command ends with the engine's destructor log (level 7, so also on the console): the two lines are
+// checked and the console lines before them returned.
+QStringList beforeEngineEnd(const QStringList& outLines) {
+    const QRegularExpression line(
+        "^log\tInformational\t\\d\\d:\\d\\d:\\d\\d\t\t(Start|End) ExpEngine Destructor$");
+    const qsizetype n = outLines.size();
+    EXPECT_GE(n, 2);
+    if (n < 2) {
+        return outLines;
+    }
+    EXPECT_EQ(line.match(outLines.at(n - 2)).captured(1), "Start") << outLines.at(n - 2).toStdString();
+    EXPECT_EQ(line.match(outLines.at(n - 1)).captured(1), "End") << outLines.at(n - 1).toStdString();
+    return outLines.mid(0, n - 2);
 }
 
 QString today() {
@@ -116,7 +128,7 @@ TEST_F(Program, CommandLineFailuresShowTheUsage) {
 
 TEST_F(Program, WarningsAlsoReachTheConsoleLog) {
     const ProgramResult r = run({});
-    ASSERT_EQ(r.outLines().size(), 4);
+    ASSERT_EQ(beforeEngineEnd(r.outLines()).size(), 4);
     EXPECT_TRUE(
         QRegularExpression("^log\tWarning      \t\\d\\d:\\d\\d:\\d\\d\tAppBase::qMessageOutput\tLacking "
                            "required argument$")
@@ -128,17 +140,18 @@ TEST_F(Program, WarningsAlsoReachTheConsoleLog) {
 TEST_F(Program, VersionSendsSixFields) {
     const ProgramResult r = run({"version"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.outLines(), QStringList({"start_progress\t1",
-                                         "version\tnorv_de\t2.1.0.0\t2.00.0033\tNorv (Data Extractor)\t" +
-                                             QStringLiteral(NORV_BINARY_DIR "/help/NorvGuide.pdf"),
-                                         "end_progress"}));
+    EXPECT_EQ(beforeEngineEnd(r.outLines()),
+              QStringList({"start_progress\t1",
+                           "version\tnorv_de\t2.1.0.0\t2.00.0033\tNorv (Data Extractor)\t" +
+                               QStringLiteral(NORV_BINARY_DIR "/help/NorvGuide.pdf"),
+                           "end_progress"}));
     EXPECT_TRUE(r.err.isEmpty());
 }
 
 TEST_F(Program, ParamsOfTheGlobalGroupIncludeTheSwitches) {
     const ProgramResult r = run({"params", "--group=global"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.outLines(),
+    EXPECT_EQ(beforeEngineEnd(r.outLines()),
               QStringList({
                   "start_progress\t13",
                   "params\tall\tswitch\tExtract All Data\tExtract all available data.\t",
@@ -223,7 +236,7 @@ TEST_F(Program, CommandOutcomes) {
               "the problem "
               "is.",
               "end_progress"},
-             {kSourceError}},
+             {}},
             {"teachers",
              {"params", "--paramkey=teacher"},
              1,
@@ -231,7 +244,8 @@ TEST_F(Program, CommandOutcomes) {
               "warning\tteacher\tLoading Bridgelist failed.  Consult the logs to discover what the problem "
               "is.",
               "end_progress"},
-             {kSourceError}},
+             // the engine names the first missing value of the list's own requirements
+             {"missing\tuser\tuser missing or blank."}},
             {"test of the school without values",
              {"test", "--group=school"},
              1,
@@ -243,13 +257,13 @@ TEST_F(Program, CommandOutcomes) {
              1,
              {"start_progress\t0", "inc_progress\tBeginning test...",
               "test\tconnection\tfail\tConnection Failed.", "end_progress"},
-             {kSourceError}},
+             {}},
             {"test of the school",
              with({"test", "--group=school", "--school=7"}, kConnection),
              1,
              {"start_progress\t0", "inc_progress\tBeginning test...", "test\tschool\tfail\tSchool Not Valid.",
               "end_progress"},
-             {kSourceError}},
+             {}},
             {"test of a group that has no test",
              {"test", "--group=global"},
              1,
@@ -402,22 +416,33 @@ TEST_F(Program, FailedRunRecordsTheFailureAndCopiesTheLog) {
         with({"run", "--school=12 A/b", "--path=" + out, "--logpath=" + logs, "--log=extract"}, kConnection);
     const ProgramResult r = run(args);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.errLines(), QStringList{kSourceError});
+    EXPECT_EQ(r.errLines(), QStringList());
+    // The run announced its steps and stopped at the connection: no end of progress, no "bridge_complete".
+    const QStringList host = r.hostLines();
+    ASSERT_EQ(host.size(), 2) << host.join('|').toStdString();
+    EXPECT_EQ(host.at(0), "inc_progress\tStarting Execution...");
+    EXPECT_TRUE(host.at(1).startsWith("start_progress\t"));
     // "extract" turns the console log off once the run starts: only the lines before it remain.
     for (const QString& line : r.outLines()) {
-        EXPECT_FALSE(line.contains("reportSourceUnavailable")) << line.toStdString();
+        EXPECT_FALSE(line.contains("ExpEngine") || line.contains("Data source name not found"))
+            << line.toStdString();
     }
     const QString logName = "Norv--12_A_b-" + today() + ".log";
     EXPECT_EQ(filesUnder(out),
               QStringList({"BridgeStatus.tmp", "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"));
-    const QByteArray log = readFile(logs + "/" + logName);
-    EXPECT_EQ(readFile(out + "/" + logName), log);
-    EXPECT_TRUE(log.contains("BridgeBase::reportSourceUnavailable: The Norv source cannot be reached yet"));
+    // The copy is taken when the extraction ends; the log goes on with the engine's destructor lines.
+    const QByteArray copy = readFile(out + "/" + logName);
+    QByteArray log = readFile(logs + "/" + logName);
+    EXPECT_TRUE(log.startsWith(copy));
+    EXPECT_TRUE(log.mid(copy.size()).contains(": Informational : Start ExpEngine Destructor\r\n"));
+    EXPECT_TRUE(log.mid(copy.size()).contains(": Informational : End ExpEngine Destructor\r\n"));
+    EXPECT_TRUE(copy.contains("Data source name not found and no default driver specified"));
+    EXPECT_FALSE(copy.contains("ExpEngine Destructor"));
 
     // A second run on the same day appends to the log but leaves the earlier copy alone.
     run(args);
-    EXPECT_EQ(readFile(out + "/" + logName), log);
+    EXPECT_EQ(readFile(out + "/" + logName), copy);
     EXPECT_GT(readFile(logs + "/" + logName).size(), log.size());
 }
 
@@ -552,10 +577,11 @@ TEST_F(Program, DefaultsGivenAFolderCannotOpenIt) {
     QDir().mkpath(folder);
     const ProgramResult r = run({"defaults", "--path=" + folder});
     EXPECT_EQ(r.exitCode, 1);
-    ASSERT_EQ(r.outLines().size(), 3);
-    EXPECT_EQ(r.outLines().at(0), "start_progress\t0");
-    EXPECT_TRUE(r.outLines().at(1).startsWith("log\tWarning      \t"));
-    EXPECT_TRUE(r.outLines().at(1).endsWith("\tSISConfig::commandDefaults\tCould not open: " + folder));
+    const QStringList lines = beforeEngineEnd(r.outLines());
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.at(0), "start_progress\t0");
+    EXPECT_TRUE(lines.at(1).startsWith("log\tWarning      \t"));
+    EXPECT_TRUE(lines.at(1).endsWith("\tSISConfig::commandDefaults\tCould not open: " + folder));
     // The defaults command's "path" is also its status folder.
     EXPECT_TRUE(readFile(folder + "/Data ExtractorStatus.tmp")
                     .endsWith("\tFailed\tFailed retrieving default settings.\r\n"));

@@ -1,0 +1,353 @@
+// The whole program against the real sample sources, driven as the host drives it: the connection and
+// school tests, the school and teacher lists, and runs that succeed or fail, with their exit codes, status
+// files, extract files and log copies. Expected lists come from the generator's data (norv.json).
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <map>
+
+#include "../app/ProgramRunner.h"
+#include "engine_SourceFixture.h"
+#include "libraries/platform/CodePage.h"
+
+namespace {
+
+using enginetest::SampleData;
+using enginetest::SourceKind;
+
+const char* kindName(SourceKind kind) {
+    return kind == SourceKind::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+// The login of a sample source on the command line. The SQLite DSN ignores user and password, but the
+// connection group requires both.
+QStringList login(const enginetest::SampleSource& source, const QString& password = QString()) {
+    const QString user = source.user.isEmpty() ? QStringLiteral("reader") : source.user.toQString();
+    QString pwd = password;
+    if (pwd.isEmpty()) {
+        pwd = source.password.isEmpty() ? QStringLiteral("unused") : source.password.toQString();
+    }
+    return {"--dsn=" + source.dsn.toQString(), "--user=" + user, "--pwd=" + pwd};
+}
+
+QString today() {
+    return QDate::currentDate().toString("yyyy-MM-dd");
+}
+
+QStringList filesUnder(const QString& root) {
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files.append(QDir(root).relativeFilePath(it.next()));
+    }
+    files.sort();
+    return files;
+}
+
+// The host's text of a source value: the working code page's reading of it (unmapped letters as "?").
+QString hostText(const QByteArray& columnText) {
+    return platform::fromWorkingCodePage(columnText);
+}
+
+class Cli : public ::testing::TestWithParam<SourceKind> {
+  protected:
+    void SetUp() override {
+        QString reason;
+        const auto found = enginetest::sampleSource(GetParam(), reason);
+        if (!found) {
+            GTEST_SKIP() << reason.toStdString();
+        }
+        source = *found;
+        ASSERT_TRUE(home.isValid());
+    }
+
+    // The program with this process's ODBCINI (the sample's, or a fixture's private one).
+    ProgramResult run(const QStringList& args) {
+        return runProgram(args, home.path(), QString(), {"ODBCINI=" + qEnvironmentVariable("ODBCINI")});
+    }
+    QString at(const QString& relative) const { return home.filePath(relative); }
+
+    enginetest::SampleSource source{};
+    QTemporaryDir home;
+};
+
+const QStringList kTestFrame = {"start_progress\t0", "inc_progress\tBeginning test..."};
+
+TEST_P(Cli, ConnectionAndSchoolTests) {
+    struct Case {
+        const char* name;
+        QStringList args;
+        int exitCode;
+        QString testLine;
+    };
+    const QStringList good = login(source);
+    const QStringList unknownDsn = {"--dsn=NoSuchNorvSource", "--user=reader", "--pwd=unused"};
+    std::vector<Case> cases = {
+        {"connection", QStringList{"--group=connection"} + good, 0,
+         "test\tconnection\tsuccess\tConnection Successful."},
+        {"unknown DSN", QStringList{"--group=connection"} + unknownDsn, 1,
+         "test\tconnection\tfail\tConnection Failed."},
+        {"school", QStringList{"--group=school", "--school=1021"} + good, 0,
+         "test\tschool\tsuccess\tSchool Validated."},
+        {"unknown school", QStringList{"--group=school", "--school=9999"} + good, 1,
+         "test\tschool\tfail\tSchool Not Valid."},
+        // Were the apostrophes to end the literal, the condition would hold for every row.
+        {"quoted school", QStringList{"--group=school", "--school=0042' OR '1'='1"} + good, 1,
+         "test\tschool\tfail\tSchool Not Valid."},
+        {"school on an unknown DSN", QStringList{"--group=school", "--school=1021"} + unknownDsn, 1,
+         "test\tschool\tfail\tSchool Not Valid."},
+    };
+    if (GetParam() == SourceKind::PostgreSQL) {
+        cases.push_back({"wrong password", QStringList{"--group=connection"} + login(source, "not-the-pw-42"),
+                         1, "test\tconnection\tfail\tConnection Failed."});
+        cases.push_back({"school with a wrong password",
+                         QStringList{"--group=school", "--school=1021"} + login(source, "not-the-pw-42"), 1,
+                         "test\tschool\tfail\tSchool Not Valid."});
+    }
+    for (const Case& c : cases) {
+        const ProgramResult r = run(QStringList{"test"} + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(r.hostLines(), kTestFrame + QStringList({c.testLine, "end_progress"})) << c.name;
+        EXPECT_EQ(r.errLines(), QStringList()) << c.name;
+        EXPECT_FALSE((r.out + r.err).contains("not-the-pw-42")) << c.name;
+    }
+    // A refused login names its reason in the console log.
+    const ProgramResult refused = run(QStringList{"test", "--group=connection"} + unknownDsn);
+    EXPECT_TRUE(refused.out.contains("Data source name not found")) << refused.out.toStdString();
+    // Commands other than run write no file.
+    EXPECT_EQ(filesUnder(home.path()), QStringList());
+}
+
+TEST_P(Cli, SchoolListOrderedByNumberTextEachNumberOnce) {
+    std::map<QByteArray, QByteArray> schools;  // number -> the first row's name
+    int rows = 0;
+    for (const SampleData::Row& row : SampleData::instance().rows("V_VLMR_SCHOOL")) {
+        schools.emplace(enginetest::columnText(row.at("school")),
+                        enginetest::columnText(row.at("long_name")));
+        ++rows;
+    }
+    ASSERT_GT(rows, static_cast<int>(schools.size())) << "the sample lists no school twice";
+    QStringList expected = {"start_progress\t0"};
+    for (const auto& [number, name] : schools) {
+        const QString value = hostText(number);
+        expected.append("school_list\tschool\t" + value + "\t" + hostText(name) + " (" + value + ")\t");
+    }
+    expected.append("end_progress");
+
+    const ProgramResult r = run(QStringList{"params", "--paramkey=school"} + login(source));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.hostLines(), expected);
+    EXPECT_EQ(r.errLines(), QStringList());
+    // "1021" < "2040" < "875" as text, not as numbers.
+    EXPECT_TRUE(expected.at(1).startsWith("school_list\tschool\t1021\t"));
+    EXPECT_TRUE(expected.at(expected.size() - 2).startsWith("school_list\tschool\t875\t"));
+
+    const ProgramResult refused =
+        run({"params", "--paramkey=school", "--dsn=NoSuchNorvSource", "--user=u", "--pwd=p"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.hostLines(),
+              QStringList({"start_progress\t0",
+                           "warning\tLoading Schools Failed\tLoading Schools failed.  Consult the logs to "
+                           "discover what the problem is.",
+                           "end_progress"}));
+}
+
+// "Last, First Second", leaving out the parts that are empty and their separators.
+QByteArray teacherLabel(const QByteArray& last, const QByteArray& first, const QByteArray& second) {
+    const QByteArray given = first.isEmpty() ? second : second.isEmpty() ? first : first + " " + second;
+    return last.isEmpty() ? given : given.isEmpty() ? last : last + ", " + given;
+}
+
+TEST_P(Cli, TeacherListLabelsAndOrder) {
+    for (const QString& school : {QStringLiteral("1021"), QStringLiteral("2040")}) {
+        // teacher id -> label of the row that sorts first by (empty last name last, last, first, second)
+        std::map<QByteArray, std::pair<QList<QByteArray>, QByteArray>> teachers;
+        for (const SampleData::Row& row : SampleData::instance().rows("V_VLMR_TEACH_CONTACTS_MEDICAL")) {
+            const QByteArray id = enginetest::columnText(row.at("teach_id"));
+            if (row.at("school_school").toString() != school || id.isEmpty()) {
+                continue;
+            }
+            const QByteArray last = enginetest::columnText(row.at("teach_last_name"));
+            const QByteArray first = enginetest::columnText(row.at("teach_first_name"));
+            const QByteArray second = enginetest::columnText(row.at("teach_second_name"));
+            const QList<QByteArray> order = {last.isEmpty() ? "1" : "0", last, first, second};
+            const auto it = teachers.find(id);
+            if (it == teachers.end() || order < it->second.first) {
+                teachers[id] = {order, teacherLabel(last, first, second)};
+            }
+        }
+        ASSERT_GT(teachers.size(), 3u) << school.toStdString();
+        // The engine's progress reports reach the host before the list.
+        QStringList expected = {"start_progress\t0", "inc_progress\tLoading Teacher List",
+                                "inc_progress\tFound Teachers..."};
+        for (const auto& [id, entry] : teachers) {
+            expected.append("bridgelist\tteacher\t" + hostText(id) + "\t" + hostText(entry.second) + "\t");
+        }
+        expected.append("end_progress");
+
+        const ProgramResult r =
+            run(QStringList{"params", "--paramkey=teacher", "--school=" + school} + login(source));
+        EXPECT_EQ(r.exitCode, 0) << school.toStdString();
+        EXPECT_EQ(r.hostLines(), expected) << school.toStdString();
+        EXPECT_EQ(r.errLines(), QStringList()) << school.toStdString();
+    }
+    // A teacher list needs the school: the engine names the first missing value.
+    const ProgramResult noSchool = run(QStringList{"params", "--paramkey=teacher"} + login(source));
+    EXPECT_EQ(noSchool.exitCode, 1);
+    EXPECT_EQ(noSchool.errLines(), QStringList({"missing\tschool\tschool missing or blank."}));
+}
+
+TEST_P(Cli, RunWritesTheExtractAndTheStatusFiles) {
+    const QString out = at("out");
+    const QString logs = at("logs");
+    const ProgramResult r =
+        run(QStringList{"run", "--school=1021", "--path=" + out, "--logpath=" + logs} + login(source));
+    ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(r.errLines(), QStringList());
+    const QStringList host = r.hostLines();
+    ASSERT_FALSE(host.isEmpty());
+    EXPECT_EQ(host.first(), "inc_progress\tStarting Execution...");
+    EXPECT_TRUE(host.value(1).startsWith("start_progress\t"));
+    EXPECT_EQ(host.mid(host.size() - 2), QStringList({"end_progress", "bridge_complete"}));
+
+    const QStringList files = filesUnder(out);
+    const QString logName = "Norv--1021-" + today() + ".log";
+    for (const char* name :
+         {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp", "Norv.CDE", "Students.cef",
+          "StudentTransport.cef", "StudentMed.cef", "SchoolConfig.xml"}) {
+        EXPECT_TRUE(files.contains(name)) << name << " not in " << files.join(", ").toStdString();
+    }
+    EXPECT_TRUE(files.contains(logName)) << files.join(", ").toStdString();
+    EXPECT_FALSE(readFile(out + "/Students.cef").isEmpty());
+    EXPECT_TRUE(readFile(out + "/Norv.CDE").contains("#include \"Students.cef\""));
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
+    EXPECT_TRUE(readFile(out + "/BridgeStatus.tmp").endsWith("\tExtract Running\r\n"));
+    EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n");
+    // The copy is taken when the extraction ends; the log goes on with the engine's last lines.
+    const QByteArray copy = readFile(out + "/" + logName);
+    EXPECT_TRUE(copy.contains(": School Code: 1021\r\n")) << copy.toStdString();
+    EXPECT_TRUE(readFile(logs + "/" + logName).startsWith(copy));
+}
+
+// A run that cannot finish: exit code 1, "Failed on extraction." in the status file, the reason in the log
+// and its copy, no main extract file.
+struct RunFailure {
+    const char* name;
+    const char* fixtureSql;  // nullptr: the sample source itself
+    QStringList args;        // replaces the login when not empty
+    QString reason;          // in the log
+};
+
+void PrintTo(const RunFailure& failure, std::ostream* os) {
+    *os << failure.name;
+}
+
+class CliRunFailure : public ::testing::TestWithParam<std::tuple<SourceKind, RunFailure>> {};
+
+TEST_P(CliRunFailure, FailsCleanly) {
+    const auto& [kind, failure] = GetParam();
+    QString reason;
+    std::unique_ptr<enginetest::FixtureSource> fixture;
+    auto found = enginetest::sampleSource(kind, reason);
+    if (!found) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    enginetest::SampleSource source = *found;
+    if (failure.fixtureSql != nullptr) {
+        fixture = enginetest::FixtureSource::make(kind, reason);
+        ASSERT_TRUE(fixture && fixture->isValid()) << reason.toStdString();
+        ASSERT_TRUE(fixture->exec(failure.fixtureSql)) << fixture->error().toStdString();
+        source = fixture->source();
+    }
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString out = home.filePath("out");
+    const QString logs = home.filePath("logs");
+    const QStringList connection = failure.args.isEmpty() ? login(source) : failure.args;
+    const ProgramResult r =
+        runProgram(QStringList{"run", "--school=1021", "--path=" + out, "--logpath=" + logs} + connection,
+                   home.path(), QString(), {"ODBCINI=" + qEnvironmentVariable("ODBCINI")});
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"));
+    EXPECT_TRUE(readFile(out + "/BridgeStatus.tmp").endsWith("\tExtract Running\r\n"));
+    EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n");
+    EXPECT_FALSE(QFile::exists(out + "/Norv.CDE"));
+    const QString logName = "Norv--1021-" + today() + ".log";
+    const QByteArray log = readFile(out + "/" + logName);
+    EXPECT_TRUE(log.contains(failure.reason.toUtf8())) << log.toStdString();
+    EXPECT_TRUE(readFile(logs + "/" + logName).startsWith(log));
+    const QStringList host = r.hostLines();
+    EXPECT_EQ(host.value(0), "inc_progress\tStarting Execution...");
+    EXPECT_FALSE(host.contains("end_progress") || host.contains("bridge_complete")) << r.out.toStdString();
+    EXPECT_FALSE((r.out + r.err + log).contains("not-the-pw-42"));
+}
+
+const RunFailure kSourceFailures[] = {
+    {"UnknownDsn",
+     nullptr,
+     {"--dsn=NoSuchNorvSource", "--user=reader", "--pwd=not-the-pw-42"},
+     "Data source name not found"},
+    {"MissingView", "DROP TABLE V_VLMR_STUDENT_MEDICAL", {}, "Table does not exist : V_VLMR_STUDENT_MEDICAL"},
+    {"MissingRequiredColumn",
+     "ALTER TABLE V_VLMR_STUDENT_MEDICAL RENAME COLUMN student_pupil_number TO pupil_no",
+     {},
+     "Required Field does not exist : student_pupil_number in table V_VLMR_STUDENT_MEDICAL"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sources, CliRunFailure,
+                         ::testing::Combine(::testing::Values(SourceKind::SQLite, SourceKind::PostgreSQL),
+                                            ::testing::ValuesIn(kSourceFailures)),
+                         [](const auto& info) {
+                             return std::string(kindName(std::get<0>(info.param))) +
+                                    std::get<1>(info.param).name;
+                         });
+
+const RunFailure kWrongPassword = {"WrongPassword",
+                                   nullptr,
+                                   {"--dsn=NorvPG", "--user=norv_reader", "--pwd=not-the-pw-42"},
+                                   "password authentication failed"};
+
+INSTANTIATE_TEST_SUITE_P(Login, CliRunFailure,
+                         ::testing::Values(std::make_tuple(SourceKind::PostgreSQL, kWrongPassword)),
+                         [](const auto& info) { return std::string(std::get<1>(info.param).name); });
+
+// The password, plain or encoded, given right or wrong, appears in no line, log file or extract file.
+TEST_P(Cli, NoPasswordAnywhere) {
+    if (source.password.isEmpty()) {
+        GTEST_SKIP() << "the SQLite DSN takes no password";
+    }
+    const QString good = source.password.toQString();
+    const QString wrong = QStringLiteral("Wr0ng-Secret");
+    const QString out = at("out");
+    const QStringList base = {"--dsn=" + source.dsn.toQString(), "--user=" + source.user.toQString()};
+    const QList<QStringList> commands = {
+        QStringList{"run", "--school=1021", "--path=" + out, "--pwdencode=" + encodePassword(good)} + base,
+        QStringList{"run", "--school=1021", "--path=" + out, "--pwd=" + wrong} + base,
+        QStringList{"test", "--group=connection", "--pwd", wrong} + base,
+        QStringList{"params", "--paramkey=teacher", "--school=1021", "--pwd=" + good} + base,
+    };
+    QByteArray console;
+    for (const QStringList& args : commands) {
+        const ProgramResult r = run(args);
+        EXPECT_NE(r.exitCode, -1) << args.join(' ').toStdString();
+        console += r.out + r.err;
+    }
+    ASSERT_TRUE(QFile::exists(out + "/Students.cef"));
+    for (const QString& secret : {good, wrong, encodePassword(good), encodePassword(wrong)}) {
+        EXPECT_FALSE(console.contains(secret.toUtf8())) << secret.toStdString();
+        for (const QString& file : filesUnder(home.path())) {
+            EXPECT_FALSE(readFile(home.filePath(file)).contains(secret.toUtf8()))
+                << file.toStdString() << " holds " << secret.toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, Cli, ::testing::Values(SourceKind::SQLite, SourceKind::PostgreSQL),
+                         [](const ::testing::TestParamInfo<SourceKind>& info) {
+                             return kindName(info.param);
+                         });
+
+}  // namespace
