@@ -1,6 +1,8 @@
 #include "ProgramRunner.h"
 
+#include <QDate>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -116,4 +118,18 @@ void writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     file.write(content);
+}
+
+QString today() {
+    return QDate::currentDate().toString("yyyy-MM-dd");
+}
+
+QStringList filesUnder(const QString& root) {
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files.append(QDir(root).relativeFilePath(it.next()));
+    }
+    files.sort();
+    return files;
 }

@@ -33,5 +33,10 @@ ProgramResult runProgram(const QStringList& arguments, const QString& home,
 // The inverse of the program's password decoding: two alphabet characters per Latin-1 character.
 QString encodePassword(const QString& plain);
 
+// Today's local date as it appears in log file names ("yyyy-MM-dd").
+QString today();
+// Every file below root (hidden ones included) as sorted paths relative to root.
+QStringList filesUnder(const QString& root);
+
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& content);

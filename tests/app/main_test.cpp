@@ -58,20 +58,6 @@ QStringList beforeEngineEnd(const QStringList& outLines) {
     return outLines.mid(0, n - 2);
 }
 
-QString today() {
-    return QDate::currentDate().toString("yyyy-MM-dd");
-}
-
-QStringList filesUnder(const QString& root) {
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        files.append(QDir(root).relativeFilePath(it.next()));
-    }
-    files.sort();
-    return files;
-}
-
 class Program : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(home.isValid()); }

@@ -33,20 +33,6 @@ QStringList login(const enginetest::SampleSource& source, const QString& passwor
     return {"--dsn=" + source.dsn.toQString(), "--user=" + user, "--pwd=" + pwd};
 }
 
-QString today() {
-    return QDate::currentDate().toString("yyyy-MM-dd");
-}
-
-QStringList filesUnder(const QString& root) {
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        files.append(QDir(root).relativeFilePath(it.next()));
-    }
-    files.sort();
-    return files;
-}
-
 // The environment of the program: this process's ODBCINI (the sample's, or a fixture's private one).
 // Under AddressSanitizer the SQLite driver's DSN lookup leaves allocations of the odbcinst library, which the
 // driver loads and unloads again; their stacks stop in that unloaded library with the fast unwinder, so the
