@@ -514,11 +514,6 @@ int AppBase::validateParams(int n, QString& message) {
     switch (n) {
         case 0:
             return commandParams(message);
-        case 2:
-            return 2;
-        case 3:
-            emit writeProgress(QStringLiteral("start_progress"), 0);
-            return 3;
         case 4:
             if (key.isEmpty()) {
                 message = QStringLiteral("No parameters for this group");
@@ -541,8 +536,7 @@ int AppBase::validateParams(int n, QString& message) {
             }
             [[fallthrough]];
         default:
-            emptyProgress();
-            return n;
+            return validateCommonReply(n);
     }
 }
 
@@ -561,14 +555,8 @@ int AppBase::validateTest(int n, const QString& group, QString& message) {
             emit writeTest(QStringLiteral("fail"), group, message);
             emit writeProgress(QStringLiteral("end_progress"), -1);
             return 1;
-        case 2:
-            return 2;
-        case 3:
-            emit writeProgress(QStringLiteral("start_progress"), 0);
-            return 3;
         default:
-            emptyProgress();
-            return n;
+            return validateCommonReply(n);
     }
 }
 
@@ -594,18 +582,16 @@ int AppBase::validateRun(int n) {
             emit writeProgress(QStringLiteral("end_progress"), -1);
             return 0;
         }
-        case 2:
-            return 2;
-        case 3:
-            emit writeProgress(QStringLiteral("start_progress"), 0);
-            return 3;
         default:
-            emptyProgress();
-            return n;
+            return validateCommonReply(n);
     }
 }
 
 int AppBase::validateDefaults(int n) {
+    return validateCommonReply(n);
+}
+
+int AppBase::validateCommonReply(int n) {
     switch (n) {
         case 2:
             return 2;

@@ -178,6 +178,9 @@ class AppBase : public QObject {
     std::optional<int> validateNumber;
 
   private:
+    // The replies the validate tables share beyond their own numbers: 2 sends nothing, 3 opens progress
+    // without closing it, any other number frames an empty progress; the number is the result.
+    int validateCommonReply(int n);
     static void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text);
     void handleMessage(QtMsgType type, const QString& text);
     void wire();
