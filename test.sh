@@ -1,39 +1,54 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a normal and an address+undefined sanitizer configuration, starts a
-# private PostgreSQL server, builds the sample source databases and runs every test on both builds.
-# Exits non-zero when anything fails. The server is always stopped.
+# Installs what is missing, builds a normal and an address+undefined sanitizer configuration and runs
+# every test on both; each build's ctest starts its private PostgreSQL server and builds the sample
+# source databases itself (the fixture norv_sources_start), and always stops the server.
+#   ./test.sh           the full check (what CI runs)
+#   ./test.sh --quick   the normal configuration only, for the edit-and-test loop
+# Exits non-zero when anything fails. Prints how long each phase took.
 set -euo pipefail
 cd "$(dirname "$0")"
-top=$PWD
+
+quick=0
+case "${1:-}" in
+  "") ;;
+  --quick) quick=1 ;;
+  *) echo "usage: ./test.sh [--quick]" >&2; exit 2 ;;
+esac
 
 scripts/install-deps.sh
 
 jobs=$(nproc)
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORV_SANITIZE=ON -DNORV_BUILD_BENCH=OFF >/dev/null
-cmake --build build-asan -j "$jobs"
+port=${NORV_TEST_PG_PORT:-54329}
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+configs=(build)
+[ "$quick" = 1 ] || configs+=(build-asan)
+# A ctest that is interrupted does not run its clean-up: stop the servers here too.
+trap 'for b in "${configs[@]}"; do scripts/test-sources.sh stop "$PWD/$b" "$port" || true; done' EXIT
 
-export NORV_PG_PORT=${NORV_PG_PORT:-54329}
-export NORV_TEST_ROOT=$top/build/testenv
-trap 'scripts/pg-test-server.sh stop' EXIT
-scripts/pg-test-server.sh start
-rm -rf "$NORV_TEST_ROOT"
-mkdir -p "$NORV_TEST_ROOT"
-if [ -x sample/build-sample.sh ]; then
-  sample/build-sample.sh --out "$NORV_TEST_ROOT" --pg-port "$NORV_PG_PORT"
-  export ODBCINI=$NORV_TEST_ROOT/odbc.ini
+phase() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "== $name"
+  "$@"
+  local rc=$?
+  echo "== $name: $((SECONDS - start)) s"
+  return $rc
+}
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORV_TEST_PG_PORT="$port" \
+  "${launcher[@]}" >/dev/null
+phase "build (normal)" cmake --build build -j "$jobs"
+if [ "$quick" = 0 ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNORV_SANITIZE=ON -DNORV_BUILD_BENCH=OFF \
+    -DNORV_TEST_PG_PORT="$port" "${launcher[@]}" >/dev/null
+  phase "build (address + undefined sanitizer)" cmake --build build-asan -j "$jobs"
 fi
 
-# The SQLite ODBC driver's own leak is only recognisable through the frames of the driver itself, which
-# the fast unwinder cannot see through the libraries it loads without frame pointers.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:fast_unwind_on_malloc=0
-export LSAN_OPTIONS=suppressions=$top/tests/lsan.supp:print_suppressions=0
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-
 status=0
-echo "== tests (normal build)"
-ctest --test-dir build --output-on-failure -j "$jobs" || status=1
-echo "== tests (address + undefined sanitizer build)"
-ctest --test-dir build-asan --output-on-failure -j "$jobs" || status=1
+phase "tests (normal build)" ctest --test-dir build --output-on-failure -j "$jobs" || status=1
+if [ "$quick" = 0 ]; then
+  phase "tests (address + undefined sanitizer build)" ctest --test-dir build-asan --output-on-failure -j "$jobs" \
+    || status=1
+fi
 exit $status

@@ -1,31 +1,69 @@
 # norv_layer(name dir deps...): the static library norv_<name> from every .cpp in dir (main.cpp excepted).
-# A folder without sources yet becomes an interface library, so the chain of layers always links.
 function(norv_layer name dir)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-  if(sources)
-    add_library(norv_${name} STATIC ${sources} ${headers})
-    target_include_directories(norv_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(norv_${name} PUBLIC ${ARGN})
-  else()
-    add_library(norv_${name} INTERFACE)
-    target_include_directories(norv_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(norv_${name} INTERFACE ${ARGN})
-  endif()
+  add_library(norv_${name} STATIC ${sources} ${headers})
+  target_precompile_headers(norv_${name} REUSE_FROM norv_layer_pch)
+  target_include_directories(norv_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(norv_${name} PUBLIC ${ARGN})
 endfunction()
 
-# norv_tests(name dir libs...): one GoogleTest executable norv_<name>_tests from dir/*_test.cpp,
-# plus any helper sources (*.cpp without _test) in dir; each test case becomes one CTest test.
+# norv_tests(name dir [SOURCES] libs...): one GoogleTest executable norv_<name>_tests from dir/*_test.cpp,
+# plus any helper sources (*.cpp without _test) in dir; each test case becomes one CTest test. SOURCES:
+# the suite reads the sample sources or the PostgreSQL server, so its tests require the fixture that
+# sets them up (scripts/test-sources.sh).
 function(norv_tests name dir)
+  cmake_parse_arguments(arg "SOURCES" "" "" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   if(NOT sources)
     return()
   endif()
-  add_executable(norv_${name}_tests ${sources})
-  target_link_libraries(norv_${name}_tests PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
-  target_compile_definitions(norv_${name}_tests PRIVATE
-    NORV_SOURCE_DIR="${CMAKE_SOURCE_DIR}" NORV_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_executable(norv_${name}_tests ${sources} ${CMAKE_SOURCE_DIR}/tests/TestEnvironment.cpp)
+  target_link_libraries(norv_${name}_tests PRIVATE ${arg_UNPARSED_ARGUMENTS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(norv_${name}_tests PRIVATE ${NORV_TEST_DEFINITIONS})
+  target_precompile_headers(norv_${name}_tests REUSE_FROM norv_test_pch)
+  norv_sanitizer_defaults(norv_${name}_tests)
+  set(properties TIMEOUT 300)
+  if(arg_SOURCES)
+    list(APPEND properties FIXTURES_REQUIRED norv_sources)
+  endif()
   gtest_discover_tests(norv_${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES ${properties})
+endfunction()
+
+# The tests' precompiled header, compiled once and reused by every suite: GoogleTest and the Qt and
+# standard headers that nearly every test file includes are most of a test file's compile time.
+function(norv_test_pch)
+  set(stub ${CMAKE_BINARY_DIR}/norv_test_pch.cpp)
+  file(CONFIGURE OUTPUT ${stub} CONTENT "// Compiles the tests' precompiled header.\n")
+  add_library(norv_test_pch OBJECT ${stub})
+  target_link_libraries(norv_test_pch PRIVATE Qt6::Core GTest::gtest)
+  target_compile_definitions(norv_test_pch PRIVATE ${NORV_TEST_DEFINITIONS})
+  target_precompile_headers(norv_test_pch PRIVATE
+    <gtest/gtest.h> <QByteArray> <QDir> <QFile> <QList> <QMap> <QObject> <QString> <QStringList>
+    <QTemporaryDir> <map> <memory> <string> <vector>)
+endfunction()
+
+# The layers' precompiled header: the Qt and standard headers that the sources share.
+function(norv_layer_pch)
+  set(stub ${CMAKE_BINARY_DIR}/norv_layer_pch.cpp)
+  file(CONFIGURE OUTPUT ${stub} CONTENT "// Compiles the layers' precompiled header.\n")
+  add_library(norv_layer_pch OBJECT ${stub})
+  target_link_libraries(norv_layer_pch PRIVATE Qt6::Core)
+  target_precompile_headers(norv_layer_pch PRIVATE
+    <QByteArray> <QList> <QMap> <QObject> <QString> <QStringList> <map> <memory> <string> <vector>)
+endfunction()
+
+# norv_sanitizer_defaults(target): in the sanitizer build, the program starts with the project's
+# sanitizer options (cmake/SanitizerDefaults.cpp) and keeps unixODBC's odbcinst library loaded. The SQLite
+# ODBC driver loads that library itself and unloads it on disconnect; what the library keeps for the
+# life of the process then looks leaked, since LeakSanitizer no longer sees the globals that hold it.
+function(norv_sanitizer_defaults target)
+  if(NORV_SANITIZE)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/SanitizerDefaults.cpp)
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/cmake/SanitizerDefaults.cpp PROPERTIES
+      SKIP_PRECOMPILE_HEADERS ON)
+    target_link_libraries(${target} PRIVATE "-Wl,--push-state,--no-as-needed" odbcinst "-Wl,--pop-state")
+  endif()
 endfunction()

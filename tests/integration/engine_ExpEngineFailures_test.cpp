@@ -21,7 +21,7 @@ class EngineFailure : public ::testing::Test {
         QString reason;
         auto sqlite = sampleSource(SourceKind::SQLite, reason);
         if (!sqlite) {
-            GTEST_SKIP() << reason.toStdString();
+            FAIL() << reason.toStdString();
         }
         ASSERT_TRUE(output.isValid());
     }
@@ -53,7 +53,7 @@ TEST_F(EngineFailure, WrongPasswordFailsTheRun) {
     QString reason;
     auto postgres = sampleSource(SourceKind::PostgreSQL, reason);
     if (!postgres) {
-        GTEST_SKIP() << reason.toStdString();
+        FAIL() << reason.toStdString();
     }
     SampleSource refused = *postgres;
     refused.password = "not-the-password";
@@ -74,7 +74,7 @@ class EngineFixtureFailure : public ::testing::TestWithParam<SourceKind> {
         QString reason;
         fixture = FixtureSource::make(GetParam(), reason);
         if (!fixture) {
-            GTEST_SKIP() << reason.toStdString();
+            FAIL() << reason.toStdString();
         }
         ASSERT_TRUE(fixture->isValid()) << fixture->error().toStdString();
         ASSERT_TRUE(output.isValid());

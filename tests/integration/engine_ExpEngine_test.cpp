@@ -193,7 +193,7 @@ class EngineSource : public ::testing::TestWithParam<SourceKind> {
         QString reason;
         auto found = sampleSource(GetParam(), reason);
         if (!found) {
-            GTEST_SKIP() << reason.toStdString();
+            FAIL() << reason.toStdString();
         }
         source = *found;
         ASSERT_TRUE(output.isValid());

@@ -29,8 +29,8 @@ struct SampleSource {
     XString password;
 };
 
-// The source, or the reason it is not available (the environment ./test.sh sets is missing).
-std::optional<SampleSource> sampleSource(SourceKind kind, QString& skipReason);
+// The source, or the reason it is missing (the ctest fixture norv_sources_start sets it up).
+std::optional<SampleSource> sampleSource(SourceKind kind, QString& missingReason);
 
 // The folder of the sample's odbc.ini (and norv.json).
 QString sampleFolder();

@@ -1,8 +1,6 @@
 #include "OdbcTestEnv.h"
 
 #include <arpa/inet.h>
-#include <dlfcn.h>
-#include <link.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,12 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 #include <string>
-#include <vector>
-
-#include "libraries/ado/Connection.h"
 
 namespace adotest {
 
@@ -52,26 +46,6 @@ INSERT INTO odd VALUES(1, 99999999999);
 CREATE TABLE many AS WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2500)
   SELECT n, 'row ' || n AS label FROM c;
 )SQL";
-
-// The driver manager unloads a driver when its last connection closes. The SQLite driver keeps a small
-// allocation for the life of the process, and once its library is gone LeakSanitizer can no longer
-// name it in the stack, so the suppression for it would not apply: keep the library mapped.
-void keepSqliteDriverLoaded() {
-    std::vector<std::string> paths;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) {
-            const char* name = info->dlpi_name;
-            if (name != nullptr &&
-                (std::strstr(name, "sqlite3odbc") != nullptr || std::strstr(name, "odbcinst") != nullptr)) {
-                static_cast<std::vector<std::string>*>(data)->push_back(name);
-            }
-            return 0;
-        },
-        &paths);
-    for (const std::string& path : paths) {
-        dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-}
 
 // The system's registration of a driver, as odbcinst prints it ("[name]" then key=value lines).
 QString driverSection(const QString& name) {
@@ -145,10 +119,6 @@ OdbcTestEnv::OdbcTestEnv() {
     }
     drivers.close();
     qputenv("ODBCSYSINI", folder_.toLocal8Bit());
-
-    ado::Connection connection;
-    connection.open(sqliteConnection());
-    keepSqliteDriverLoaded();
 }
 
 QString OdbcTestEnv::sqliteConnection() const {

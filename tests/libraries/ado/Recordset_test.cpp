@@ -29,7 +29,7 @@ class RecordsetTest : public ::testing::TestWithParam<const char*> {
         const OdbcTestEnv& env = OdbcTestEnv::instance();
         if (isPostgres()) {
             if (!env.hasPostgres()) {
-                GTEST_SKIP() << "NORV_PG_PORT is not set: no test PostgreSQL server (run ./test.sh)";
+                FAIL() << "NORV_PG_PORT is not set: the test PostgreSQL server is missing";
             }
             connection.open(env.postgresConnection());
             for (const char* sql : kPgFixture) {
