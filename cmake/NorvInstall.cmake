@@ -14,8 +14,8 @@ set(NORV_PROGRAM_DIR lib/norv-extract)
 find_package(Qt6 REQUIRED COMPONENTS Gui)
 add_executable(norv-guidepdf tools/guidepdf/main.cpp)
 target_link_libraries(norv-guidepdf PRIVATE Qt6::Gui)
-# A build tool, not part of the product: keep it out of the sanitizer build, whose leak check would fail
-# the build over the font libraries' caches.
+# A build tool, not part of the product: built without the sanitizers, so that their checks of the font
+# and platform libraries it loads can never fail the build.
 set_property(TARGET norv-guidepdf PROPERTY COMPILE_OPTIONS -Wall -Wextra)
 set_property(TARGET norv-guidepdf PROPERTY LINK_OPTIONS "")
 
@@ -32,15 +32,24 @@ add_custom_command(
   VERBATIM)
 
 # ---------------------------------------------------------------- the manual page
+# The package and the manual page carry the version the program reports, which the program defines.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/BridgeBase.cpp)
+file(STRINGS ${CMAKE_SOURCE_DIR}/src/app/BridgeBase.cpp norv_version_line
+     REGEX "appVersion_ = QStringLiteral\\(\"[0-9.]+\"\\)")
+string(REGEX MATCH "[0-9]+(\\.[0-9]+)+" NORV_PACKAGE_VERSION "${norv_version_line}")
+if(NOT NORV_PACKAGE_VERSION)
+  message(FATAL_ERROR "The program's version was not found in src/app/BridgeBase.cpp")
+endif()
+
+configure_file(${CMAKE_SOURCE_DIR}/docs/norv-extract.1 ${CMAKE_BINARY_DIR}/man/norv-extract.1 @ONLY)
 find_program(NORV_GZIP gzip REQUIRED)
 set(NORV_MANPAGE ${CMAKE_BINARY_DIR}/man/norv-extract.1.gz)
 add_custom_command(
   OUTPUT ${NORV_MANPAGE}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
   # -n keeps the time stamp out, so the same page always gives the same bytes.
-  COMMAND sh -c "${NORV_GZIP} -9n -c \"$1\" > \"$2\"" sh ${CMAKE_SOURCE_DIR}/docs/norv-extract.1
+  COMMAND sh -c "${NORV_GZIP} -9n -c \"$1\" > \"$2\"" sh ${CMAKE_BINARY_DIR}/man/norv-extract.1
           ${NORV_MANPAGE}
-  DEPENDS ${CMAKE_SOURCE_DIR}/docs/norv-extract.1
+  DEPENDS ${CMAKE_BINARY_DIR}/man/norv-extract.1
   VERBATIM)
 
 add_custom_target(norv-docs ALL DEPENDS ${NORV_GUIDE_PDF} ${NORV_MANPAGE})
@@ -55,14 +64,6 @@ file(CREATE_LINK ../${NORV_PROGRAM_DIR}/norv-extract ${CMAKE_BINARY_DIR}/install
 install(FILES ${CMAKE_BINARY_DIR}/install-links/norv-extract DESTINATION bin)
 
 # ---------------------------------------------------------------- the Debian package
-# The package carries the version the program reports, which the program itself defines.
-file(STRINGS ${CMAKE_SOURCE_DIR}/src/app/BridgeBase.cpp norv_version_line
-     REGEX "appVersion_ = QStringLiteral\\(\"[0-9.]+\"\\)")
-string(REGEX MATCH "[0-9]+(\\.[0-9]+)+" NORV_PACKAGE_VERSION "${norv_version_line}")
-if(NOT NORV_PACKAGE_VERSION)
-  message(FATAL_ERROR "The program's version was not found in src/app/BridgeBase.cpp")
-endif()
-
 set(NORV_PACKAGE_MAINTAINER "Velmora Software Support <support@velmora.example>"
     CACHE STRING "The Maintainer field of the Debian package")
 
