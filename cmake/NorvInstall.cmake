@@ -98,13 +98,14 @@ if(NORV_BUILD_TESTS)
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/guide_test.sh ${NORV_GUIDE_PDF}
                    ${CMAKE_SOURCE_DIR}/docs/guide.md)
   add_test(NAME Install.LinkReportsInstalledGuide
-           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/install_test.sh ${CMAKE_BINARY_DIR})
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_COMMAND})
   set_tests_properties(Guide.PdfHoldsEverySection Install.LinkReportsInstalledGuide PROPERTIES TIMEOUT 300)
   # A sanitizer build is never shipped: its program needs the sanitizer run-time, which the package
   # rightly does not depend on.
   if(NOT NORV_SANITIZE)
     add_test(NAME Install.DebianPackage
-             COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/package_test.sh ${CMAKE_BINARY_DIR})
+             COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/package_test.sh ${CMAKE_BINARY_DIR}
+                     ${CMAKE_CPACK_COMMAND})
     set_tests_properties(Install.DebianPackage PROPERTIES TIMEOUT 300)
     # Both install from the same build folder, which records what it installed in one manifest file.
     set_tests_properties(Install.LinkReportsInstalledGuide Install.DebianPackage

@@ -2,15 +2,16 @@
 # Builds the Debian package, checks its control fields (the version the program reports, a dependency
 # on the package of every shared library the program needs, the recommended ODBC drivers), unpacks it
 # into a temporary root and checks the unpacked copy (see check_installed.sh).
-# Usage: package_test.sh BUILD_DIR
+# Usage: package_test.sh BUILD_DIR [CPACK]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
+cpack=${2:-cpack}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log" >&2; exit 1; }
+"$cpack" --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log" >&2; exit 1; }
 set -- "$tmp"/out/*.deb
 [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one package, found: $*"
 deb=$1
