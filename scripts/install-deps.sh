@@ -9,6 +9,7 @@ packages=(
   postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 clang-format
+  fonts-dejavu-core poppler-utils groff-base
 )
 missing=()
 for p in "${packages[@]}"; do

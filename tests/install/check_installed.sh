@@ -1,0 +1,37 @@
+#!/bin/sh
+# Checks an installed copy of the program under PREFIX (as `cmake --install` or the unpacked package
+# lays it out): the program in a folder of its own with the guide beside it, the link in bin that
+# `norv-extract` is called through, and the manual page. `version` run through the link must name the
+# guide of this copy, and `help` must still answer.
+# Usage: check_installed.sh PREFIX
+set -eu
+prefix=$(cd "$1" && pwd -P)
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+program=$prefix/lib/norv-extract/norv-extract
+guide=$prefix/lib/norv-extract/help/NorvGuide.pdf
+link=$prefix/bin/norv-extract
+manpage=$prefix/share/man/man1/norv-extract.1.gz
+
+[ -x "$program" ] || fail "no program at $program"
+[ -L "$link" ] || fail "$link is not a link"
+[ "$(readlink -f "$link")" = "$program" ] || fail "$link leads to $(readlink -f "$link"), not $program"
+[ "$(head -c 5 "$guide")" = "%PDF-" ] || fail "no PDF guide at $guide"
+
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+# Called by name through PATH, as a user or a timer calls it.
+out=$(cd "$home" && HOME=$home PATH=$prefix/bin:$PATH norv-extract version) || fail "version failed"
+reported=$(printf '%s\n' "$out" | awk -F '\t' '$1 == "version" { print $6 }')
+[ "$reported" = "$guide" ] || fail "version names the guide '$reported', expected '$guide'"
+
+status=0
+err=$(cd "$home" && HOME=$home "$link" help 2>&1 >/dev/null) || status=$?
+[ $status -eq 1 ] || fail "help exited with $status, expected 1"
+printf '%s\n' "$err" | grep -q '^Usage: ' || fail "help wrote no usage: $err"
+
+[ -s "$manpage" ] || fail "no manual page at $manpage"
+warnings=$(gzip -dc "$manpage" | groff -man -Tutf8 -ww -z 2>&1)
+[ -z "$warnings" ] || fail "the manual page does not render cleanly: $warnings"
+gzip -dc "$manpage" | grep -q '^norv-extract \\- ' || fail "the manual page has no NAME line"
+echo "ok: installed copy under $prefix"
