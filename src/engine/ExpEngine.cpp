@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "engine/SourceSession.h"
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
 #include "writer/PackedVersion.h"
@@ -190,27 +191,20 @@ bool ExpEngine::TestConnection(const XString& dataSourceName, const XString& use
 bool ExpEngine::ValidateSchoolNumber(const XString& dataSourceName, const XString& user,
                                      const XString& password, const XString& schoolNumber) {
     report(Debug, "Validating School Number");
-    bool valid = false;
     try {
         DetectSourceDriver(dataSourceName, user, password);
         storeConnectionInputs(dataSourceName, user, password);
-        Connect(connectionString());
-        ClearQuery();
+        SourceSession session(*this, connectionString());
         ODBCTable* school = AddTable(kSchoolView, "S");
         ODBCField* number = NewField(school, "school", true);
         AddCondition("", number, "=", SqlLiteral(schoolNumber));
-        valid = ExecuteQuery() && GetRecordCount() > 0;
+        const bool valid = ExecuteQuery() && GetRecordCount() > 0;
         report(Debug, valid ? "School Number Validated!" : "School Number NOT Validated");
+        return valid;
     } catch (const XException& e) {
         report(Debug, XString("Exception Occured :") + e.what());
-        valid = false;
+        return false;
     }
-    try {
-        closeQueryAndConnection();
-    } catch (const XException&) {
-        // The answer is known; a failing close changes nothing about it.
-    }
-    return valid;
 }
 
 bool ExpEngine::LoadSchoolList(QList<QStringList>& records, const XString& dataSourceName,
@@ -220,19 +214,19 @@ bool ExpEngine::LoadSchoolList(QList<QStringList>& records, const XString& dataS
     try {
         DetectSourceDriver(dataSourceName, user, password);
         storeConnectionInputs(dataSourceName, user, password);
-        Connect(connectionString());
-        ClearQuery();
-        ODBCTable* school = AddTable(kSchoolView, "SCH");
-        ODBCField* number = NewField(school, "school", true);
-        ODBCField* name = NewField(school, "long_name", true);
         // Ordered by the number's bytes; the first row of a number gives its name.
         std::map<XString, XString> schools;
-        if (ExecuteQuery()) {
-            for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
-                schools.emplace(GetFieldText(number), GetFieldText(name));
+        {
+            SourceSession session(*this, connectionString());
+            ODBCTable* school = AddTable(kSchoolView, "SCH");
+            ODBCField* number = NewField(school, "school", true);
+            ODBCField* name = NewField(school, "long_name", true);
+            if (ExecuteQuery()) {
+                for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
+                    schools.emplace(GetFieldText(number), GetFieldText(name));
+                }
             }
         }
-        closeQueryAndConnection();
         for (const auto& [schoolNumber, schoolName] : schools) {
             records.append(QStringList{schoolNumber.toQString(), schoolName.toQString(),
                                        NorvRules::schoolLabel(schoolName, schoolNumber).toQString()});
@@ -241,11 +235,6 @@ bool ExpEngine::LoadSchoolList(QList<QStringList>& records, const XString& dataS
     } catch (...) {
         report(Debug, "LoadSchoolList : Unknown Exception Occurred");
         records.clear();
-        try {
-            closeQueryAndConnection();
-        } catch (...) {
-            // Already failing; the list stays empty.
-        }
         return false;
     }
 }
@@ -277,15 +266,13 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
         DetectSourceDriver(dsn, user, pwd);
         DetermineSchoolLongName(schoolNumber(), dsn, user, pwd);
         SetDataSource(dsn);
-        Connect(connectionString());
-        ClearQuery();
+        SourceSession session(*this, connectionString());
         distinct = true;
         ODBCTable* staff = AddTable(kStaffView, "STAFF", false);
         if (staff == nullptr) {
             distinct = false;
             report(Informational, "Bridge List Failed, cannot find required staff tables", kMethod);
             report(Warning, "teacher", "Teacher List Failed, can't find staff tables");
-            closeQueryAndConnection();
             return false;
         }
         ODBCField* id = NewField(staff, "teach_id", true);
@@ -304,7 +291,6 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
         distinct = false;
         if (!opened || GetRecordCount() == 0) {
             report(Informational, "Bridge List Returned 0 Teachers.", kMethod);
-            closeQueryAndConnection();
             return false;
         }
         report(Progress, "Found Teachers...", kMethod);
@@ -318,7 +304,6 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
             teachers.emplace(
                 key, NorvRules::teacherLabel(GetFieldText(last), GetFieldText(first), GetFieldText(second)));
         }
-        closeQueryAndConnection();
         for (const auto& [key, label] : teachers) {
             records.append(QStringList{key.toQString(), label.toQString()});
         }
@@ -328,11 +313,6 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
         records.clear();
         report(Informational, "Bridge List Failed", kMethod);
         report(Warning, "teacher", "Teacher List Failed, unknown reason");
-        try {
-            closeQueryAndConnection();
-        } catch (...) {
-            // Already failing.
-        }
         return false;
     }
 }
@@ -372,8 +352,7 @@ bool ExpEngine::DetermineSchoolLongName(const XString& schoolNumber, const XStri
     report(Debug, "Determine School Long Name...");
     try {
         storeConnectionInputs(dataSourceName, user, password);
-        Connect(connectionString());
-        ClearQuery();
+        SourceSession session(*this, connectionString());
         ODBCTable* school = AddTable(kSchoolView, "SCH");
         ODBCField* number = NewField(school, "school", true);
         ODBCField* longName = NewField(school, "long_name", true);
@@ -382,16 +361,11 @@ bool ExpEngine::DetermineSchoolLongName(const XString& schoolNumber, const XStri
         if (ExecuteQuery() && GetFirstRecord()) {
             name = GetFieldText(longName);
         }
-        closeQueryAndConnection();
         m_schoolLongName = name;
         return true;
     } catch (...) {
+        // The run goes on without the long name.
         report(Debug, "DetermineSchoolLongName : Unknown Exception Occurred");
-        try {
-            closeQueryAndConnection();
-        } catch (...) {
-            // Already failing; the run goes on without the long name.
-        }
         return false;
     }
 }
