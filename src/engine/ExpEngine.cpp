@@ -6,6 +6,7 @@
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
 #include "writer/PackedVersion.h"
+#include "writer/StagedFile.h"
 
 namespace {
 
@@ -119,16 +120,30 @@ bool ExpEngine::RunTask(const TaskValues& values, int mode) {
 
     if (mode & FullExtract) {
         StartImport();
-        // Not yet extracted; their place is here, in this order: reason codes, attendance codes, bell
-        // schedule, school calendar, tumble. The bell schedule and calendar fill the bell keys, the default
-        // bell flag and the rotation days that the tables below read.
+        // The order is binding: each step reads what the steps before it collected. The bell schedule
+        // gives the calendar and the demographics the bell keys and the default bell flag; the calendar
+        // gives sections the rotation days; sections give schedules their keys and reporting periods the
+        // terms; marks give grading periods the reporting periods they use.
+        ReasonCodes();
+        AttendanceCodes();
+        BellSchedule();
+        SchoolCalendar();
+        Tumble();
         StudentDemographics();
         StudentTransport();
         StudentMedical();
-        // Not yet extracted; their place is here, in this order: parent contacts, emergency contacts,
-        // sections, student schedules, reporting periods, marks, grading periods, staff demographics, staff
-        // vehicles, staff contacts, staff medical, staff doctor. Schedules and reporting periods read what
-        // sections collect, grading periods what marks collect.
+        StudentParentContacts();
+        StudentEmergencyContacts();
+        Sections();
+        StudentSchedules();
+        ReportingPeriods();
+        Marks();
+        GradingPeriods();
+        StaffDemographics();
+        StaffVehicles();
+        StaffContacts();
+        StaffMedical();
+        StaffDoctor();
         FinishImport();
     }
     if (mode & AttendanceUpdate) {
@@ -457,4 +472,50 @@ XString ExpEngine::connectionString() {
 void ExpEngine::closeQueryAndConnection() {
     CloseQuery();
     Disconnect();
+}
+
+// --- Table helpers ---
+
+void ExpEngine::AddConstantField(ODBCTable* table, const XString& columnName, const XString& text,
+                                 const XString& outputName, bool required) {
+    ODBCField* field = NewField(table, columnName, required);
+    if (field == nullptr) {
+        return;
+    }
+    AddColumnBinding(field, columnName, ValueFormatter(), ColumnBinding::WriteFixedText, text);
+    AddHeaderField(outputName);
+}
+
+void ExpEngine::WriteOwnTable(bool openQuery, const std::function<int(XTextFile&)>& writeLines) {
+    XTextFile file('\t');
+    StagedFile staged(file);
+    try {
+        if (openQuery) {
+            OpenTable(true);
+        }
+        XFileSpec spec = importFolder();
+        spec.setFileName(currentFileName());
+        staged.open(spec);
+        const int lines = writeLines(file);
+        staged.commit();
+        report(Debug, "Closed Table File. Lines= " + XString(lines));
+    } catch (const std::exception& e) {
+        staged.abandon();
+        XString query;
+        if (openQuery) {
+            query = BuildQuery();
+        }
+        reportAndThrow(Critical, XString("Failed with error [") + e.what() + "] while writing file [" +
+                                     currentFileName() + "] with query: " + query);
+    }
+}
+
+bool ExpEngine::CurrentFileExists() const {
+    XFileSpec spec = importFolder();
+    spec.setFileName(currentFileName());
+    return spec.exists();
+}
+
+XString ExpEngine::WriterDate(const XDate& date) const {
+    return date.IsNull() ? XString() : date.Format(settings().dateFormat);
 }
