@@ -283,6 +283,77 @@ TEST_P(EngineSource, FullRunWritesTheStudentTables) {
     EXPECT_TRUE(harness.logged(7, "Period Attendance Type detected: Set Calculate Progress Size"));
 }
 
+// The main file's table blocks ("// title", header fields, #include) in file order, and its custom field
+// lines.
+QList<QByteArray> mainFileTables(const QByteArray& main) {
+    QList<QByteArray> tables;
+    const QList<QByteArray> lines = main.split('\n');
+    for (qsizetype i = 0; i + 2 < lines.size(); ++i) {
+        if (lines[i].startsWith("// ") && lines[i + 2].startsWith("#include \"")) {
+            tables.append(lines[i].mid(3).trimmed() + " " + lines[i + 2].mid(9).trimmed());
+        }
+    }
+    return tables;
+}
+
+QList<QByteArray> customFieldLines(const QByteArray& main) {
+    QList<QByteArray> fields;
+    for (const QByteArray& line : main.split('\n')) {
+        if (line.startsWith("#custom")) {
+            fields.append(line.trimmed());
+        }
+    }
+    return fields;
+}
+
+TEST_P(EngineSource, MainFileListsTheTwentyTablesInRunOrder) {
+    const Extraction& run = fullExtraction(source, "1021");
+    ASSERT_TRUE(run.succeeded);
+    const QByteArray main = run.file("Norv.CDE");
+    const QList<QByteArray> tables{
+        "Reason Codes \"ReasonCodes.cef\"",
+        "Attendance Codes \"AttCodes.cef\"",
+        "Bell Schedule \"BellSchedule.cef\"",
+        "School Calendar \"Calendar.cef\"",
+        "Tumble \"Tumbles.cef\"",
+        "Student Demographics \"Students.cef\"",
+        "Student Transport \"StudentTransport.cef\"",
+        "Student Medical \"StudentMed.cef\"",
+        "Student Parent Contacts \"StudentParent.cef\"",
+        "Student Emergency Contacts \"StudentConEmerg.cef\"",
+        "Sections \"Sections.cef\"",
+        "Student Schedules \"StudentSched.cef\"",
+        "Reporting Periods \"Terms.cef\"",
+        "Marks \"StudentGrades.cef\"",
+        "Grading Periods \"Bins.cef\"",
+        "Staff Demographics \"Staff.cef\"",
+        "Staff Vehicles \"StaffVehicles.cef\"",
+        "Staff Contacts \"StaffCon.cef\"",
+        "Staff Medical \"StaffMed.cef\"",
+        "Staff Doctor \"StaffDoc.cef\"",
+    };
+    EXPECT_EQ(mainFileTables(main), tables);
+
+    // Every custom field once, declared as the table that offered it first declares it.
+    const QList<QByteArray> custom = customFieldLines(main);
+    QList<QByteArray> names;
+    for (const QByteArray& line : custom) {
+        names.append(line.split('"').value(1));
+    }
+    EXPECT_EQ(std::set<QByteArray>(names.begin(), names.end()).size(), static_cast<size_t>(names.size()));
+    EXPECT_EQ(names.first(), "Phone");
+    EXPECT_TRUE(custom.contains("#customcomfield \"HealthFactorCode\" \"Health Factor\" \"noformat\""));
+    EXPECT_TRUE(custom.contains("#customcomfield \"ApprovalDate\" \"Med. Approval\" \"noformat\""));
+    EXPECT_TRUE(custom.contains("#customgradefield \"Mark\" \"Mark\" \"\""));
+    // Offered first by parents, then by sections' marks, then by staff: in that order.
+    const auto at = [&](const char* name) { return names.indexOf(name); };
+    EXPECT_LT(at("AthStatus"), at("Cell"));
+    EXPECT_LT(at("Pager"), at("Mark"));
+    EXPECT_LT(at("LS5"), at("Email"));
+    EXPECT_LT(at("Vehicle"), at("HomePhone"));
+    EXPECT_EQ(names.last(), "TransportPerm");
+}
+
 TEST_P(EngineSource, WithdrawnStudentsFromTheInactiveDateOn) {
     const auto [pupil, withdrawn] = withdrawnStudent("1021");
     ASSERT_FALSE(pupil.isEmpty()) << "the sample has no withdrawn student";
