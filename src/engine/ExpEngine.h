@@ -6,6 +6,10 @@
 // teacher lists) and runs the extraction (ProgressTotal and RunTask, called by Execute). A run establishes
 // the school's facts (school year, long name, inactive cutoff, dialect, school dates, attendance type) and
 // then writes the output tables in their fixed order; later steps read lookup sets that earlier steps fill.
+// The table steps live in one source file per subject: ExpEngineSchool.cpp (code tables, bell schedule,
+// calendar, tumble, reporting and grading periods), ExpEngineStudents.cpp, ExpEngineContacts.cpp,
+// ExpEngineCourses.cpp (sections, schedules, marks) and ExpEngineStaff.cpp. Each declares its view, columns
+// and conditions in the order of its output fields; its computed values are the Format... operations below.
 //
 // Every school number placed into SQL is a quoted literal with its apostrophes doubled.
 //
