@@ -29,6 +29,16 @@ echo "== exit code: $code"
 
 echo "== files written into $out/extract"
 (cd "$out/extract" && find . -type f -printf '%10s  %P\n' | sort -k2)
+echo "== the tables listed in Norv.CDE, in run order, with their lines"
+if [ -f "$out/extract/Norv.CDE" ]; then
+    tr -d '\r' < "$out/extract/Norv.CDE" | awk -v dir="$out/extract" '
+        /^\/\/ / { title = substr($0, 4) }
+        /^#include "/ {
+            file = $0; sub(/^#include "/, "", file); sub(/"$/, "", file)
+            lines = 0; while ((getline line < (dir "/" file)) > 0) lines++; close(dir "/" file)
+            printf "%-28s %-24s %6d lines\n", title, file, lines
+        }'
+fi
 echo "== first lines of Students.cef (TAB-separated, Windows-1252)"
 if [ -f "$out/extract/Students.cef" ]; then
     head -n 5 "$out/extract/Students.cef" | iconv -f WINDOWS-1252 -t UTF-8 | tr '\t' '|'

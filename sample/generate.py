@@ -213,7 +213,34 @@ class Generator:
         for s in SCHOOLS:
             self.make_sections(s)
         self.make_students()
+        self.full_extract_cases()
         return self
+
+    # ---------------------------------------------------------------------------------------------
+    # Rows that make each rule of the full extraction visible whatever the random draws gave. They come
+    # last and draw nothing from the random generator, so the data above do not depend on them.
+
+    def full_extract_cases(self):
+        school = SCHOOLS[0]["number"]
+        registered = [r for r in self.rows["V_VLMR_STU_DEMOGRAPHIC"]
+                      if r[self.cols["V_VLMR_STU_DEMOGRAPHIC"].index("school")] == school
+                      and r[self.cols["V_VLMR_STU_DEMOGRAPHIC"].index("registered_indicator")] == "R"]
+        first, second = (r[self.cols["V_VLMR_STU_DEMOGRAPHIC"].index("pupil_number")] for r in registered[:2])
+        # Work phones with and without extension, an extension without phone, and a parent known by
+        # surname only (the contact key starts with a blank).
+        for first_name, work, ext in (("Ann", "555-1234", "12"), (None, None, "12"), ("Ann", "555-1234", None)):
+            self.add("V_VLMR_STU_CONTACT_PARENTS", pupil_number=first, par_surname="Lee", par_first_name=first_name,
+                     parent_type_desc="Guardian", work_phone=work, work_extention=ext, unlisted=1,
+                     emergency_contact="N")
+        # One emergency contact of two students.
+        for pupil in (first, second):
+            self.add("V_VLMR_EMERGENCY_CONTACTS", pupil_number=pupil, em_surname="Okafor", em_first_name="Grace",
+                     relationship_desc="Neighbour", HOME_PHONE="705-555-0101", WORK_PHONE="705-555-0102",
+                     WORK_PHONE_EXT="7", language_code="EN", CALL_SEQUENCE=9)
+        # A vehicle without colour.
+        teacher = self.teachers[school][0]
+        self.add("V_VLMR_TEACHER_VEHICLES", teach_id=teacher, SCHOOL_school=school, VEH_make="Honda",
+                 VEH_model="Civic", VEH_year=2005, VEH_colour="", VEH_licence_number="BCDF 123")
 
     def attendance_codes(self, s):
         french = s["number"] == "875"

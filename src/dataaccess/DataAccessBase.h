@@ -31,17 +31,6 @@ class DataAccessBase : public CDEWriter {
     Q_DISABLE_COPY(DataAccessBase)
 
   public:
-    // Log levels of the reports of this layer.
-    enum Level {
-        Critical = 2,
-        Error = 3,
-        Warning = 4,
-        Progress = 5,
-        Informational = 7,
-        Debug = 8,
-        Proprietary = 9
-    };
-
     // A value formatter as the engine binds it to an output column: &DataAccessBase::FormatText, ...
     using Formatter = XString (DataAccessBase::*)();
 

@@ -189,7 +189,7 @@ void ODBCDataAccess::ClearQuery() {
 XString ODBCDataAccess::BuildQuery() {
     return SqlQueryBuilder::build(
         m_declaration, m_dbType, distinct, dataSource(),
-        [this](int level, const XString& text, const XString& method) { report(level, text, method); });
+        [this](LogLevel level, const XString& text, const XString& method) { report(level, text, method); });
 }
 
 XString ODBCDataAccess::SQLDate(const XDate& date, int type) {

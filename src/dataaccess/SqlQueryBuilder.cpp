@@ -5,10 +5,6 @@
 
 namespace {
 
-constexpr int levelWarning = 4;
-constexpr int levelDebug = 8;
-constexpr int levelProprietary = 9;
-
 XString columnReference(const ODBCField& field) {
     return field.table->alias + "." + field.name;
 }
@@ -17,7 +13,7 @@ XString xbasePath(const QueryDeclaration& declaration, const XString& dataSource
                   const SqlQueryBuilder::Report& report) {
     if (declaration.tables().size() > 1) {
         const XString message("Cannot use more than 1 table in XBase query");
-        report(levelDebug, message, XString());
+        report(LogLevel::Debug, message, XString());
         throw XException(message.toStdString());
     }
     XString path(dataSource);
@@ -35,11 +31,11 @@ XString SqlQueryBuilder::build(const QueryDeclaration& declaration, int dbType, 
         return xbasePath(declaration, dataSource, report);
     }
     const auto progress = [&report](const char* stage, const XString& soFar) {
-        report(levelProprietary, XString(stage) + soFar, XString());
+        report(LogLevel::Proprietary, XString(stage) + soFar, XString());
     };
 
     if (dbType == DbType::Access) {
-        report(levelWarning, XString("Joins may not work for this DB Type: ") + DbType::name(dbType),
+        report(LogLevel::Warning, XString("Joins may not work for this DB Type: ") + DbType::name(dbType),
                "ODBCDataAccess::BuildAnsiJoinQuery");
     }
     XString query("SELECT ");

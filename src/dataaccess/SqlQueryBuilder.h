@@ -8,13 +8,14 @@
 
 #include "dataaccess/QueryDeclaration.h"
 #include "libraries/support/XString.h"
+#include "task/LogLevel.h"
 
 #include <functional>
 
 class SqlQueryBuilder {
   public:
     // Receives the builder's diagnostic lines: (level, text, method text).
-    using Report = std::function<void(int level, const XString& text, const XString& method)>;
+    using Report = std::function<void(LogLevel level, const XString& text, const XString& method)>;
 
     // Throws XException "Cannot use more than 1 table in XBase query" (reported at Debug level first) for
     // the XBase type with more than one table.

@@ -2,9 +2,11 @@
 
 #include <map>
 
+#include "engine/SourceSession.h"
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
 #include "writer/PackedVersion.h"
+#include "writer/StagedFile.h"
 
 namespace {
 
@@ -118,16 +120,30 @@ bool ExpEngine::RunTask(const TaskValues& values, int mode) {
 
     if (mode & FullExtract) {
         StartImport();
-        // Not yet extracted; their place is here, in this order: reason codes, attendance codes, bell
-        // schedule, school calendar, tumble. The bell schedule and calendar fill the bell keys, the default
-        // bell flag and the rotation days that the tables below read.
+        // The order is binding: each step reads what the steps before it collected. The bell schedule
+        // gives the calendar and the demographics the bell keys and the default bell flag; the calendar
+        // gives sections the rotation days; sections give schedules their keys and reporting periods the
+        // terms; marks give grading periods the reporting periods they use.
+        ReasonCodes();
+        AttendanceCodes();
+        BellSchedule();
+        SchoolCalendar();
+        Tumble();
         StudentDemographics();
         StudentTransport();
         StudentMedical();
-        // Not yet extracted; their place is here, in this order: parent contacts, emergency contacts,
-        // sections, student schedules, reporting periods, marks, grading periods, staff demographics, staff
-        // vehicles, staff contacts, staff medical, staff doctor. Schedules and reporting periods read what
-        // sections collect, grading periods what marks collect.
+        StudentParentContacts();
+        StudentEmergencyContacts();
+        Sections();
+        StudentSchedules();
+        ReportingPeriods();
+        Marks();
+        GradingPeriods();
+        StaffDemographics();
+        StaffVehicles();
+        StaffContacts();
+        StaffMedical();
+        StaffDoctor();
         FinishImport();
     }
     if (mode & AttendanceUpdate) {
@@ -190,27 +206,20 @@ bool ExpEngine::TestConnection(const XString& dataSourceName, const XString& use
 bool ExpEngine::ValidateSchoolNumber(const XString& dataSourceName, const XString& user,
                                      const XString& password, const XString& schoolNumber) {
     report(Debug, "Validating School Number");
-    bool valid = false;
     try {
         DetectSourceDriver(dataSourceName, user, password);
         storeConnectionInputs(dataSourceName, user, password);
-        Connect(connectionString());
-        ClearQuery();
+        SourceSession session(*this, connectionString());
         ODBCTable* school = AddTable(kSchoolView, "S");
         ODBCField* number = NewField(school, "school", true);
         AddCondition("", number, "=", SqlLiteral(schoolNumber));
-        valid = ExecuteQuery() && GetRecordCount() > 0;
+        const bool valid = ExecuteQuery() && GetRecordCount() > 0;
         report(Debug, valid ? "School Number Validated!" : "School Number NOT Validated");
+        return valid;
     } catch (const XException& e) {
         report(Debug, XString("Exception Occured :") + e.what());
-        valid = false;
+        return false;
     }
-    try {
-        closeQueryAndConnection();
-    } catch (const XException&) {
-        // The answer is known; a failing close changes nothing about it.
-    }
-    return valid;
 }
 
 bool ExpEngine::LoadSchoolList(QList<QStringList>& records, const XString& dataSourceName,
@@ -220,19 +229,19 @@ bool ExpEngine::LoadSchoolList(QList<QStringList>& records, const XString& dataS
     try {
         DetectSourceDriver(dataSourceName, user, password);
         storeConnectionInputs(dataSourceName, user, password);
-        Connect(connectionString());
-        ClearQuery();
-        ODBCTable* school = AddTable(kSchoolView, "SCH");
-        ODBCField* number = NewField(school, "school", true);
-        ODBCField* name = NewField(school, "long_name", true);
         // Ordered by the number's bytes; the first row of a number gives its name.
         std::map<XString, XString> schools;
-        if (ExecuteQuery()) {
-            for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
-                schools.emplace(GetFieldText(number), GetFieldText(name));
+        {
+            SourceSession session(*this, connectionString());
+            ODBCTable* school = AddTable(kSchoolView, "SCH");
+            ODBCField* number = NewField(school, "school", true);
+            ODBCField* name = NewField(school, "long_name", true);
+            if (ExecuteQuery()) {
+                for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
+                    schools.emplace(GetFieldText(number), GetFieldText(name));
+                }
             }
         }
-        closeQueryAndConnection();
         for (const auto& [schoolNumber, schoolName] : schools) {
             records.append(QStringList{schoolNumber.toQString(), schoolName.toQString(),
                                        NorvRules::schoolLabel(schoolName, schoolNumber).toQString()});
@@ -241,11 +250,6 @@ bool ExpEngine::LoadSchoolList(QList<QStringList>& records, const XString& dataS
     } catch (...) {
         report(Debug, "LoadSchoolList : Unknown Exception Occurred");
         records.clear();
-        try {
-            closeQueryAndConnection();
-        } catch (...) {
-            // Already failing; the list stays empty.
-        }
         return false;
     }
 }
@@ -277,15 +281,13 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
         DetectSourceDriver(dsn, user, pwd);
         DetermineSchoolLongName(schoolNumber(), dsn, user, pwd);
         SetDataSource(dsn);
-        Connect(connectionString());
-        ClearQuery();
+        SourceSession session(*this, connectionString());
         distinct = true;
         ODBCTable* staff = AddTable(kStaffView, "STAFF", false);
         if (staff == nullptr) {
             distinct = false;
             report(Informational, "Bridge List Failed, cannot find required staff tables", kMethod);
             report(Warning, "teacher", "Teacher List Failed, can't find staff tables");
-            closeQueryAndConnection();
             return false;
         }
         ODBCField* id = NewField(staff, "teach_id", true);
@@ -304,7 +306,6 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
         distinct = false;
         if (!opened || GetRecordCount() == 0) {
             report(Informational, "Bridge List Returned 0 Teachers.", kMethod);
-            closeQueryAndConnection();
             return false;
         }
         report(Progress, "Found Teachers...", kMethod);
@@ -318,7 +319,6 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
             teachers.emplace(
                 key, NorvRules::teacherLabel(GetFieldText(last), GetFieldText(first), GetFieldText(second)));
         }
-        closeQueryAndConnection();
         for (const auto& [key, label] : teachers) {
             records.append(QStringList{key.toQString(), label.toQString()});
         }
@@ -328,11 +328,6 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
         records.clear();
         report(Informational, "Bridge List Failed", kMethod);
         report(Warning, "teacher", "Teacher List Failed, unknown reason");
-        try {
-            closeQueryAndConnection();
-        } catch (...) {
-            // Already failing.
-        }
         return false;
     }
 }
@@ -372,8 +367,7 @@ bool ExpEngine::DetermineSchoolLongName(const XString& schoolNumber, const XStri
     report(Debug, "Determine School Long Name...");
     try {
         storeConnectionInputs(dataSourceName, user, password);
-        Connect(connectionString());
-        ClearQuery();
+        SourceSession session(*this, connectionString());
         ODBCTable* school = AddTable(kSchoolView, "SCH");
         ODBCField* number = NewField(school, "school", true);
         ODBCField* longName = NewField(school, "long_name", true);
@@ -382,16 +376,11 @@ bool ExpEngine::DetermineSchoolLongName(const XString& schoolNumber, const XStri
         if (ExecuteQuery() && GetFirstRecord()) {
             name = GetFieldText(longName);
         }
-        closeQueryAndConnection();
         m_schoolLongName = name;
         return true;
     } catch (...) {
+        // The run goes on without the long name.
         report(Debug, "DetermineSchoolLongName : Unknown Exception Occurred");
-        try {
-            closeQueryAndConnection();
-        } catch (...) {
-            // Already failing; the run goes on without the long name.
-        }
         return false;
     }
 }
@@ -483,4 +472,50 @@ XString ExpEngine::connectionString() {
 void ExpEngine::closeQueryAndConnection() {
     CloseQuery();
     Disconnect();
+}
+
+// --- Table helpers ---
+
+void ExpEngine::AddConstantField(ODBCTable* table, const XString& columnName, const XString& text,
+                                 const XString& outputName, bool required) {
+    ODBCField* field = NewField(table, columnName, required);
+    if (field == nullptr) {
+        return;
+    }
+    AddColumnBinding(field, columnName, ValueFormatter(), ColumnBinding::WriteFixedText, text);
+    AddHeaderField(outputName);
+}
+
+void ExpEngine::WriteOwnTable(bool openQuery, const std::function<int(XTextFile&)>& writeLines) {
+    XTextFile file('\t');
+    StagedFile staged(file);
+    try {
+        if (openQuery) {
+            OpenTable(true);
+        }
+        XFileSpec spec = importFolder();
+        spec.setFileName(currentFileName());
+        staged.open(spec);
+        const int lines = writeLines(file);
+        staged.commit();
+        report(Debug, "Closed Table File. Lines= " + XString(lines));
+    } catch (const std::exception& e) {
+        staged.abandon();
+        XString query;
+        if (openQuery) {
+            query = BuildQuery();
+        }
+        reportAndThrow(Critical, XString("Failed with error [") + e.what() + "] while writing file [" +
+                                     currentFileName() + "] with query: " + query);
+    }
+}
+
+bool ExpEngine::CurrentFileExists() const {
+    XFileSpec spec = importFolder();
+    spec.setFileName(currentFileName());
+    return spec.exists();
+}
+
+XString ExpEngine::WriterDate(const XDate& date) const {
+    return date.IsNull() ? XString() : date.Format(settings().dateFormat);
 }

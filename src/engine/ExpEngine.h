@@ -6,6 +6,10 @@
 // teacher lists) and runs the extraction (ProgressTotal and RunTask, called by Execute). A run establishes
 // the school's facts (school year, long name, inactive cutoff, dialect, school dates, attendance type) and
 // then writes the output tables in their fixed order; later steps read lookup sets that earlier steps fill.
+// The table steps live in one source file per subject: ExpEngineSchool.cpp (code tables, bell schedule,
+// calendar, tumble, reporting and grading periods), ExpEngineStudents.cpp, ExpEngineContacts.cpp,
+// ExpEngineCourses.cpp (sections, schedules, marks) and ExpEngineStaff.cpp. Each declares its view, columns
+// and conditions in the order of its output fields; its computed values are the Format... operations below.
 //
 // Every school number placed into SQL is a quoted literal with its apostrophes doubled.
 //
@@ -16,7 +20,9 @@
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "engine/LookupSet.h"
 #include "engine/NorvRules.h"
@@ -93,9 +99,31 @@ class ExpEngine : public ODBCExpEngineBase {
     // --- Table steps (full extract order) ---
 
     void IncludedStudents();
+    // School structure (ExpEngineSchool.cpp). The two code files are written into a folder once.
+    void ReasonCodes();
+    void AttendanceCodes();
+    void BellSchedule();
+    void SchoolCalendar();
+    void Tumble();
+    // Students (ExpEngineStudents.cpp).
     void StudentDemographics();
     void StudentTransport();
     void StudentMedical();
+    // Contacts (ExpEngineContacts.cpp).
+    void StudentParentContacts();
+    void StudentEmergencyContacts();
+    // Courses and marks (ExpEngineCourses.cpp); reporting and grading periods are school structure.
+    void Sections();
+    void StudentSchedules();
+    void ReportingPeriods();
+    void Marks();
+    void GradingPeriods();
+    // Staff (ExpEngineStaff.cpp); every row of the school, no student filter.
+    void StaffDemographics();
+    void StaffVehicles();
+    void StaffContacts();
+    void StaffMedical();
+    void StaffDoctor();
 
     // --- State ---
 
@@ -115,6 +143,12 @@ class ExpEngine : public ODBCExpEngineBase {
     LookupSet& bellKeys() { return m_bellKeys; }
 
   protected:
+    // The formatters a table step binds: the column's output text, its date, or a computation of this
+    // engine (which the writer calls on this engine only).
+    static Formatter asText() { return &DataAccessBase::FormatText; }
+    static Formatter asDate() { return &DataAccessBase::FormatDate; }
+    static Formatter computed(XString (ExpEngine::*formatter)()) { return static_cast<Formatter>(formatter); }
+
     // The student conditions on stu: its school, and registered students or (with an inactive cutoff)
     // those withdrawn on or after it. joined: a join condition precedes them.
     void AddStudentConditions(ODBCTable* stu, bool joined);
@@ -130,6 +164,30 @@ class ExpEngine : public ODBCExpEngineBase {
     XString FormatLockerCombo();
     XString FormatMedicalAlert();
     XString FormatPhysicalExam();
+    XString FormatAbsentFlag();
+    XString FormatTardyFlag();
+    XString FormatExcusedFlag();
+    XString FormatBellKey();
+    XString FormatContactKey();
+    XString FormatWorkPhone();
+    XString FormatSectionKey();
+    XString FormatTermRef();
+    XString FormatSectionDay();
+    XString FormatReportingPeriodKey();
+    XString FormatVehicle();
+
+    // Declares column on table and binds it to the output field outputName with the constant text (the
+    // column only decides whether the field exists). Nothing is bound when an optional column is missing.
+    void AddConstantField(ODBCTable* table, const XString& columnName, const XString& text,
+                          const XString& outputName, bool required);
+    // Writes the current table's file with lines that the step makes itself: opens its query when
+    // openQuery, then writeLines writes into the file and answers the line count. The file replaces the
+    // previous one only once complete; a failure is reported and thrown as the generic writer does.
+    void WriteOwnTable(bool openQuery, const std::function<int(XTextFile&)>& writeLines);
+    // Whether the current table's file is in the import folder already.
+    bool CurrentFileExists() const;
+    // A date in the writer's date format; empty for a null date.
+    XString WriterDate(const XDate& date) const;
 
   private:
     // Handles of the declared columns that computations and filters read; reset with each table.
@@ -142,6 +200,18 @@ class ExpEngine : public ODBCExpEngineBase {
         ODBCField* lockerCombo3 = nullptr;
         ODBCField* lifeThreatening = nullptr;
         ODBCField* examResult = nullptr;
+        ODBCField* contactFirstName = nullptr;
+        ODBCField* workExtension = nullptr;
+        ODBCField* stopDate = nullptr;
+        ODBCField* semester = nullptr;
+        ODBCField* term = nullptr;
+        ODBCField* courseCode = nullptr;
+        ODBCField* title = nullptr;
+        ODBCField* timetableId = nullptr;
+        std::vector<ODBCField*> grades;
+        ODBCField* vehicleYear = nullptr;
+        ODBCField* vehicleColour = nullptr;
+        ODBCField* vehicleModel = nullptr;
     };
 
     // The connection inputs, stored, and the connection string of the current dialect.

@@ -3,7 +3,6 @@
 #include "engine/ExpEngine.h"
 #include "engine/TransportAggregator.h"
 #include "libraries/support/XTextFile.h"
-#include "writer/StagedFile.h"
 
 namespace {
 
@@ -13,18 +12,6 @@ const char* const kMedicalView = "V_VLMR_STUDENT_MEDICAL";
 
 // The date format of computed values that carry a date inside a text.
 const char* const kTextDateFormat = "mm/dd/yyyy";
-
-DataAccessBase::Formatter text() {
-    return &DataAccessBase::FormatText;
-}
-DataAccessBase::Formatter date() {
-    return &DataAccessBase::FormatDate;
-}
-
-// An engine computation bound as a value formatter. The writer calls it on this engine only.
-DataAccessBase::Formatter computed(XString (ExpEngine::*formatter)()) {
-    return static_cast<DataAccessBase::Formatter>(formatter);
-}
 
 }  // namespace
 
@@ -67,38 +54,38 @@ void ExpEngine::StudentDemographics() {
     BeginHeader("Student Demographics", "Students.cef");
     m_fields = FieldHandles();
     ODBCTable* stu = AddTable(kDemographicView, "STU");
-    m_fields.pupilNumber = AddField(stu, "pupil_number", text(), "StdKey", true);
+    m_fields.pupilNumber = AddField(stu, "pupil_number", asText(), "StdKey", true);
     AddField(stu, "legal_name", computed(&ExpEngine::FormatStudentLastName), "StdLastName", false);
     m_fields.lastNameSuffix = NewField(stu, "last_name_suffix", false);
     NewField(stu, "surname", false);
-    AddField(stu, "first_name", text(), "StdFirstName", false);
-    AddField(stu, "second_name", text(), "StdMidName", false);
-    AddField(stu, "preferred_first_name", text(), "StdNickName", false);
-    AddField(stu, "sex", text(), "StdSex", false);
-    AddField(stu, "birth_date", date(), "StdBirthDate", false);
+    AddField(stu, "first_name", asText(), "StdFirstName", false);
+    AddField(stu, "second_name", asText(), "StdMidName", false);
+    AddField(stu, "preferred_first_name", asText(), "StdNickName", false);
+    AddField(stu, "sex", asText(), "StdSex", false);
+    AddField(stu, "birth_date", asDate(), "StdBirthDate", false);
     AddField(stu, "street_number", computed(&ExpEngine::FormatStudentAddress), "StdAddress1", false);
     m_fields.streetName = NewField(stu, "street_name", false);
     m_fields.apartment = NewField(stu, "apartment", false);
-    AddField(stu, "municipality_desc", text(), "StdCity", false);
-    AddField(stu, "province", text(), "StdState", false);
-    AddField(stu, "postal_code", text(), "StdZip", false);
+    AddField(stu, "municipality_desc", asText(), "StdCity", false);
+    AddField(stu, "province", asText(), "StdState", false);
+    AddField(stu, "postal_code", asText(), "StdZip", false);
     AddField(stu, "mailing_address", computed(&ExpEngine::FormatMailingAddress), "StdMailAddress1", false);
-    AddField(stu, "grade", text(), "StdGradeLevel", false);
-    AddField(stu, "teacher_id", text(), "StdHRTchRef", false);
-    AddField(stu, "councellor_id", text(), "StdCounselorRef", false);
-    AddField(stu, "locker_number", text(), "StdLocker", false);
+    AddField(stu, "grade", asText(), "StdGradeLevel", false);
+    AddField(stu, "teacher_id", asText(), "StdHRTchRef", false);
+    AddField(stu, "councellor_id", asText(), "StdCounselorRef", false);
+    AddField(stu, "locker_number", asText(), "StdLocker", false);
     AddField(stu, "locker_combo_1", computed(&ExpEngine::FormatLockerCombo), "StdCombo", false);
     m_fields.lockerCombo2 = NewField(stu, "locker_combo_2", false);
     m_fields.lockerCombo3 = NewField(stu, "locker_combo_3", false);
-    AddCustomField(stu, "phone", text(), "StdPhone", false, "Phone", "Phone", "#customcomfield", "phone");
-    AddCustomField(stu, "phone_unlisted", text(), "StdPhoneUnlisted", false, "PhoneUnlisted", "Unlisted",
+    AddCustomField(stu, "phone", asText(), "StdPhone", false, "Phone", "Phone", "#customcomfield", "phone");
+    AddCustomField(stu, "phone_unlisted", asText(), "StdPhoneUnlisted", false, "PhoneUnlisted", "Unlisted",
                    "#customcomfield", "noformat");
-    AddField(stu, "language_desc", text(), "StdLanguage", false);
-    AddCustomField(stu, "first_language_desc", text(), "StdFirstLanguage", false, "FirstLanguage", "1st Lang",
-                   "#custombasicfield", "");
+    AddField(stu, "language_desc", asText(), "StdLanguage", false);
+    AddCustomField(stu, "first_language_desc", asText(), "StdFirstLanguage", false, "FirstLanguage",
+                   "1st Lang", "#custombasicfield", "");
     // With one default calendar (a bell schedule without grade) students carry no calendar reference.
     if (!m_defaultBell) {
-        AddField(stu, "grade", text(), "StdCalRef", false);
+        AddField(stu, "grade", asText(), "StdCalRef", false);
     }
     AddStudentConditions(stu, false);
     WriteTable(includedStudentRowFilter());
@@ -148,21 +135,15 @@ void ExpEngine::StudentTransport() {
         }
     }
 
-    XTextFile file('\t');
-    StagedFile staged(file);
-    int lines = 0;
-    const auto writeLine = [&](const TransportAggregator::Line& line) {
-        for (const XString& value : line) {
-            file.writeField(value);
-        }
-        file.endLine();
-        ++lines;
-    };
-    try {
-        OpenTable(true);
-        XFileSpec spec = importFolder();
-        spec.setFileName(currentFileName());
-        staged.open(spec);
+    WriteOwnTable(true, [&](XTextFile& file) {
+        int lines = 0;
+        const auto writeLine = [&](const TransportAggregator::Line& line) {
+            for (const XString& value : line) {
+                file.writeField(value);
+            }
+            file.endLine();
+            ++lines;
+        };
         TransportAggregator aggregator;
         for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
             if (!IncludedStudentFilter()) {
@@ -180,13 +161,8 @@ void ExpEngine::StudentTransport() {
         if (auto line = aggregator.finish()) {
             writeLine(*line);
         }
-        staged.commit();
-        report(Debug, "Closed Table File. Lines= " + XString(lines));
-    } catch (const std::exception& e) {
-        staged.abandon();
-        reportAndThrow(Critical, XString("Failed with error [") + e.what() + "] while writing file [" +
-                                     currentFileName() + "] with query: " + BuildQuery());
-    }
+        return lines;
+    });
     EndHeader();
 }
 
@@ -195,19 +171,19 @@ void ExpEngine::StudentMedical() {
     m_fields = FieldHandles();
     ODBCTable* med = AddTable(kMedicalView, "MED");
     ODBCTable* stu = AddTable(kDemographicView, "STU");
-    m_fields.pupilNumber = AddField(stu, "pupil_number", text(), "StdKey", true);
-    AddCustomField(med, "medical_health_card_no", text(), "StdHealthCard", false, "HealthCard", "Health Card",
-                   "#customcomfield", "noformat");
-    AddCustomField(med, "medical_preferred_hospital", text(), "StdPrefHospital", false, "PrefHospital",
+    m_fields.pupilNumber = AddField(stu, "pupil_number", asText(), "StdKey", true);
+    AddCustomField(med, "medical_health_card_no", asText(), "StdHealthCard", false, "HealthCard",
+                   "Health Card", "#customcomfield", "noformat");
+    AddCustomField(med, "medical_preferred_hospital", asText(), "StdPrefHospital", false, "PrefHospital",
                    "Pref. Hosp", "#customschoolfield", "noformat");
     AddField(med, "medical_allergies", computed(&ExpEngine::FormatMedicalAlert), "StdMedAlert", false);
     m_fields.lifeThreatening = NewField(med, "medical_life_threatning", false);
-    AddCustomField(med, "medical_permission_to_transp", text(), "StdPermTransport", false, "PermTransport",
+    AddCustomField(med, "medical_permission_to_transp", asText(), "StdPermTransport", false, "PermTransport",
                    "Can Transport", "#customcomfield", "noformat");
     AddCustomField(med, "medical_physical_exam_date", computed(&ExpEngine::FormatPhysicalExam), "StdPhysExam",
                    false, "PhysExam", "Phys Exam", "#customcomfield", "noformat");
     m_fields.examResult = NewField(med, "medical_physic_exam_pass_fail", false);
-    AddCustomField(med, "medical_athletic_status", text(), "StdAthStatus", false, "AthStatus", "Ath Status",
+    AddCustomField(med, "medical_athletic_status", asText(), "StdAthStatus", false, "AthStatus", "Ath Status",
                    "#customcomfield", "noformat");
     ODBCField* medPupil = NewField(med, "student_pupil_number", true);
     AddCondition("", m_fields.pupilNumber, "=", medPupil);

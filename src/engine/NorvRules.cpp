@@ -84,3 +84,65 @@ XString NorvRules::physicalExam(const XString& result, const XString& date) {
     }
     return result + date;
 }
+
+XString NorvRules::absentFlag(const XString& subAllocation) {
+    return subAllocation.startsWith("Absent") ? "1" : "0";
+}
+
+XString NorvRules::tardyFlag(const XString& subAllocation) {
+    return subAllocation.startsWith("Late") ? "1" : "0";
+}
+
+XString NorvRules::excusedFlag(const XString& subAllocation) {
+    return subAllocation.endsWith("Excused") ? "Y" : "N";
+}
+
+XString NorvRules::bellKey(const XString& grade) {
+    return grade.isEmpty() ? XString("DEFAULT") : grade;
+}
+
+XString NorvRules::termKey(const XDate& start, const XDate& stop) {
+    const auto dateText = [](const XDate& date) {
+        return date.IsNull() ? XString() : date.Format("mm/dd/yyyy");
+    };
+    return dateText(start) + " - " + dateText(stop);
+}
+
+XString NorvRules::termName(const XString& semester, const XString& term) {
+    if (semester == "0") {
+        return "All Year";
+    }
+    if (term == "0") {
+        return "Semester " + semester;
+    }
+    if (!semester.isEmpty() && !term.isEmpty()) {
+        return "Sem " + semester + " Term " + term;
+    }
+    return XString();
+}
+
+NorvRules::SectionDay NorvRules::sectionDay(const XString& day, const LookupSet& rotationDays) {
+    if (day == "0") {
+        return {XString(), SectionDay::Kept};
+    }
+    if (rotationDays.contains(day)) {
+        return {day, SectionDay::Kept};
+    }
+    if (rotationDays.count() == 1) {
+        return {rotationDays.at(0), SectionDay::Fixed};
+    }
+    return {day, SectionDay::Unfixable};
+}
+
+XString NorvRules::contactKey(const XString& firstName, const XString& surname) {
+    return firstName + " " + surname;
+}
+
+XString NorvRules::workPhone(const XString& phone, const XString& extension) {
+    return join(phone, extension, " x");
+}
+
+XString NorvRules::vehicleDescription(const XString& year, const XString& colour, const XString& make,
+                                      const XString& model) {
+    return year + " " + colour + " " + make + " " + model;
+}

@@ -6,6 +6,7 @@
 // REQUIRES: texts are column texts as the data access layer reads them (already trimmed, tabs removed).
 #pragma once
 
+#include "engine/LookupSet.h"
 #include "libraries/support/XDate.h"
 #include "libraries/support/XString.h"
 
@@ -46,4 +47,36 @@ class NorvRules {
     static XString medicalAlert(const XString& lifeThreatening, const XString& allergiesSingleLine);
     // Result + " on " + date, the joint only when both are present.
     static XString physicalExam(const XString& result, const XString& date);
+
+    // Attendance reason code flags from the sub-allocation text (case-sensitive): "1" when it begins with
+    // "Absent" / "Late", else "0"; "Y" when it ends with "Excused", else "N".
+    static XString absentFlag(const XString& subAllocation);
+    static XString tardyFlag(const XString& subAllocation);
+    static XString excusedFlag(const XString& subAllocation);
+
+    // A bell schedule's grade as its key: the grade, or "DEFAULT" for the blank one.
+    static XString bellKey(const XString& grade);
+
+    // A section's dates as "mm/dd/yyyy - mm/dd/yyyy" (a missing date as empty).
+    static XString termKey(const XDate& start, const XDate& stop);
+    // "All Year" for semester "0", "Semester s" for term "0", "Sem s Term t" when both are given, else empty.
+    static XString termName(const XString& semester, const XString& term);
+
+    // A section's day checked against the calendar's rotation days: "0" means no day (empty, kept); a
+    // rotation day is kept; any other day is replaced when the calendar has exactly one rotation day, and
+    // kept as it is (but unfixable) otherwise.
+    struct SectionDay {
+        enum Outcome { Kept, Fixed, Unfixable };
+        XString value;
+        Outcome outcome;
+    };
+    static SectionDay sectionDay(const XString& day, const LookupSet& rotationDays);
+
+    // First name, a blank, surname: the blank is written even when a part is empty.
+    static XString contactKey(const XString& firstName, const XString& surname);
+    // Phone + " x" + extension; whichever is present when the other is empty.
+    static XString workPhone(const XString& phone, const XString& extension);
+    // Year, colour, make and model joined by single blanks, written even around empty parts.
+    static XString vehicleDescription(const XString& year, const XString& colour, const XString& make,
+                                      const XString& model);
 };

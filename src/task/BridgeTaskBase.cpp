@@ -11,23 +11,23 @@ BridgeTaskBase::BridgeTaskBase(QObject* parent) : AppTaskBase(parent) {}
 
 BridgeTaskBase::~BridgeTaskBase() = default;
 
-void BridgeTaskBase::report(int level, const ReportText& message, const ReportText& method) {
-    if (level == 5) {
+void BridgeTaskBase::report(LogLevel level, const ReportText& message, const ReportText& method) {
+    if (level == Progress) {
         emit writeProgressIncrement(message.text());
-    } else if (level == 6) {
+    } else if (level == ProgressWarning) {
         emit writeProgressWarning(message.text());
     }
-    emit writeLog(level, message.text(), method.text());
+    emit writeLog(static_cast<int>(level), message.text(), method.text());
 }
 
-void BridgeTaskBase::reportAndThrow(int level, const ReportText& message, const ReportText& method) {
+void BridgeTaskBase::reportAndThrow(LogLevel level, const ReportText& message, const ReportText& method) {
     report(level, message, method);
     throw XException(XString(message.text()).toStdString());
 }
 
 void BridgeTaskBase::PutJobText(const ReportText& text) {
     emit writeProgressIncrement(text.text());
-    report(7, text, "BridgeTaskBase::PutJobText");
+    report(Informational, text, "BridgeTaskBase::PutJobText");
 }
 
 bool BridgeTaskBase::SetCDEFolder(const QString& path) {
@@ -37,7 +37,7 @@ bool BridgeTaskBase::SetCDEFolder(const QString& path) {
         return true;
     }
     const QString message = QStringLiteral("Could not create cde folder: ") + absolute;
-    report(3, message, "BridgeTaskBase::SetCDEFolder");
+    report(Error, message, "BridgeTaskBase::SetCDEFolder");
     emit writeError(QStringLiteral("file"), message);
     return false;
 }
@@ -70,7 +70,7 @@ int BridgeTaskBase::CalculateProgressSize(int flags, int setup, int lookup, int 
     };
     for (const auto& total : totals) {
         if (total.count <= 0) {
-            report(7, total.text, method);
+            report(Informational, total.text, method);
         }
     }
 
@@ -105,19 +105,19 @@ int BridgeTaskBase::CalculateProgressSize(int flags, int setup, int lookup, int 
 }
 
 bool BridgeTaskBase::Execute(const TaskValues& values, int mode) {
-    report(5, "Starting Execution...");
+    report(Progress, "Starting Execution...");
     setValues(values);
     if (!SetCDEFolder(value("path"))) {
         return false;
     }
-    report(7, QStringLiteral("CDE Folder is: ") + m_outputFolder);
+    report(Informational, QStringLiteral("CDE Folder is: ") + m_outputFolder);
 
     // Everything from here on may throw (reading the folder's configuration, sizing the progress, the
     // task itself); no exception may leave Execute.
     try {
         m_updateDate = StoredUpdateDate(m_outputFolder);
         m_updateDateTime = StoredUpdateDateTime(m_outputFolder);
-        report(7, "Update Date is: " + m_updateDate.Format("MMM DD YYYY"));
+        report(Informational, "Update Date is: " + m_updateDate.Format("MMM DD YYYY"));
 
         const int total = ProgressTotal(mode);
         setProgressTotal(total);
@@ -125,13 +125,13 @@ bool BridgeTaskBase::Execute(const TaskValues& values, int mode) {
 
         const bool ok = RunTask(values, mode);
         if (!ok) {
-            report(5, "Bridge execution failed, consult logs for more information.");
+            report(Progress, "Bridge execution failed, consult logs for more information.");
         }
         return ok;
     } catch (const XException& e) {
-        report(3, XString(e.what()));
+        report(Error, XString(e.what()));
     } catch (...) {
-        report(3, "Execute failed for an unkown reason, please consult Velmora support.");
+        report(Error, "Execute failed for an unkown reason, please consult Velmora support.");
     }
     return false;
 }

@@ -16,6 +16,7 @@
 #include "libraries/support/XDateTime.h"
 #include "libraries/support/XString.h"
 #include "task/AppTaskBase.h"
+#include "task/LogLevel.h"
 
 #include <QString>
 
@@ -38,6 +39,9 @@ class BridgeTaskBase : public AppTaskBase {
     Q_DISABLE_COPY(BridgeTaskBase)
 
   public:
+    // Every layer above reports with the level names alone (Informational, Debug, ...).
+    using enum LogLevel;
+
     // Run flags (the extraction mode): a full extract and/or an attendance update.
     static constexpr int FullExtract = 1;
     static constexpr int AttendanceUpdate = 2;
@@ -47,7 +51,7 @@ class BridgeTaskBase : public AppTaskBase {
 
     // Runs the task with a copy of the parameter values: output folder from "path", update date, progress
     // total ("start_progress"), RunTask. False when the folder cannot be created, when RunTask fails, or
-    // when it throws (the exception is logged at level 3 and does not leave this call).
+    // when it throws (the exception is logged at Error level and does not leave this call).
     virtual bool Execute(const TaskValues& values, int mode);
 
     // CalculateProgressSize over this task's step counts and output folder.
@@ -59,12 +63,13 @@ class BridgeTaskBase : public AppTaskBase {
     int CalculateProgressSize(int flags, int setup, int lookup, int import, int daily, int period,
                               const QString& outputFolder);
 
-    // Level 5 also advances the host's progress, level 6 advances it with a warning; every level logs.
-    void report(int level, const ReportText& message, const ReportText& method = ReportText());
+    // Progress also advances the host's progress, ProgressWarning advances it with a warning; every level
+    // logs.
+    void report(LogLevel level, const ReportText& message, const ReportText& method = ReportText());
     // report, then throw XException carrying message.
-    [[noreturn]] void reportAndThrow(int level, const ReportText& message,
+    [[noreturn]] void reportAndThrow(LogLevel level, const ReportText& message,
                                      const ReportText& method = ReportText());
-    // A progress step with text, and its log line at level 7.
+    // A progress step with text, and its log line at Informational level.
     void PutJobText(const ReportText& text);
     // Creates path with its missing parents and makes its absolute path the output folder. On failure logs
     // and sends the error line "Could not create cde folder: " + absolute path (key "file") and answers

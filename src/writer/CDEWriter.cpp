@@ -83,7 +83,7 @@ void CDEWriter::AddCustomField(const XString& name, const XString& title, const 
 }
 
 void CDEWriter::EndHeader() {
-    report(8, "Finished " + m_currentTitle + " table/query.");
+    report(Debug, "Finished " + m_currentTitle + " table/query.");
 }
 
 void CDEWriter::ClearHeaders() {
@@ -176,7 +176,7 @@ void CDEWriter::WritePragmas(XTextFile& file, bool update) {
         pragma("#pragma termsarebins");
     }
     if (s.courseKeyInSectionKey) {
-        reportAndThrow(2, "CrsKeyInSecKey Pragma is deprecated. Do not use!");
+        reportAndThrow(Critical, "CrsKeyInSecKey Pragma is deprecated. Do not use!");
     }
     const struct {
         const char* name;
@@ -214,20 +214,20 @@ void CDEWriter::WriteTimingBlock(XTextFile& file) {
 
 void CDEWriter::StartImport() {
     const char* method = "CDEWriter::StartImport";
-    report(7, "Starting Import", method);
+    report(Informational, "Starting Import", method);
     m_updateMode = false;
     m_startTime = XDateTime::Now();
-    report(8, "Clear Headers", method);
+    report(Debug, "Clear Headers", method);
     ClearHeaders();
-    report(8, "Clear Custom Field Lists", method);
+    report(Debug, "Clear Custom Field Lists", method);
     for (SISExpCustomFieldList* list : m_extraCustomLists) {
         list->DeleteFields();
     }
-    report(8, "Start Import finished", method);
+    report(Debug, "Start Import finished", method);
 }
 
 void CDEWriter::FinishImport() {
-    report(8, "Begin Finish Import", "CDEWriter::FinishImport");
+    report(Debug, "Begin Finish Import", "CDEWriter::FinishImport");
     XFileSpec spec = importFolder();
     spec.setFileName(appInfo("appShortName_") + ".CDE");
 
@@ -340,27 +340,27 @@ void CDEWriter::writeRecord(XTextFile& file, bool firstRecord) {
         m_currentBinding = &binding;
         const XString& name = binding.columnName;
         if (firstRecord) {
-            report(8, "Getting curColumns field...");
-            report(9, "Processing Field = " +
-                          (binding.field != nullptr ? name : XString("**Blank FieldName**")));
+            report(Debug, "Getting curColumns field...");
+            report(Proprietary, "Processing Field = " +
+                                    (binding.field != nullptr ? name : XString("**Blank FieldName**")));
         }
         if (binding.formatter) {
             if (firstRecord) {
-                report(8, "Getting valueStr");
+                report(Debug, "Getting valueStr");
             }
             const XString text = binding.formatter();
             if (firstRecord) {
-                report(8, "Got valueStr");
+                report(Debug, "Got valueStr");
             }
             file.writeField(text);
             if (firstRecord) {
-                report(9, "Wrote = " + name);
+                report(Proprietary, "Wrote = " + name);
             }
             continue;
         }
         if (firstRecord) {
-            report(8, "Getting command");
-            report(8, "Got command");
+            report(Debug, "Getting command");
+            report(Debug, "Got command");
         }
         switch (binding.command) {
             case ColumnBinding::WriteFixedText:
@@ -376,8 +376,8 @@ void CDEWriter::writeRecord(XTextFile& file, bool firstRecord) {
                 break;
         }
         if (firstRecord) {
-            report(8, "Wrote Default Value Command " + XString(binding.command) + " for " + name);
-            report(8, "Wrote the value = " + binding.fixedText);
+            report(Debug, "Wrote Default Value Command " + XString(binding.command) + " for " + name);
+            report(Debug, "Wrote the value = " + binding.fixedText);
         }
     }
     m_currentBinding = nullptr;
@@ -389,22 +389,22 @@ int CDEWriter::WriteTable(const RowFilter& filter, const XString& firstLine) {
     XTextFile tableFile;
     StagedFile staged(tableFile);
     try {
-        report(8, "Opening Table");
+        report(Debug, "Opening Table");
         OpenTable(true);
-        report(8, "Writing " + m_currentFileName);
+        report(Debug, "Writing " + m_currentFileName);
 
         XTextFile* out = nullptr;
         if (m_updateMode) {
-            report(8, "Writing CDU File");
+            report(Debug, "Writing CDU File");
             WriteCurrentHeaderHead();
-            report(8, "Wrote Current Header");
+            report(Debug, "Wrote Current Header");
             out = m_updateFile;
         } else {
-            report(8, "Writing CDE File");
+            report(Debug, "Writing CDE File");
             XFileSpec spec = importFolder();
             spec.setFileName(m_currentFileName);
             staged.open(spec);
-            report(8, "Opened CDE FIle");
+            report(Debug, "Opened CDE FIle");
             out = &tableFile;
         }
         if (!firstLine.isEmpty()) {
@@ -412,34 +412,34 @@ int CDEWriter::WriteTable(const RowFilter& filter, const XString& firstLine) {
             out->endLine();
         }
 
-        report(8, "Generating CDE Entries");
+        report(Debug, "Generating CDE Entries");
         for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
             if (filter && !filter()) {
                 continue;
             }
             ++count;
             if (count == 1) {
-                report(8, "Generating First CDE Entry");
-                report(8, "Line Passed Filter");
+                report(Debug, "Generating First CDE Entry");
+                report(Debug, "Line Passed Filter");
             }
             writeRecord(*out, count == 1);
         }
 
         if (m_updateMode) {
-            report(8, "Writing cdu footer");
+            report(Debug, "Writing cdu footer");
             WriteCurrentHeaderFooter();
-            report(8, "Finished CDU File. Lines= " + XString(count));
+            report(Debug, "Finished CDU File. Lines= " + XString(count));
         } else {
-            report(8, "Closing Table file");
+            report(Debug, "Closing Table file");
             staged.commit();
-            report(8, "Closed Table File. Lines= " + XString(count));
+            report(Debug, "Closed Table File. Lines= " + XString(count));
         }
-        report(8, "Wrote " + m_currentFileName);
+        report(Debug, "Wrote " + m_currentFileName);
         return count;
     } catch (...) {
         m_currentBinding = nullptr;
         staged.abandon();
-        report(8, "Error writing line= " + XString(count));
+        report(Debug, "Error writing line= " + XString(count));
         const XString message = currentExceptionMessage();
         XString query;
         try {
@@ -448,11 +448,11 @@ int CDEWriter::WriteTable(const RowFilter& filter, const XString& firstLine) {
             // The original failure matters more than a query text that cannot be built.
         }
         if (message.isEmpty()) {
-            reportAndThrow(2, "Failed with unknown error while writing file [" + m_currentFileName +
-                                  "] with query: " + query);
+            reportAndThrow(Critical, "Failed with unknown error while writing file [" + m_currentFileName +
+                                         "] with query: " + query);
         }
-        reportAndThrow(2, "Failed with error [" + message + "] while writing file [" + m_currentFileName +
-                              "] with query: " + query);
+        reportAndThrow(Critical, "Failed with error [" + message + "] while writing file [" +
+                                     m_currentFileName + "] with query: " + query);
     }
 }
 
@@ -473,20 +473,20 @@ XDateTime CDEWriter::StoredUpdateDateTime(const QString& folder) {
 }
 
 void CDEWriter::StartWriter() {
-    report(7, "Starting CDE Writer");
+    report(Informational, "Starting CDE Writer");
     const XFileSpec folder = importFolder();
     m_globalFolder = SchoolConfig::Value(folder, "GlobalFolder");
     if (ConfigurationChanged()) {
-        report(7, "Bridge Configuration Changed.");
+        report(Informational, "Bridge Configuration Changed.");
         DeleteUpdateFiles(folder);
         // Both stamps go: the save at the end of this run must not bring back an update date from before the
         // change, or the next attendance pass would skip what the deleted cache and folders held.
         setUpdateDate(XDate());
         setUpdateDateTime(XDateTime());
     } else {
-        report(7, "Bridge Configuration Did Not Change.");
+        report(Informational, "Bridge Configuration Did Not Change.");
     }
-    report(7, QStringLiteral("Import Folder: ") + outputFolder());
+    report(Informational, QStringLiteral("Import Folder: ") + outputFolder());
 }
 
 bool CDEWriter::ConfigurationChanged() {
@@ -512,7 +512,7 @@ bool CDEWriter::ConfigurationChanged() {
     for (const auto& [key, value] : stored) {
         for (const auto& item : compared) {
             if (key == item.key && value.toLower() != item.current.toLower()) {
-                report(7, item.label + value + " new=" + item.current);
+                report(Informational, item.label + value + " new=" + item.current);
                 return true;
             }
         }
@@ -541,7 +541,7 @@ void deleteEntries(const XFileSpec& folder, const char* pattern, bool foldersOnl
 }  // namespace
 
 void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
-    auto debug = [this](const char* text) { report(8, text); };
+    auto debug = [this](const char* text) { report(Debug, text); };
     try {
         debug("DeleteUpdateFiles: Assigned import folder");
         XFileSpec::deleteMatching(folder, "*.cdu");
@@ -589,7 +589,7 @@ void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
         }
     } catch (...) {
         reportAndThrow(
-            2,
+            Critical,
             "Error: Failed while trying to remove CDU Files.\n Please manually remove all .cdu files from "
             "the Import Directory, and try extracting again.\n" +
                 currentExceptionMessage() + "\nExiting Extractor.");
@@ -598,11 +598,11 @@ void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
 
 void CDEWriter::DeleteCDEFiles() {
     try {
-        report(8, "DeleteCDEFiles: Assigned import folder");
+        report(Debug, "DeleteCDEFiles: Assigned import folder");
         XFileSpec::deleteMatching(importFolder(), "*.cde");
     } catch (...) {
         reportAndThrow(
-            2,
+            Critical,
             "Error: Failed while trying to remove CDE Files.\n Please manually remove all .cde (except for "
             "CustomFieldConfig.cde) files from the Import Directory, and try extracting again.\n" +
                 currentExceptionMessage() + "\nExiting Extractor.");
@@ -644,6 +644,6 @@ void CDEWriter::SaveBridgeConfig() {
 void CDEWriter::FinishWriter() {
     SaveBridgeConfig();
     ClearHeaders();
-    report(5, "Export complete.");
+    report(Progress, "Export complete.");
     emit writeProgress(QStringLiteral("bridge_complete"), -1);
 }

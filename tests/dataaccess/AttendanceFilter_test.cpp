@@ -25,7 +25,7 @@ class AttendanceFilterTest : public ::testing::Test {
 
     std::string whereClause() {
         const std::string query =
-            SqlQueryBuilder::build(declaration, 11, false, "", [](int, const XString&, const XString&) {
+            SqlQueryBuilder::build(declaration, 11, false, "", [](LogLevel, const XString&, const XString&) {
             }).toStdString();
         return query.substr(query.find(" WHERE "));
     }

@@ -18,8 +18,8 @@ struct Line {
 class SqlQueryBuilderTest : public ::testing::Test {
   protected:
     std::string build(int dbType, bool distinct = false) {
-        const auto report = [this](int level, const XString& text, const XString& method) {
-            lines.push_back({level, text.toStdString(), method.toStdString()});
+        const auto report = [this](LogLevel level, const XString& text, const XString& method) {
+            lines.push_back({static_cast<int>(level), text.toStdString(), method.toStdString()});
         };
         return SqlQueryBuilder::build(declaration, dbType, distinct, "/data/", report).toStdString();
     }

@@ -95,4 +95,77 @@ TEST(NorvRules, MedicalValues) {
     EXPECT_EQ(NorvRules::physicalExam("", ""), "");
 }
 
+TEST(NorvRules, ReasonCodeFlagsComparePrefixAndSuffixExactly) {
+    struct Case {
+        const char* subAllocation;
+        const char* absent;
+        const char* tardy;
+        const char* excused;
+    };
+    const Case cases[] = {
+        {"Absent - Excused", "1", "0", "Y"}, {"Late", "0", "1", "N"},
+        {"absent", "0", "0", "N"},           {"", "0", "0", "N"},
+        {"Late - Excused", "0", "1", "Y"},   {"Absent - excused", "1", "0", "N"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NorvRules::absentFlag(c.subAllocation), c.absent) << c.subAllocation;
+        EXPECT_EQ(NorvRules::tardyFlag(c.subAllocation), c.tardy) << c.subAllocation;
+        EXPECT_EQ(NorvRules::excusedFlag(c.subAllocation), c.excused) << c.subAllocation;
+    }
+}
+
+TEST(NorvRules, TermNameTakesTheFirstRuleThatApplies) {
+    struct Case {
+        const char* semester;
+        const char* term;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"0", "0", "All Year"},     {"0", "", "All Year"}, {"1", "0", "Semester 1"},
+        {"2", "3", "Sem 2 Term 3"}, {"1", "", ""},         {"", "2", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NorvRules::termName(c.semester, c.term), c.name) << c.semester << "/" << c.term;
+    }
+    EXPECT_EQ(NorvRules::termKey(XDate(2013, 9, 3), XDate(2014, 6, 27)), "09/03/2013 - 06/27/2014");
+}
+
+TEST(NorvRules, SectionDayIsRepairedOnlyWhenUnambiguous) {
+    LookupSet two;
+    two.insert("1");
+    two.insert("2");
+    LookupSet one;
+    one.insert("A");
+    const LookupSet none;
+    using Day = NorvRules::SectionDay;
+    struct Case {
+        const char* day;
+        const LookupSet* set;
+        const char* value;
+        Day::Outcome outcome;
+    };
+    const Case cases[] = {
+        {"0", &two, "", Day::Kept},   {"2", &two, "2", Day::Kept}, {"3", &two, "3", Day::Unfixable},
+        {"3", &one, "A", Day::Fixed}, {"0", &one, "", Day::Kept},  {"1", &none, "1", Day::Unfixable},
+        {"a", &one, "A", Day::Fixed},
+    };
+    for (const Case& c : cases) {
+        const Day result = NorvRules::sectionDay(c.day, *c.set);
+        EXPECT_EQ(result.value, c.value) << c.day;
+        EXPECT_EQ(result.outcome, c.outcome) << c.day;
+    }
+}
+
+TEST(NorvRules, ContactAndStaffTextsKeepTheirBlanks) {
+    EXPECT_EQ(NorvRules::contactKey("Ann", "Lee"), "Ann Lee");
+    EXPECT_EQ(NorvRules::contactKey("", "Lee"), " Lee");
+    EXPECT_EQ(NorvRules::workPhone("555-1234", "12"), "555-1234 x12");
+    EXPECT_EQ(NorvRules::workPhone("555-1234", ""), "555-1234");
+    EXPECT_EQ(NorvRules::workPhone("", "12"), "12");
+    EXPECT_EQ(NorvRules::vehicleDescription("2005", "Blue", "Honda", "Civic"), "2005 Blue Honda Civic");
+    EXPECT_EQ(NorvRules::vehicleDescription("2005", "", "Honda", "Civic"), "2005  Honda Civic");
+    EXPECT_EQ(NorvRules::bellKey(""), "DEFAULT");
+    EXPECT_EQ(NorvRules::bellKey("09"), "09");
+}
+
 }  // namespace

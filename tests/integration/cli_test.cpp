@@ -190,6 +190,14 @@ TEST_P(Cli, TeacherListLabelsAndOrder) {
     EXPECT_EQ(noSchool.errLines(), QStringList({"missing\tschool\tschool missing or blank."}));
 }
 
+// The table files of a full extraction, in run order.
+const char* const kTableFiles[] = {
+    "ReasonCodes.cef", "AttCodes.cef",         "BellSchedule.cef", "Calendar.cef",      "Tumbles.cef",
+    "Students.cef",    "StudentTransport.cef", "StudentMed.cef",   "StudentParent.cef", "StudentConEmerg.cef",
+    "Sections.cef",    "StudentSched.cef",     "Terms.cef",        "StudentGrades.cef", "Bins.cef",
+    "Staff.cef",       "StaffVehicles.cef",    "StaffCon.cef",     "StaffMed.cef",      "StaffDoc.cef",
+};
+
 TEST_P(Cli, RunWritesTheExtractAndTheStatusFiles) {
     const QString out = at("out");
     const QString logs = at("logs");
@@ -205,9 +213,11 @@ TEST_P(Cli, RunWritesTheExtractAndTheStatusFiles) {
 
     const QStringList files = filesUnder(out);
     const QString logName = "Norv--1021-" + today() + ".log";
-    for (const char* name :
-         {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp", "Norv.CDE", "Students.cef",
-          "StudentTransport.cef", "StudentMed.cef", "SchoolConfig.xml"}) {
+    for (const char* name : {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp",
+                             "Norv.CDE", "SchoolConfig.xml"}) {
+        EXPECT_TRUE(files.contains(name)) << name << " not in " << files.join(", ").toStdString();
+    }
+    for (const char* name : kTableFiles) {
         EXPECT_TRUE(files.contains(name)) << name << " not in " << files.join(", ").toStdString();
     }
     EXPECT_TRUE(files.contains(logName)) << files.join(", ").toStdString();
@@ -220,6 +230,20 @@ TEST_P(Cli, RunWritesTheExtractAndTheStatusFiles) {
     const QByteArray copy = readFile(out + "/" + logName);
     EXPECT_TRUE(copy.contains(": School Code: 1021\r\n")) << copy.toStdString();
     EXPECT_TRUE(readFile(logs + "/" + logName).startsWith(copy));
+}
+
+TEST_P(Cli, DemoRunWritesEveryTableAndNoUpdate) {
+    const QString out = at("out");
+    const ProgramResult r =
+        run(QStringList{"run", "--demo", "--school=875", "--path=" + out} + login(source));
+    ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    const QStringList files = filesUnder(out);
+    const QByteArray main = readFile(out + "/Norv.CDE");
+    for (const char* name : kTableFiles) {
+        EXPECT_TRUE(files.contains(name)) << name << " not in " << files.join(", ").toStdString();
+        EXPECT_TRUE(main.contains(QByteArray("#include \"") + name + "\"")) << name;
+    }
+    EXPECT_TRUE(QDir(out).entryList({"Update *.CDU"}, QDir::Files).isEmpty());
 }
 
 // A run that cannot finish: exit code 1, "Failed on extraction." in the status file, the reason in the log

@@ -110,6 +110,36 @@ TEST_P(EngineFixtureFailure, MissingRequiredColumnEndsTheRun) {
     EXPECT_FALSE(mainFileWritten());
 }
 
+TEST_P(EngineFixtureFailure, EveryTableStepChecksItsViewAndRequiredColumns) {
+    struct Case {
+        const char* sql;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"DROP TABLE V_VLMR_PERIOD_STAR_TEND", "Table does not exist : V_VLMR_PERIOD_STAR_TEND"},
+        {"ALTER TABLE V_VLMR_ATTENDANCE_CYCLES RENAME COLUMN effective_date TO day_date",
+         "Required Field does not exist : effective_date in table V_VLMR_ATTENDANCE_CYCLES"},
+        {"ALTER TABLE V_VLMR_STU_CONTACT_PARENTS RENAME COLUMN par_surname TO surname",
+         "Required Field does not exist : par_surname in table V_VLMR_STU_CONTACT_PARENTS"},
+        {"ALTER TABLE V_VLMR_STUDENT_MARKS RENAME COLUMN REPORT_ID TO report_no",
+         "Required Field does not exist : REPORT_ID in table V_VLMR_STUDENT_MARKS"},
+        {"DROP TABLE V_VLMR_TEACHER_VEHICLES", "Table does not exist : V_VLMR_TEACHER_VEHICLES"},
+    };
+    for (const Case& c : cases) {
+        // A fresh fixture per case; the previous one is released first, which gives back the sample's
+        // odbc.ini.
+        fixture.reset();
+        QString reason;
+        fixture = FixtureSource::make(GetParam(), reason);
+        ASSERT_TRUE(fixture && fixture->isValid() && fixture->exec(c.sql)) << c.sql;
+        QTemporaryDir folder;
+        EngineHarness run;
+        EXPECT_FALSE(run.run(fixture->source(), folder.path(), "1021", BridgeTaskBase::FullExtract)) << c.sql;
+        EXPECT_TRUE(run.logged(Critical, c.message)) << c.sql << "\n" << run.logText().toStdString();
+        EXPECT_FALSE(QFile::exists(folder.path() + "/Norv.CDE")) << c.sql;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Sources, EngineFixtureFailure,
                          ::testing::Values(SourceKind::SQLite, SourceKind::PostgreSQL),
                          [](const ::testing::TestParamInfo<SourceKind>& info) {
@@ -138,8 +168,11 @@ TEST_F(EngineFailure, MissingOptionalColumnDropsItsField) {
         << harness.logText().toStdString();
     const QByteArray main = readFile(output.path() + "/Norv.CDE");
     EXPECT_TRUE(main.contains("StdCombo\tStdPhoneUnlisted\t")) << main.toStdString();
-    EXPECT_FALSE(main.contains("\"Phone\""));
-    EXPECT_TRUE(main.contains("PhoneUnlisted"));
+    // Its custom field now comes with the first later table that has a phone (the parents).
+    EXPECT_TRUE(main.contains("//\r\n\r\n#customcomfield \"PhoneUnlisted\" \"Unlisted\" \"noformat\"\r\n"));
+    EXPECT_TRUE(
+        main.contains("#customcomfield \"AthStatus\" \"Ath Status\" \"noformat\"\r\n"
+                      "#customcomfield \"Phone\" \"Phone\" \"phone\"\r\n"));
     EXPECT_TRUE(harness.logged(8, "Field does not exist : phone in table V_VLMR_STU_DEMOGRAPHIC"));
 
     const QByteArray transport = readFile(output.path() + "/StudentTransport.cef");
@@ -147,6 +180,28 @@ TEST_F(EngineFailure, MissingOptionalColumnDropsItsField) {
     for (const QByteArray& line : sortedLines(transport)) {
         EXPECT_EQ(line.count('\t'), 7) << line.toStdString();
     }
+}
+
+TEST_F(EngineFailure, MissingOptionalColumnsOfContactsAndStaffDropTheirFields) {
+    SqliteFixture fixture;
+    ASSERT_TRUE(fixture.isValid() &&
+                fixture.exec("ALTER TABLE V_VLMR_EMERGENCY_CONTACTS DROP COLUMN language_code;"
+                             "ALTER TABLE V_VLMR_TEACH_CONTACTS_MEDICAL DROP COLUMN "
+                             "teach_EMAIL_ADDRESS;"))
+        << fixture.error().toStdString();
+    ASSERT_TRUE(harness.run(fixture.source(), output.path(), "1021", BridgeTaskBase::FullExtract))
+        << harness.logText().toStdString();
+    const QByteArray main = readFile(output.path() + "/Norv.CDE");
+    // The emergency contacts lose ConType, the parents keep theirs.
+    EXPECT_TRUE(main.contains("ConLanguage\tConPickup\tConCallingOrder\r\n")) << main.toStdString();
+    EXPECT_TRUE(main.contains("ConIsEmergency\tConType\r\n"));
+    for (const QByteArray& line : sortedLines(readFile(output.path() + "/StudentConEmerg.cef"))) {
+        EXPECT_EQ(line.count('\t'), 14) << line.toStdString();
+        EXPECT_FALSE(line.contains("\tEmergency\t"));
+    }
+    // The e-mail field and its custom field, offered by no other table, are gone.
+    EXPECT_TRUE(main.contains("StaffCell\tStaffPager\t"));
+    EXPECT_FALSE(main.contains("\"Email\""));
 }
 
 TEST_F(EngineFailure, SourceFoundOnlyInTheSqlServerDialect) {

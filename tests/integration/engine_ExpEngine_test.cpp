@@ -18,38 +18,18 @@ namespace {
 
 using Row = SampleData::Row;
 
-QString str(const Row& row, const char* column) {
-    return row.at(column).toString();
-}
-
-// The student conditions, evaluated on the stored values as the database compares them.
-struct Selection {
-    QString school;
-    QString cutoffIso;  // empty: registered students only
-
-    bool matches(const Row& row) const {
-        if (str(row, "school") != school) {
-            return false;
-        }
-        if (str(row, "registered_indicator") == "R") {
+// With a bell schedule without grade the school has one default calendar and students carry no StdCalRef.
+bool hasDefaultBell(const QString& school) {
+    for (const Row& r : SampleData::instance().rows("V_VLMR_PERIOD_STAR_TEND")) {
+        if (str(r, "school") == school && columnText(r.at("grade")).isEmpty()) {
             return true;
         }
-        const QJsonValue withdrawn = row.at("withdraw_date");
-        return !cutoffIso.isEmpty() && withdrawn.isString() && withdrawn.toString() >= cutoffIso;
     }
-};
-
-std::set<QByteArray> includedPupils(const Selection& selection) {
-    std::set<QByteArray> pupils;
-    for (const Row& row : SampleData::instance().rows("V_VLMR_STU_DEMOGRAPHIC")) {
-        if (selection.matches(row)) {
-            pupils.insert(columnText(row.at("pupil_number")));
-        }
-    }
-    return pupils;
+    return false;
 }
 
 QList<QByteArray> expectedStudents(const Selection& selection) {
+    const bool defaultBell = hasDefaultBell(selection.school);
     QList<QByteArray> lines;
     for (const Row& r : SampleData::instance().rows("V_VLMR_STU_DEMOGRAPHIC")) {
         if (!selection.matches(r)) {
@@ -65,28 +45,31 @@ QList<QByteArray> expectedStudents(const Selection& selection) {
         const QByteArray combo = columnText(r.at("locker_combo_1")) + "-" +
                                  columnText(r.at("locker_combo_2")) + "-" +
                                  columnText(r.at("locker_combo_3"));
-        lines.append(joinLine({outputText(r.at("pupil_number")),
-                               lastName,
-                               outputText(r.at("first_name")),
-                               outputText(r.at("second_name")),
-                               outputText(r.at("preferred_first_name")),
-                               outputText(r.at("sex")),
-                               dateText(r.at("birth_date")),
-                               address,
-                               outputText(r.at("municipality_desc")),
-                               outputText(r.at("province")),
-                               outputText(r.at("postal_code")),
-                               mailing,
-                               outputText(r.at("grade")),
-                               outputText(r.at("teacher_id")),
-                               outputText(r.at("councellor_id")),
-                               outputText(r.at("locker_number")),
-                               combo,
-                               outputText(r.at("phone")),
-                               outputText(r.at("phone_unlisted")),
-                               outputText(r.at("language_desc")),
-                               outputText(r.at("first_language_desc")),
-                               outputText(r.at("grade"))}));
+        QList<QByteArray> fields{outputText(r.at("pupil_number")),
+                                 lastName,
+                                 outputText(r.at("first_name")),
+                                 outputText(r.at("second_name")),
+                                 outputText(r.at("preferred_first_name")),
+                                 outputText(r.at("sex")),
+                                 dateText(r.at("birth_date")),
+                                 address,
+                                 outputText(r.at("municipality_desc")),
+                                 outputText(r.at("province")),
+                                 outputText(r.at("postal_code")),
+                                 mailing,
+                                 outputText(r.at("grade")),
+                                 outputText(r.at("teacher_id")),
+                                 outputText(r.at("councellor_id")),
+                                 outputText(r.at("locker_number")),
+                                 combo,
+                                 outputText(r.at("phone")),
+                                 outputText(r.at("phone_unlisted")),
+                                 outputText(r.at("language_desc")),
+                                 outputText(r.at("first_language_desc"))};
+        if (!defaultBell) {
+            fields.append(outputText(r.at("grade")));
+        }
+        lines.append(joinLine(fields));
     }
     return sortedLines(lines.join());
 }
@@ -298,6 +281,77 @@ TEST_P(EngineSource, FullRunWritesTheStudentTables) {
     EXPECT_TRUE(readFile(file("SchoolConfig.xml")).contains("LastSchoolNumberValue=\"1021\""));
     EXPECT_TRUE(harness.logged(7, "School Long Name: Maple Ridge Secondary School"));
     EXPECT_TRUE(harness.logged(7, "Period Attendance Type detected: Set Calculate Progress Size"));
+}
+
+// The main file's table blocks ("// title", header fields, #include) in file order, and its custom field
+// lines.
+QList<QByteArray> mainFileTables(const QByteArray& main) {
+    QList<QByteArray> tables;
+    const QList<QByteArray> lines = main.split('\n');
+    for (qsizetype i = 0; i + 2 < lines.size(); ++i) {
+        if (lines[i].startsWith("// ") && lines[i + 2].startsWith("#include \"")) {
+            tables.append(lines[i].mid(3).trimmed() + " " + lines[i + 2].mid(9).trimmed());
+        }
+    }
+    return tables;
+}
+
+QList<QByteArray> customFieldLines(const QByteArray& main) {
+    QList<QByteArray> fields;
+    for (const QByteArray& line : main.split('\n')) {
+        if (line.startsWith("#custom")) {
+            fields.append(line.trimmed());
+        }
+    }
+    return fields;
+}
+
+TEST_P(EngineSource, MainFileListsTheTwentyTablesInRunOrder) {
+    const Extraction& run = fullExtraction(source, "1021");
+    ASSERT_TRUE(run.succeeded);
+    const QByteArray main = run.file("Norv.CDE");
+    const QList<QByteArray> tables{
+        "Reason Codes \"ReasonCodes.cef\"",
+        "Attendance Codes \"AttCodes.cef\"",
+        "Bell Schedule \"BellSchedule.cef\"",
+        "School Calendar \"Calendar.cef\"",
+        "Tumble \"Tumbles.cef\"",
+        "Student Demographics \"Students.cef\"",
+        "Student Transport \"StudentTransport.cef\"",
+        "Student Medical \"StudentMed.cef\"",
+        "Student Parent Contacts \"StudentParent.cef\"",
+        "Student Emergency Contacts \"StudentConEmerg.cef\"",
+        "Sections \"Sections.cef\"",
+        "Student Schedules \"StudentSched.cef\"",
+        "Reporting Periods \"Terms.cef\"",
+        "Marks \"StudentGrades.cef\"",
+        "Grading Periods \"Bins.cef\"",
+        "Staff Demographics \"Staff.cef\"",
+        "Staff Vehicles \"StaffVehicles.cef\"",
+        "Staff Contacts \"StaffCon.cef\"",
+        "Staff Medical \"StaffMed.cef\"",
+        "Staff Doctor \"StaffDoc.cef\"",
+    };
+    EXPECT_EQ(mainFileTables(main), tables);
+
+    // Every custom field once, declared as the table that offered it first declares it.
+    const QList<QByteArray> custom = customFieldLines(main);
+    QList<QByteArray> names;
+    for (const QByteArray& line : custom) {
+        names.append(line.split('"').value(1));
+    }
+    EXPECT_EQ(std::set<QByteArray>(names.begin(), names.end()).size(), static_cast<size_t>(names.size()));
+    EXPECT_EQ(names.first(), "Phone");
+    EXPECT_TRUE(custom.contains("#customcomfield \"HealthFactorCode\" \"Health Factor\" \"noformat\""));
+    EXPECT_TRUE(custom.contains("#customcomfield \"ApprovalDate\" \"Med. Approval\" \"noformat\""));
+    EXPECT_TRUE(custom.contains("#customgradefield \"Mark\" \"Mark\" \"\""));
+    // Offered first by parents, then by sections' marks, then by staff: in that order.
+    const auto at = [&](const char* name) { return names.indexOf(name); };
+    EXPECT_LT(at("AthStatus"), at("Cell"));
+    EXPECT_LT(at("Pager"), at("Mark"));
+    EXPECT_LT(at("LS5"), at("Email"));
+    EXPECT_LT(at("Vehicle"), at("HomePhone"));
+    EXPECT_EQ(names.last(), "TransportPerm");
 }
 
 TEST_P(EngineSource, WithdrawnStudentsFromTheInactiveDateOn) {

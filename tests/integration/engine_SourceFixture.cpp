@@ -121,6 +121,80 @@ QByteArray joinLine(const QList<QByteArray>& fields) {
     return fields.join('\t') + "\r\n";
 }
 
+QByteArray valueText(const QJsonValue& value) {
+    if (value.isDouble()) {
+        return QByteArray::number(value.toInteger());
+    }
+    return columnText(value);
+}
+
+QString str(const SampleData::Row& row, const char* column) {
+    return row.at(column).toString();
+}
+
+bool Selection::matches(const SampleData::Row& row) const {
+    if (str(row, "school") != school) {
+        return false;
+    }
+    if (str(row, "registered_indicator") == "R") {
+        return true;
+    }
+    const QJsonValue withdrawn = row.at("withdraw_date");
+    return !cutoffIso.isEmpty() && withdrawn.isString() && withdrawn.toString() >= cutoffIso;
+}
+
+std::set<QByteArray> includedPupils(const Selection& selection) {
+    std::set<QByteArray> pupils;
+    for (const SampleData::Row& row : SampleData::instance().rows("V_VLMR_STU_DEMOGRAPHIC")) {
+        if (selection.matches(row)) {
+            pupils.insert(columnText(row.at("pupil_number")));
+        }
+    }
+    return pupils;
+}
+
+int selectedRows(const Selection& selection, const QJsonValue& pupil) {
+    static const std::multimap<QString, SampleData::Row> byPupil = [] {
+        std::multimap<QString, SampleData::Row> rows;
+        for (const SampleData::Row& row : SampleData::instance().rows("V_VLMR_STU_DEMOGRAPHIC")) {
+            rows.emplace(str(row, "pupil_number"), row);
+        }
+        return rows;
+    }();
+    const auto [first, last] = byPupil.equal_range(pupil.toString());
+    return static_cast<int>(
+        std::count_if(first, last, [&](const auto& entry) { return selection.matches(entry.second); }));
+}
+
+QByteArray Extraction::file(const char* name) const {
+    return readFile(folder + "/" + name);
+}
+
+bool Extraction::logged(int level, const QString& text) const {
+    return std::any_of(log.begin(), log.end(), [&](const EngineHarness::LogLine& line) {
+        return line.level == level && line.message.contains(text);
+    });
+}
+
+const Extraction& fullExtraction(const SampleSource& source, const QString& school) {
+    static std::map<std::pair<int, QString>, Extraction> done;
+    static std::vector<std::unique_ptr<QTemporaryDir>> folders;
+    const auto key = std::make_pair(static_cast<int>(source.kind), school);
+    auto found = done.find(key);
+    if (found != done.end()) {
+        return found->second;
+    }
+    folders.push_back(std::make_unique<QTemporaryDir>());
+    Extraction extraction;
+    extraction.folder = folders.back()->path();
+    {
+        EngineHarness harness;
+        extraction.succeeded = harness.run(source, extraction.folder, school, BridgeTaskBase::FullExtract);
+        extraction.log = harness.log();
+    }
+    return done.emplace(key, std::move(extraction)).first->second;
+}
+
 EngineHarness::EngineHarness() : m_engine(std::make_unique<ExpEngine>()) {
     QObject::connect(m_engine.get(), &AppTaskBase::writeLog, m_engine.get(),
                      [this](int level, const QString& message, const QString& method) {

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "engine/ExpEngine.h"
@@ -57,6 +58,23 @@ QByteArray singleLine(const QJsonValue& value);        // the same rule on a col
 QByteArray dateText(const QJsonValue& value);          // "YYYY-MM-DD" as "MM/DD/YYYY"; null as empty
 QByteArray joinLine(const QList<QByteArray>& fields);  // TAB-separated, ended by CR LF
 
+// A stored value as the extractor reads a column's text: a number as its decimal text, else columnText.
+QByteArray valueText(const QJsonValue& value);
+// The text of a stored row's column (null reads as empty).
+QString str(const SampleData::Row& row, const char* column);
+
+// The student conditions, evaluated on the stored values as the database compares them.
+struct Selection {
+    QString school;
+    QString cutoffIso;  // empty: registered students only
+
+    bool matches(const SampleData::Row& row) const;
+};
+// The pupil numbers of the demographic rows the selection keeps.
+std::set<QByteArray> includedPupils(const Selection& selection);
+// How many demographic rows of pupil the selection keeps (the rows a join with the demographics gives).
+int selectedRows(const Selection& selection, const QJsonValue& pupil);
+
 // One engine with its log and host messages collected.
 class EngineHarness {
   public:
@@ -85,6 +103,17 @@ class EngineHarness {
     QStringList m_missing;
     std::unique_ptr<ExpEngine> m_engine;
 };
+
+// A full extraction of one school from one source, run once per process and shared by the tests that
+// only read what it wrote.
+struct Extraction {
+    QString folder;
+    std::vector<EngineHarness::LogLine> log;
+    bool succeeded = false;
+    QByteArray file(const char* name) const;
+    bool logged(int level, const QString& text) const;
+};
+const Extraction& fullExtraction(const SampleSource& source, const QString& school);
 
 // A source of its own that a test may change (drop a view, rename a column), reached through its own DSN in
 // a private odbc.ini that ODBCINI is pointed at for this process (with the sample's DSNs kept). Each

@@ -131,12 +131,12 @@ TEST_F(CalculateProgressSize, ProgressTotalUsesTheTasksStepCountsInOrder) {
     EXPECT_EQ(task.BridgeTaskBase::ProgressTotal(3), 3 + 4 + 2 + 5 + 21 + 201);
 }
 
-TEST(Report, LevelsFiveAndSixAdvanceProgressEveryLevelLogs) {
+TEST(Report, ProgressLevelsAdvanceProgressEveryLevelLogs) {
     TestTask task;
     SignalLog log(task);
-    task.report(5, "step", "M::a");
-    task.report(6, "");
-    task.report(7, XString("narrow \xE9"), "M::c");
+    task.report(LogLevel::Progress, "step", "M::a");
+    task.report(LogLevel::ProgressWarning, "");
+    task.report(LogLevel::Informational, XString("narrow \xE9"), "M::c");
     EXPECT_EQ(log.lines, QStringList({"inc|step", "log|5|step|M::a", "warn|", "log|6||",
                                       QStringLiteral("log|7|narrow \u00E9|M::c")}));
 }
@@ -145,7 +145,7 @@ TEST(Report, ReportAndThrowLogsThenThrowsTheMessage) {
     TestTask task;
     SignalLog log(task);
     try {
-        task.reportAndThrow(2, "broken", "M::x");
+        task.reportAndThrow(LogLevel::Critical, "broken", "M::x");
         FAIL() << "no exception";
     } catch (const XException& e) {
         EXPECT_STREQ(e.what(), "broken");
