@@ -144,7 +144,7 @@ class Courses : public ::testing::TestWithParam<SourceKind> {
         QString reason;
         auto found = sampleSource(GetParam(), reason);
         if (!found) {
-            GTEST_SKIP() << reason.toStdString();
+            FAIL() << reason.toStdString();
         }
         source = *found;
     }

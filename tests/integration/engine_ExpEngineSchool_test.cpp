@@ -177,7 +177,7 @@ class SchoolStructure : public ::testing::TestWithParam<SourceKind> {
         QString reason;
         auto found = sampleSource(GetParam(), reason);
         if (!found) {
-            GTEST_SKIP() << reason.toStdString();
+            FAIL() << reason.toStdString();
         }
         source = *found;
     }

@@ -41,7 +41,7 @@ class Staff : public ::testing::TestWithParam<SourceKind> {
         QString reason;
         auto found = sampleSource(GetParam(), reason);
         if (!found) {
-            GTEST_SKIP() << reason.toStdString();
+            FAIL() << reason.toStdString();
         }
         source = *found;
     }
