@@ -390,7 +390,7 @@ int CDEWriter::WriteTable(const RowFilter& filter, const XString& firstLine) {
     StagedFile staged(tableFile);
     try {
         report(8, "Opening Table");
-        OpenTable(true);
+        OpenTable(true, RowPasses::Once);
         report(8, "Writing " + m_currentFileName);
 
         XTextFile* out = nullptr;
