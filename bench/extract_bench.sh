@@ -7,7 +7,7 @@
 # which are taken from the run's own log file (its Proprietary lines).
 #
 #   bench/extract_bench.sh [--build DIR] [--students N | --sizes] [--pg-port PORT] [--runs R] [--keep DIR]
-#                          [--sample DIR]
+#                          [--sample DIR] [--baseline DIR]
 #
 # --build    the project's build folder (default: build) with norv-extract and norv_odbc_floor built
 #            (cmake --build DIR --target norv-extract norv_odbc_floor)
@@ -19,6 +19,8 @@
 #            (scripts/pg-test-server.sh start); the generator replaces that server's database "norv"
 # --runs     timed runs of each program (default 3); the best wall time and its peak memory are shown
 # --keep     keep the samples, outputs and logs in DIR instead of a temporary folder
+# --baseline also time the norv-extract of another build folder DIR (say, of the previous commit) on the same
+#            sample, for a before-and-after comparison in one run
 # --sample   measure the sample already built in DIR (sample/build-sample.sh; with --pg-port, the server's
 #            database "norv" must hold the same sample) instead of generating one; one size only
 #
@@ -34,6 +36,7 @@ port=""
 runs=3
 keep=""
 sample=""
+baseline=""
 usage() {
   sed -n '9p' "$0" | sed 's/^# *//' >&2
   exit 2
@@ -47,6 +50,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=${2:?}; shift 2 ;;
     --keep) keep=${2:?}; shift 2 ;;
     --sample) sample=$(cd "${2:?}" && pwd); shift 2 ;;
+    --baseline) baseline=$(cd "${2:?}" && pwd); shift 2 ;;
     *) usage ;;
   esac
 done
@@ -142,6 +146,10 @@ measure_source() {
   # Each timed run starts from an empty output folder, as a first extraction does.
   clean_run() { rm -rf "$run_dir/out" "$run_dir/logs"; }
   engine=$(before=clean_run best "${cli[@]}") || return 0
+  local base="- - -"
+  if [ -n "$baseline" ]; then
+    base=$(before=clean_run best "$baseline/norv-extract" "${cli[@]:1}") || base="- - -"
+  fi
   local login=()
   [ "$dsn" = NorvPG ] && login=("$user" "$pwd")
   stdin_file=$run_dir/statements.sql
@@ -163,7 +171,9 @@ measure_source() {
   echo
   echo "== $label (DSN $dsn), $size students in school $school: $count statements, $lines lines written"
   echo "   best of $runs runs; cpu = user + system time of the client process (a server's own time is not in it)"
-  python3 - "$floor_r" "norv-extract run (full extraction)" "$engine" "isql -b" "$isql_r" \
+  local extra=()
+  [ -n "$baseline" ] && extra=("norv-extract run of the baseline build" "$base")
+  python3 - "$floor_r" "norv-extract run (full extraction)" "$engine" "${extra[@]}" "isql -b" "$isql_r" \
     "norv_odbc_floor (minimal ODBC client)" "$floor_r" "$native_label" "$native" <<'PY2'
 import sys
 floor = sys.argv[1].split()
@@ -180,6 +190,7 @@ for name, figures in zip(args[::2], args[1::2]):
     print("   %-40s %8s %8s %9s %10s %10s" % (name, wall, cpu, mb, ratio(wall, floor[0]), ratio(cpu, floor[1])))
 PY2
   summary["$dsn $size"]="$engine $floor_r"
+  [ -n "$baseline" ] && summary["$dsn $size baseline"]="$base $floor_r"
   echo "   profile: perf record -g ${cli[*]}"
 }
 
@@ -208,13 +219,16 @@ done
 if [ ${#sizes[@]} -gt 1 ]; then
   echo
   echo "== scaling of norv-extract run"
-  for dsn in NorvSQLite NorvPG; do
-    entries=()
-    for size in "${sizes[@]}"; do
-      [ -n "${summary["$dsn $size"]:-}" ] && entries+=("$size ${summary["$dsn $size"]}")
-    done
-    [ ${#entries[@]} -gt 0 ] || continue
-    python3 - "$dsn" "${entries[@]}" <<'PY2'
+  for which in "" " baseline"; do
+    [ -z "$which" ] || [ -n "$baseline" ] || continue
+    [ -z "$which" ] || echo "   (the baseline build)"
+    for dsn in NorvSQLite NorvPG; do
+      entries=()
+      for size in "${sizes[@]}"; do
+        [ -n "${summary["$dsn $size$which"]:-}" ] && entries+=("$size ${summary["$dsn $size$which"]}")
+      done
+      [ ${#entries[@]} -gt 0 ] || continue
+      python3 - "$dsn" "${entries[@]}" <<'PY2'
 import sys
 dsn = sys.argv[1]
 rows = [entry.split() for entry in sys.argv[2:]]
@@ -227,5 +241,6 @@ for size, wall, cpu, rss, fwall, fcpu, frss in rows:
 print("   %-11s peak memory at %s students against %s: %.2fx" % ("", rows[-1][0], rows[0][0],
                                                               int(rows[-1][3]) / int(rows[0][3])))
 PY2
+    done
   done
 fi
