@@ -24,7 +24,11 @@
 # --sample   measure the sample already built in DIR (sample/build-sample.sh; with --pg-port, the server's
 #            database "norv" must hold the same sample) instead of generating one; one size only
 #
-# Times are wall clock, measured with /usr/bin/time after one untimed warm-up run of the extraction.
+# Times are wall clock and CPU (user + system of the client process), measured with /usr/bin/time after one
+# untimed warm-up run of the extraction; on a shared machine the CPU figures are the steadier ones. Peak
+# memory includes what the ODBC driver holds: with their default DSN settings both drivers read a
+# statement's whole result into the client when it runs (the extractor itself streams the tables it writes);
+# StepAPI=1 (SQLite driver) and UseDeclareFetch=1 (psqlODBC) in a DSN make them fetch as they are asked.
 # To see where the extraction's time goes: perf record -g build/norv-extract run ... (Debian package
 # linux-perf); the script prints the command line of the last run it made. Not run by the tests.
 set -euo pipefail
