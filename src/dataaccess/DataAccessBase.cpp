@@ -33,13 +33,13 @@ bool DataAccessBase::AcceptAttendanceStudent(const XString& /*studentKey*/) {
     return true;
 }
 
-bool DataAccessBase::OpenTable(bool run) {
+bool DataAccessBase::OpenTable(bool run, RowPasses passes) {
     const XString& title = currentTitle();
     report(Debug, "Opening " + title + " table/query.", "DataAccessBase::OpenTable");
     try {
         bool opened = false;
         for (int attempt = 0; run && attempt < m_openAttempts; ++attempt) {
-            if (OpenQuery() == 0) {
+            if (OpenQuery(passes) == 0) {
                 opened = true;
                 break;
             }
@@ -47,7 +47,11 @@ bool DataAccessBase::OpenTable(bool run) {
         }
         if (opened) {
             report(Debug, "Ran query");
-            GetRecordCount();
+            if (passes == RowPasses::Repeated) {
+                GetRecordCount();
+            } else {
+                report(Debug, "Rows are read in one pass, not counted ahead.");
+            }
             report(Debug, "Opened " + title + " table/query.");
             return true;
         }
@@ -150,7 +154,7 @@ XString DataAccessBase::FormatMoney() {
 
 XString DataAccessBase::FormatDate() {
     DataAccessField* field = currentField();
-    return field ? GetFieldDate(field).Format(settings().dateFormat) : XString();
+    return field ? FormatRules::date(GetFieldDate(field), settings().dateFormat) : XString();
 }
 
 XString DataAccessBase::FormatDateOf(DataAccessField* field) {

@@ -42,10 +42,11 @@ class DataAccessBase : public CDEWriter {
     // Runs the attendance-from-source operation without the per-student filter.
     void CreateAttendanceFromDB() override;
     // Opens the declared query for the current output table: up to openAttempts() tries, each failed try
-    // followed by a Reconnect. True when opened (the record count is logged). False (logged "Open table ...
-    // failed, skipping.") when every try failed with a lost connection or run is false. A query error is
-    // reported and thrown as "Failed with error [...] while parsing query: " + BuildQuery().
-    bool OpenTable(bool run) override;
+    // followed by a Reconnect. True when opened (the record count is logged for a result held whole; one
+    // read once is not counted ahead, which would read it twice). False (logged "Open table ... failed,
+    // skipping.") when every try failed with a lost connection or run is false. A query error is reported
+    // and thrown as "Failed with error [...] while parsing query: " + BuildQuery().
+    bool OpenTable(bool run, RowPasses passes = RowPasses::Repeated) override;
     // The data source text set by the engine.
     XString DataSourceName() override { return m_dataSource; }
 
@@ -113,7 +114,7 @@ class DataAccessBase : public CDEWriter {
     // Runs the declared query for the caller to step through; true when it opened.
     virtual bool ExecuteQuery() = 0;
     // Runs the declared query; 0 when it opened, a reconnect code when the connection was lost.
-    virtual int OpenQuery() = 0;
+    virtual int OpenQuery(RowPasses passes = RowPasses::Repeated) = 0;
     virtual void Reconnect() = 0;
     // Deletes the declaration and releases the current result.
     virtual void CloseQuery() = 0;

@@ -1,6 +1,14 @@
 #include "dataaccess/FormatRules.h"
 
-XString FormatRules::oneLine(const XString& text) {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+}  // namespace
+
+XString FormatRules::oneLine(XString text) {
     if (text.find('\t') < 0 && text.find('\r') < 0 && text.find('\n') < 0) {
         return text;
     }
@@ -13,8 +21,26 @@ XString FormatRules::oneLine(const XString& text) {
     return XString(bytes);
 }
 
-XString FormatRules::columnText(const XString& text) {
-    return oneLine(text.trimmed());
+void FormatRules::trimEnds(XString& text) {
+    if (!text.isEmpty() && (isBlank(text[0]) || isBlank(text[text.length() - 1]))) {
+        text.trim();
+    }
+}
+
+XString FormatRules::columnText(XString text) {
+    trimEnds(text);
+    return oneLine(std::move(text));
+}
+
+XString FormatRules::date(const XDate& date, const XString& pattern) {
+    if (date.DayNumber() < 0 || !pattern.equalsNoCase("mm/dd/yyyy")) {
+        return date.Format(pattern);
+    }
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.GetParts(year, month, day);
+    return XString::formatted("%02d/%02d/%d", month, day, year);
 }
 
 XString FormatRules::noZero(const XString& text) {

@@ -35,10 +35,6 @@ XString postgresName(const XString& tableName) {
     return literal;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
 XString destructorStamp() {
     return XDateTime::Now().Format("dd/mm/yyyy|hh:nn:ss") + " ";
 }
@@ -341,11 +337,11 @@ bool ODBCDataAccess::ExecuteQuery() {
     return OpenQuery() == 0;
 }
 
-int ODBCDataAccess::OpenQuery() {
-    return RunQuery(BuildQuery());
+int ODBCDataAccess::OpenQuery(RowPasses passes) {
+    return RunQuery(BuildQuery(), passes);
 }
 
-int ODBCDataAccess::RunQuery(const XString& queryText) {
+int ODBCDataAccess::RunQuery(const XString& queryText, RowPasses passes) {
     report(Debug, "Running Query", "ODBCDataAccess::RunQuery");
     if (m_dbType == DbType::DBaseXBase) {
         return 0;
@@ -361,7 +357,8 @@ int ODBCDataAccess::RunQuery(const XString& queryText) {
         m_recordset->setCursorType(ado::Recordset::adOpenStatic);
         m_recordset->open(
             queryText.toQString(), *m_connection,
-            (m_options & ForwardOnly) ? ado::Recordset::adOpenForwardOnly : ado::Recordset::adOpenStatic,
+            ((m_options & ForwardOnly) || passes == RowPasses::Once) ? ado::Recordset::adOpenForwardOnly
+                                                                     : ado::Recordset::adOpenStatic,
             (m_options & Pessimistic) ? ado::Recordset::adLockPessimistic : ado::Recordset::adLockReadOnly,
             ado::Recordset::adCmdText);
     } catch (const ado::ComError& e) {
@@ -401,8 +398,13 @@ bool ODBCDataAccess::GetNextRecord() {
     try {
         m_recordset->moveNext();
         return !m_recordset->eof();
-    } catch (const ado::ComError&) {
-        return false;
+    } catch (const ado::ComError& e) {
+        // Moving past the end is the end; anything else is the source failing while a forward-only result
+        // is fetched, and reading that as the end would cut the table short without a word.
+        if (e.hresult() == ado::ComError::NoCurrentRecord || e.hresult() == ado::ComError::ObjectClosed) {
+            return false;
+        }
+        throw XException(ComErrorText(m_connection.get(), e).toStdString());
     }
 }
 
@@ -854,6 +856,13 @@ XString ODBCDataAccess::GetFieldRawText(DataAccessField* field) {
         return XString();
     }
     try {
+        if (!(m_options & ValuesByName)) {
+            // Text, the most common value, is narrowed where the recordset holds it.
+            const auto text = m_recordset->textValue(static_cast<const ODBCField*>(field)->ordinal);
+            if (text) {
+                return ValueTranslation::narrow(*text);
+            }
+        }
         return VariantText(valueOf(field));
     } catch (const ado::ComError& e) {
         int status = 0;
@@ -872,10 +881,7 @@ XString ODBCDataAccess::GetFieldRawText(DataAccessField* field) {
 
 XString ODBCDataAccess::GetFieldText(DataAccessField* field) {
     XString text = GetFieldRawText(field);
-    // Most values need neither step; checking first saves a copy per value.
-    if (!text.isEmpty() && (isBlank(text[0]) || isBlank(text[text.length() - 1]))) {
-        text.trim();
-    }
+    FormatRules::trimEnds(text);
     if (text.find('\t') >= 0) {
         text.removeChars("\t");
     }
@@ -886,7 +892,7 @@ XString ODBCDataAccess::GetFieldSingleLine(DataAccessField* field) {
     if (!field) {
         return XString();
     }
-    return FormatRules::oneLine(GetFieldText(field).trimmed());
+    return FormatRules::columnText(GetFieldText(field));
 }
 
 ByteBuffer ODBCDataAccess::GetFieldBytes(DataAccessField* field) {

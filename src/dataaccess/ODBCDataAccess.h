@@ -142,11 +142,14 @@ class ODBCDataAccess : public DataAccessBase {
     // --- Running and stepping ---
 
     bool ExecuteQuery() override;
-    int OpenQuery() override;
+    int OpenQuery(RowPasses passes = RowPasses::Repeated) override;
     // Runs queryText as the current result. 0 when opened, a reconnect code when the connection was lost;
-    // other failures throw XException "While executing query: " + the error text.
-    int RunQuery(const XString& queryText);
+    // other failures throw XException "While executing query: " + the error text. A result read once is
+    // forward-only (streamed, the connection stays in use until it is closed); otherwise the cursor is
+    // static unless option 0x08 asks for forward-only results.
+    int RunQuery(const XString& queryText, RowPasses passes = RowPasses::Repeated);
     bool GetFirstRecord() override;
+    // Throws XException when the source fails while a forward-only result is fetched.
     bool GetNextRecord() override;
     void CloseQuery() override;
     int GetRecordCount() override;

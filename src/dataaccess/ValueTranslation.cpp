@@ -4,6 +4,7 @@
 #include "libraries/platform/CodePage.h"
 #include "libraries/support/XDateTime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -114,31 +115,47 @@ XString dateText(double automationDate) {
 }  // namespace
 
 XString ValueTranslation::narrow(const QString& text) {
-    const QChar* chars = text.constData();
-    const qsizetype size = text.size();
-    qsizetype end = 0;
+    return narrow(std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
+                                      static_cast<std::size_t>(text.size())));
+}
+
+XString ValueTranslation::narrow(std::u16string_view text) {
+    const std::size_t end = std::min(text.find(u'\0'), text.size());
+    text = text.substr(0, end);
+    // ASCII and U+00A0..U+00FF are the same bytes in Windows-1252, and composition cannot change text made
+    // of them only (it combines a letter with a following combining mark, all of which lie above U+02FF).
+    // U+0080..U+009F are not the Windows-1252 bytes of the same value, so they go to the converter. Plain
+    // ASCII keeps a U+001A, which the converter makes "?", so other text holding one goes there as well.
+    bool direct = true;
     bool ascii = true;
-    for (; end < size && chars[end].unicode() != 0; ++end) {
-        if (chars[end].unicode() >= 0x80) {
+    bool substitute = false;
+    for (const char16_t c : text) {
+        if (c >= 0x80) {
             ascii = false;
+            if (c < 0xA0 || c > 0xFF) {
+                direct = false;
+                break;
+            }
         }
+        substitute = substitute || c == 0x1A;
     }
-    if (ascii) {
-        // Plain ASCII, the common case: narrowed in place, one allocation for the result.
-        constexpr qsizetype stackSize = 256;
+    if (direct && (ascii || !substitute)) {
+        // The common case: narrowed in place, one allocation for the result (none for short text).
+        constexpr std::size_t stackSize = 256;
         char stackBuffer[stackSize];
         std::string heapBuffer;
         char* bytes = stackBuffer;
         if (end > stackSize) {
-            heapBuffer.resize(static_cast<size_t>(end));
+            heapBuffer.resize(end);
             bytes = heapBuffer.data();
         }
-        for (qsizetype i = 0; i < end; ++i) {
-            bytes[i] = static_cast<char>(chars[i].unicode());
+        for (std::size_t i = 0; i < end; ++i) {
+            bytes[i] = static_cast<char>(text[i]);
         }
         return XString(bytes, static_cast<int>(end));
     }
-    const QByteArray bytes = platform::toWorkingCodePage(end == size ? text : text.left(end));
+    const QByteArray bytes = platform::toWorkingCodePage(
+        QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(end)));
     return XString(bytes.constData(), static_cast<int>(bytes.size()));
 }
 

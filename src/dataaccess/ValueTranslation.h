@@ -2,7 +2,8 @@
 // value or a truth value, and the display names of column types and field states.
 //
 // These run once per value read, millions of times in an extraction: they allocate only for the text they
-// return, and plain ASCII text is narrowed without going through the code page converter.
+// return, and text of ASCII and Latin-1 letters (which Windows-1252 holds at the same code points, and which
+// composition leaves as they are) is narrowed without going through the code page converter.
 #pragma once
 
 #include "libraries/ado/Variant.h"
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 class ValueTranslation {
   public:
@@ -39,6 +41,7 @@ class ValueTranslation {
     // Unicode text up to its first NUL, composed (NFC) and converted to the working code page; characters
     // without a mapping become "?".
     static XString narrow(const QString& text);
+    static XString narrow(std::u16string_view text);
 
     // A real in fixed notation with four decimals, trailing zeros and a trailing point removed.
     static XString realText(double value);

@@ -390,7 +390,7 @@ int CDEWriter::WriteTable(const RowFilter& filter, const XString& firstLine) {
     StagedFile staged(tableFile);
     try {
         report(Debug, "Opening Table");
-        OpenTable(true);
+        OpenTable(true, RowPasses::Once);
         report(Debug, "Writing " + m_currentFileName);
 
         XTextFile* out = nullptr;

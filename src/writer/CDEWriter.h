@@ -114,9 +114,14 @@ class CDEWriter : public BridgeTaskBase {
     virtual void ResetAttendanceFilter() = 0;
     // Writes the cached attendance that changed into the update file.
     virtual void CreateAttendanceFromDB() = 0;
+    // How the rows of an opened query are read. Repeated: a step may go through them again from the first
+    // record, and every pass must see the same rows, so the whole result is held. Once: front to back a
+    // single time, as WriteTable does, so the rows are streamed from the source a block at a time.
+    enum class RowPasses { Repeated, Once };
     // Runs the declared query (run is always true in this system); false when it was skipped.
-    virtual bool OpenTable(bool run) = 0;
-    // Record stepping; never throws, false at the end.
+    virtual bool OpenTable(bool run, RowPasses passes = RowPasses::Repeated) = 0;
+    // Record stepping; false at the end. Only a result read once can fail on the way (the source breaks off
+    // while rows are streamed): that throws rather than reading as the end.
     virtual bool GetFirstRecord() = 0;
     virtual bool GetNextRecord() = 0;
     // Deletes the query declaration.

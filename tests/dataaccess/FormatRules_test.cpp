@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 TEST(FormatRules, ColumnTextAndSimpleRules) {
@@ -38,3 +40,21 @@ TEST(FormatRules, ActivityKinds) {
 }
 
 }  // namespace
+
+TEST(FormatRules, DatesAsTheTokenFormatterWritesThem) {
+    // Every day of some years around the ends of the calendar, leap days, and the null date, in the default
+    // pattern (in any letter case) and in others.
+    std::vector<XDate> dates{XDate(), XDate::FromDayNumber(-5)};
+    for (int year : {1600, 1899, 1900, 2000, 2024, 9999}) {
+        for (XDate d(year, 1, 1); !d.IsNull() && d.Year() == year;
+             d = XDate::FromDayNumber(d.DayNumber() + 1)) {
+            dates.push_back(d);
+        }
+    }
+    for (const char* pattern : {"mm/dd/yyyy", "MM/DD/YYYY", "dd-mmm-yyyy", "yyyy/mm/dd"}) {
+        for (const XDate& d : dates) {
+            ASSERT_EQ(FormatRules::date(d, pattern).toStdString(), d.Format(pattern).toStdString())
+                << pattern << " " << d.DayNumber();
+        }
+    }
+}

@@ -1,8 +1,11 @@
 #include "dataaccess/ValueTranslation.h"
 
 #include "libraries/ado/ComError.h"
+#include "libraries/platform/CodePage.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using ado::Decimal;
 using ado::Variant;
@@ -74,6 +77,29 @@ TEST(ValueTranslation, TextIsConvertedToTheWorkingCodePage) {
     // outside Windows-1252.
     const QString text = QString::fromUtf8("Ren\u00e9 Rene\u0301 M\u00fcller \u20ac \u4e2d");
     EXPECT_EQ(textOf(Variant::fromBstr(text)), "Ren\xE9 Ren\xE9 M\xFCller \x80 ?");
+}
+
+TEST(ValueTranslation, NarrowingWithoutTheConverterGivesTheConvertersBytes) {
+    // Every character up to the combining marks, alone, after a letter, and before a combining mark: the
+    // direct narrowing of ASCII and Latin-1 text must agree with the converter byte for byte, and text it
+    // cannot narrow directly (C1 controls, composition, characters beyond Latin-1) must reach the converter.
+    // Plain ASCII keeps its bytes, U+001A too, which the converter would turn into "?" like its own
+    // substitution character.
+    for (char16_t c = 1; c < 0x370; ++c) {
+        for (const std::u16string& text :
+             {std::u16string(1, c), u"a" + std::u16string(1, c), std::u16string(1, c) + u"\u0301",
+              u"\u00e9" + std::u16string(1, c)}) {
+            const QString qtext(reinterpret_cast<const QChar*>(text.data()),
+                                static_cast<qsizetype>(text.size()));
+            const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t u) { return u < 0x80; });
+            const QByteArray expected = ascii ? qtext.toLatin1() : platform::toWorkingCodePage(qtext);
+            ASSERT_EQ(ValueTranslation::narrow(text).toStdString(), expected.toStdString()) << int(c);
+            ASSERT_EQ(ValueTranslation::narrow(qtext).toStdString(), expected.toStdString()) << int(c);
+        }
+    }
+    // Text ends at its first NUL, on either path.
+    EXPECT_EQ(ValueTranslation::narrow(std::u16string_view(u"ab\0cd", 5)), "ab");
+    EXPECT_EQ(ValueTranslation::narrow(std::u16string_view(u"\u20ac\0cd", 4)), "\x80");
 }
 
 TEST(ValueTranslation, OracleNegativeWholeDecimalsReadAsIntegers) {

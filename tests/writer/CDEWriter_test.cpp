@@ -43,6 +43,8 @@ TEST_F(CDEWriterTest, FullExtractWritesTheMainFileAndOneFilePerTable) {
     writer.AddCustomField("StuNick", "Nick \"Name\"", "#custombasicfield", "");
     writer.rows = {{"1", "", "Smith"}, {"2", "Jones", ""}};
     EXPECT_EQ(writer.WriteTable(), 2);
+    // The table is written in one pass over its rows, so the source may stream them.
+    EXPECT_EQ(writer.openedFor, CDEWriter::RowPasses::Once);
     writer.EndHeader();
 
     // A header without fields leaves no trace in the main file.

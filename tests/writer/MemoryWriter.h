@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -23,10 +24,11 @@ class MemoryWriter : public CDEWriter {
 
     std::vector<Row> rows;
     XString dsn = "NorvDSN";
-    QStringList log;               // "level|message" of every log line
-    QStringList progress;          // progress markers ("bridge_complete|-1")
-    std::function<void()> onOpen;  // runs inside OpenTable (to make it fail)
-    QStringList cacheSteps;        // the attendance cache hooks called, in order
+    QStringList log;                     // "level|message" of every log line
+    QStringList progress;                // progress markers ("bridge_complete|-1")
+    std::function<void()> onOpen;        // runs inside OpenTable (to make it fail)
+    std::optional<RowPasses> openedFor;  // how the last OpenTable said the rows would be read
+    QStringList cacheSteps;              // the attendance cache hooks called, in order
     std::function<void()> onGlobalCache;
 
     MemoryWriter() {
@@ -77,7 +79,8 @@ class MemoryWriter : public CDEWriter {
     void FilterAttendance(const XDate&, const XDate&) override {}
     void ResetAttendanceFilter() override {}
     void CreateAttendanceFromDB() override {}
-    bool OpenTable(bool) override {
+    bool OpenTable(bool, RowPasses passes) override {
+        openedFor = passes;
         if (onOpen) {
             onOpen();
         }

@@ -151,9 +151,9 @@ Variant ColumnStore::value(std::size_t row) const {
         case VT_DECIMAL:
             return Variant::fromDecimal(decimals_[row]);
         case VT_BSTR: {
-            const std::size_t begin = row == 0 ? 0 : ends_[row - 1];
-            return Variant::fromBstr(QString(reinterpret_cast<const QChar*>(chars_.data() + begin),
-                                             static_cast<qsizetype>(ends_[row] - begin)));
+            const std::u16string_view text = textView(row);
+            return Variant::fromBstr(
+                QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size())));
         }
         case VT_ARRAY | VT_UI1: {
             const std::size_t begin = row == 0 ? 0 : ends_[row - 1];

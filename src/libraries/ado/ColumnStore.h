@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstdint>
 #include <map>
+#include <string_view>
 #include <vector>
 
 #include "libraries/ado/ComError.h"
@@ -41,6 +42,13 @@ class ColumnStore {
     Variant value(std::size_t row) const;
     // Characters of text, bytes of byte arrays; 0 otherwise.
     std::size_t length(std::size_t row) const;
+    // The characters of a text cell, without building a Variant. REQUIRES: the column is VT_BSTR and the
+    // cell holds a value (neither NULL nor failed). Valid until the store changes.
+    std::u16string_view textView(std::size_t row) const {
+        const std::size_t begin = row == 0 ? 0 : ends_[row - 1];
+        return {chars_.data() + begin, ends_[row] - begin};
+    }
+    bool holdsValue(std::size_t row) const { return state_[row] == kValue; }
 
   private:
     enum : std::uint8_t { kValue = 0, kNull = 1, kFailed = 2 };

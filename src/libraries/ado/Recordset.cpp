@@ -712,6 +712,18 @@ Variant Recordset::value(int index) const {
     return d_->stores.at(static_cast<std::size_t>(index)).value(d_->current);
 }
 
+std::optional<std::u16string_view> Recordset::textValue(int index) const {
+    d_->requireOpen();
+    if (d_->atEnd()) {
+        throwNoCurrentRecord();
+    }
+    const ColumnStore& store = d_->stores.at(static_cast<std::size_t>(index));
+    if (store.varType() != VT_BSTR || !store.holdsValue(d_->current)) {
+        return std::nullopt;
+    }
+    return store.textView(d_->current);
+}
+
 // What a Field reads: the column's description and the current record's cell.
 
 Recordset::ColumnFacts Recordset::columnFacts(int index) const {

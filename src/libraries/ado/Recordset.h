@@ -30,6 +30,8 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "libraries/ado/Field.h"
 #include "libraries/ado/Variant.h"
@@ -94,6 +96,10 @@ class Recordset {
 
     // The current record's value of a column: what Field::value() returns.
     Variant value(int index) const;
+    // The same for a text value, read in place: the characters when the column is text and the cell holds
+    // a value; nullopt for NULL, a failed cell or another type (value() tells those apart). The view is
+    // valid until the cursor moves or the recordset closes.
+    std::optional<std::u16string_view> textValue(int index) const;
 
   private:
     friend class Field;

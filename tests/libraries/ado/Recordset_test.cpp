@@ -93,6 +93,13 @@ TEST_P(RecordsetTest, EveryValueKindArrivesWithItsTagAndValue) {
             EXPECT_TRUE(value == row[i])
                 << value.text().toStdString() << " " << value.r8() << " " << value.i64();
             EXPECT_EQ(rs.field(i).status(), adFieldOK);
+            // The in-place read of text agrees with the Variant; NULL and other kinds have none.
+            const auto text = rs.textValue(i);
+            ASSERT_EQ(text.has_value(), row[i].type() == VT_BSTR);
+            if (text) {
+                EXPECT_EQ(QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size())),
+                          row[i].text());
+            }
         }
         rs.moveNext();
     }
@@ -190,6 +197,9 @@ TEST_P(RecordsetTest, LongTextIsCompletedWhateverTheCursor) {
         for (; !rs.eof(); rs.moveNext(), ++rows) {
             EXPECT_EQ(rs.field(1).value().text(), expected);
             EXPECT_EQ(rs.field(2).value().text(), QStringLiteral("row %1").arg(rows + 1));
+            const auto text = rs.textValue(1);
+            ASSERT_TRUE(text.has_value());
+            EXPECT_EQ(QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size())), expected);
         }
         EXPECT_EQ(rows, 3);
     }
