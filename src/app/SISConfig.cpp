@@ -132,6 +132,7 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     installMessageHandler();
     const CommandLineParser::Result parsed = parser.parse();
     if (parsed == CommandLineParser::Result::Unsupported) {
+        endsAtOnce_ = true;
         return 2;
     }
     const bool ok = parsed == CommandLineParser::Result::Parsed;

@@ -27,6 +27,9 @@ class SISConfig : public AppBase {
     // The whole run of one process; the result is the exit code.
     int processCommandLine(int argc, char** argv);
     int processCommandLine(const QStringList& arguments);
+    // True after processCommandLine met an argument that ends the process at once: the caller exits with
+    // its result before anything else (the engine's teardown included) can write a line.
+    bool endsAtOnce() const { return endsAtOnce_; }
 
     QString AppDataPath() override;
 
@@ -60,4 +63,5 @@ class SISConfig : public AppBase {
     void prepareRun(const QString& path);
 
     std::unique_ptr<ExpEngine> engine_;
+    bool endsAtOnce_ = false;
 };

@@ -112,6 +112,19 @@ TEST_F(Program, CommandLineFailuresShowTheUsage) {
     EXPECT_TRUE(filesUnder(home.path()).isEmpty()) << filesUnder(home.path()).join(", ").toStdString();
 }
 
+// The lone "--" ends the process at once: its warning (as a log line and as a host line) is the last word.
+TEST_F(Program, LoneDoubleDashEndsAtOnce) {
+    const ProgramResult r = run({"run", "--", "--path=" + at("out")});
+    EXPECT_EQ(r.exitCode, 2);
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.at(0).startsWith("log\tWarning      \t"));
+    EXPECT_TRUE(lines.at(0).endsWith("\tAppBase::qMessageOutput\t'--' feature not supported, yet"));
+    EXPECT_EQ(lines.at(1), "warning\toptions\t'--' feature not supported, yet");
+    EXPECT_TRUE(r.err.isEmpty());
+    EXPECT_TRUE(filesUnder(home.path()).isEmpty());
+}
+
 TEST_F(Program, WarningsAlsoReachTheConsoleLog) {
     const ProgramResult r = run({});
     ASSERT_EQ(beforeEngineEnd(r.outLines()).size(), 4);
@@ -478,6 +491,24 @@ TEST_F(Program, RunLogHasHeaderBlocksAndNoPasswordAnywhere) {
     EXPECT_TRUE(log.contains("\r\nVersion        : 2.1.0.0\r\n"));
 }
 
+// A short password inside the driver's words is chance and stays unmasked (masking it would spell it out);
+// one standing as a word of its own withholds the whole message, so neither it nor its length shows.
+TEST_F(Program, DriverMessagesNeverRevealThePassword) {
+    struct Case {
+        const char* password;
+        bool messageShown;
+    };
+    for (const Case& c : {Case{"e", true}, Case{"ou", true}, Case{"name", false}, Case{"not", false}}) {
+        const ProgramResult r = run(
+            {"test", "--group=connection", "--dsn=NorvDSN", "--user=clerk", QString("--pwd=") + c.password});
+        EXPECT_EQ(r.exitCode, 1) << c.password;
+        EXPECT_FALSE(r.out.contains("*")) << r.out.toStdString();
+        EXPECT_EQ(r.out.contains("Data source name not found"), c.messageShown) << r.out.toStdString();
+        EXPECT_EQ(r.out.contains("driver message withheld: it held the password"), !c.messageShown)
+            << r.out.toStdString();
+    }
+}
+
 TEST_F(Program, UnwritableLogFolderFallsBackToTheDocumentsFolder) {
     const QString out = at("out");
     writeFile(at("blocked"), "a file where the log folder should be");
@@ -501,6 +532,55 @@ TEST_F(Program, QuotedFolderEndsInASeparatorAgain) {
 
     const ProgramResult bad = run({"nothing", "--path=" + out});
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tCommand not defined.\r\n"));
+}
+
+// Every physical line the host reads is one whole message: a known kind word and, for a log line, exactly
+// its five fields. A value holding a line break or a TAB cannot start a line of its own.
+void expectWholeLines(const ProgramResult& r, const char* name) {
+    static const QStringList kinds = {"log",         "warning",         "setting",      "start_setting",
+                                      "end_setting", "start_progress",  "end_progress", "inc_progress",
+                                      "test",        "bridge_complete", "error",        "missing"};
+    for (const QString& line : r.outLines() + r.errLines()) {
+        EXPECT_TRUE(kinds.contains(line.section('\t', 0, 0))) << name << ": " << line.toStdString();
+        if (line.startsWith("log\t")) {
+            EXPECT_EQ(line.count('\t'), 4) << name << ": " << line.toStdString();
+        }
+        EXPECT_FALSE(line.contains('\r')) << name << ": " << line.toStdString();
+    }
+}
+
+TEST_F(Program, LineBreaksAndTabsInValuesStayInsideTheirField) {
+    const QString out = at("out\nlog\tfake");
+    // A driver's message spans lines; the school and the folder come from the host.
+    const ProgramResult refused = run(with({"test", "--group=connection"}, kConnection));
+    expectWholeLines(refused, "mistyped DSN");
+    EXPECT_TRUE(refused.out.contains("Data source name not found")) << refused.out.toStdString();
+
+    const ProgramResult r = run(
+        with({"run", "--school=1021\r\nlog\tfake", "--path=" + out, "--logpath=" + at("logs")}, kConnection));
+    EXPECT_EQ(r.exitCode, 1);
+    expectWholeLines(r, "school and folder");
+    EXPECT_TRUE(r.out.contains("Log file " + at("logs").toUtf8() + "/Norv--1021__log_fake-"))
+        << r.out.toStdString();
+    const QByteArray log = readFile(at("logs/Norv--1021__log_fake-" + today() + ".log"));
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: school=1021  log fake\r\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: path=" + at("out log fake").toUtf8() + "\r\n"));
+    EXPECT_FALSE(log.contains("\nlog\tfake"));
+    EXPECT_TRUE(log.contains("Data source name not found"));
+    EXPECT_FALSE(log.contains("\nCOM Error Code") || log.contains("\nSource ="));
+
+    writeFile(at("conf/CVConfig.xml"),
+              "<CVSchoolConfFile><CVSchoolConf SISDSN=\"N&#10;warning&#9;options&#9;forged\" "
+              "SchoolNumber=\"7&#13;&#10;setting&#9;school&#9;school&#9;8\"/></CVSchoolConfFile>");
+    const ProgramResult defaults = run({"defaults", "--path=" + at("conf/CVConfig.xml")});
+    EXPECT_EQ(defaults.exitCode, 0);
+    expectWholeLines(defaults, "configuration attributes");
+    EXPECT_EQ(
+        defaults.hostLines(),
+        QStringList({"start_progress\t1", "start_setting", "setting\tdefault\tpath\t",
+                     "setting\tconnection\tdsn\tN warning options forged", "setting\tconnection\tuser\t",
+                     "setting\tconnection\tpwdencode\t",
+                     "setting\tschool\tschool\t7  setting school school 8", "end_setting", "end_progress"}));
 }
 
 TEST_F(Program, LogStyleOffKeepsOnlyTheStartedLine) {
