@@ -10,8 +10,10 @@
 #include <map>
 
 #include "../app/ProgramRunner.h"
+#include "app/SISConfig.h"
 #include "engine_SourceFixture.h"
 #include "libraries/platform/CodePage.h"
+#include "libraries/sqlitewrapper/Database.h"
 
 namespace {
 
@@ -225,6 +227,99 @@ TEST_P(Cli, RunWritesTheExtractAndTheStatusFiles) {
     const QByteArray copy = readFile(out + "/" + logName);
     EXPECT_TRUE(copy.contains(": School Code: 1021\r\n")) << copy.toStdString();
     EXPECT_TRUE(readFile(logs + "/" + logName).startsWith(copy));
+}
+
+// A school that the school view does not list, exactly as given, fails the run before any file of the
+// extract set or the folder's update state is touched: the previous run's files stay as they were.
+TEST_P(Cli, RunOfAnUnknownSchoolFailsBeforeWritingAnything) {
+    const QString out = at("out");
+    ASSERT_EQ(run(QStringList{"run", "--school=1021", "--path=" + out} + login(source)).exitCode, 0);
+    const QStringList kept = {"Norv.CDE", "Students.cef", "SchoolConfig.xml"};
+    std::map<QString, QByteArray> before;
+    for (const QString& name : kept) {
+        before[name] = readFile(out + "/" + name);
+    }
+    for (const QString& school : {QStringLiteral("9999"), QStringLiteral("1021 "), QStringLiteral("01021"),
+                                  QStringLiteral(" 1021")}) {
+        const ProgramResult r =
+            run(QStringList{"run", "--school=" + school, "--path=" + out} + login(source));
+        EXPECT_EQ(r.exitCode, 1) << school.toStdString();
+        EXPECT_TRUE(
+            readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"))
+            << school.toStdString();
+        EXPECT_FALSE(r.hostLines().contains("bridge_complete")) << school.toStdString();
+        const QString logName = SISConfig::logFileBase("Norv", QString(), school) + "-" + today() + ".log";
+        const QByteArray log = readFile(out + "/" + logName);
+        EXPECT_TRUE(log.contains("School Number not found in V_VLMR_SCHOOL: \"" + school.toUtf8() + "\""))
+            << logName.toStdString() << log.toStdString();
+        for (const QString& name : kept) {
+            EXPECT_EQ(readFile(out + "/" + name), before[name]) << name.toStdString() << school.toStdString();
+        }
+    }
+}
+
+// A DSN, user or password holding ";" cannot add a connection attribute: "Database=" naming another
+// file (here one that lists the school 7777) must not reach the driver.
+TEST_P(Cli, ConnectionValuesCannotAddAttributes) {
+    if (GetParam() != SourceKind::SQLite) {
+        GTEST_SKIP() << "the injected attribute is the SQLite driver's";
+    }
+    const QString other = at("other.db");
+    ASSERT_TRUE(QFile::copy(enginetest::sampleFolder() + "/norv.db", other));
+    QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        sqlite::Database db;
+        db.Open(XString(other));
+        db.Execute("UPDATE V_VLMR_SCHOOL SET school = '7777'");
+    }
+    const QByteArray otherBytes = readFile(other);
+    const QString inject = ";Database=" + other;
+    const QList<QStringList> logins = {
+        {"--dsn=" + source.dsn.toQString() + inject, "--user=reader", "--pwd=unused"},
+        {"--dsn=" + source.dsn.toQString(), "--user=reader" + inject, "--pwd=unused"},
+        {"--dsn=" + source.dsn.toQString(), "--user=reader", "--pwd=unused" + inject},
+        {"--dsn={" + source.dsn.toQString() + "}" + inject, "--user=reader", "--pwd=unused"},
+    };
+    for (const QStringList& connection : logins) {
+        const ProgramResult r = run(QStringList{"test", "--group=school", "--school=7777"} + connection);
+        EXPECT_EQ(r.exitCode, 1) << connection.join(' ').toStdString();
+        EXPECT_TRUE(r.hostLines().contains("test\tschool\tfail\tSchool Not Valid.")) << r.out.toStdString();
+    }
+    // The same connection without the injection reaches the sample, which knows the school 1021.
+    const ProgramResult plain = run(QStringList{"test", "--group=school", "--school=1021"} +
+                                    QStringList{logins.at(1).at(0), "--user=reader", "--pwd=unused"});
+    EXPECT_EQ(plain.exitCode, 0) << plain.out.toStdString();
+    EXPECT_EQ(readFile(other), otherBytes);
+}
+
+// An inactive date that is not a real date is named in a warning and gives no cutoff; none rolls over.
+TEST_P(Cli, MalformedInactiveDateIsWarnedAboutAndNeverRollsOver) {
+    struct Case {
+        const char* value;
+        const char* cutoff;  // as logged
+        bool warned;
+    };
+    const Case cases[] = {
+        {"13/45/2024", "", true},
+        {"02/30/2024", "", true},
+        {"next week", "", true},
+        {"3/5/24", "", true},
+        {"", "", false},
+        {"03/15/2024", "15-Mar-2024", false},
+        {"3/5/2024", "05-Mar-2024", false},
+        {"02/29/2024", "29-Feb-2024", false},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult r = run(
+            QStringList{"run", "--school=1021", "--path=" + at("out"), "--inactivedate=" + QString(c.value)} +
+            login(source));
+        EXPECT_EQ(r.exitCode, 0) << c.value;
+        const QByteArray warning =
+            QByteArray("\tInactive date \"") + c.value +
+            "\" is not a real date of the form mm/dd/yyyy; no inactive cutoff is used.\n";
+        EXPECT_EQ(r.out.contains(warning), c.warned) << c.value;
+        EXPECT_TRUE(r.out.contains(QByteArray("\tInactive Cutoff: ") + c.cutoff + "\n")) << c.value;
+    }
 }
 
 // A run that cannot finish: exit code 1, "Failed on extraction." in the status file, the reason in the log
