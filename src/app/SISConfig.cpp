@@ -1,5 +1,7 @@
 #include "app/SISConfig.h"
 
+#include "writer/StagedFile.h"
+
 #include "app/AppInfo.h"
 #include "app/CommandLineParser.h"
 #include "engine/ExpEngine.h"
@@ -184,6 +186,9 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     }
 
     const QString path = value(QStringLiteral("path"));
+    if (!path.isEmpty() && command != QLatin1String("run")) {
+        clearStatusFiles(path);
+    }
     setLogStyle(logManager(), value(QStringLiteral("log")));
     const int mode = extractionMode(switchValues);
 
@@ -203,6 +208,12 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
         const QString group = value(QStringLiteral("group"));
         result = validateNumber ? validateTest(*validateNumber, group, message) : commandTest(group, message);
     } else if (command == QLatin1String("run")) {
+        if (folderLock_.lock(path) == FolderLock::Result::HeldElsewhere) {
+            // The folder's files, status files included, belong to the run that holds it.
+            emit writeError(QStringLiteral("Folder Locked"),
+                            "Another extraction is running in the folder: " + path);
+            return finishCommand(1, QString(), QString());
+        }
         prepareRun(path);
         LogHeader(QString());
         result = validateNumber ? validateRun(*validateNumber) : runExtraction(mode);
@@ -233,17 +244,30 @@ void SISConfig::prepareRun(const QString& path) {
         log.setLogPath(documents);
         log.setLogFile(base);
     }
-    removeStatusFile(path, QStringLiteral("finished.tmp"));
+    clearStatusFiles(path);
+    // Left by a run that died while writing; the lock says no other run is writing them now.
+    StagedFile::removeLeftovers(XFileSpec(QDir(path).absolutePath() + QLatin1Char('/')));
     paramValues.insert(QStringLiteral("logSchema"),
                        statusFileSucceeded(path, QStringLiteral("BridgeStatus.tmp"))
                            ? QStringLiteral("false")
                            : QStringLiteral("true"));
-    writeStatusFile(
+    reportStatusFile(
         path, QStringLiteral("BridgeStatus.tmp"),
         platform::Clock::now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) + "\tExtract Running");
     if (logStyleMarker == QLatin1String("extract")) {
         log.setDestinations(-2);
     }
+}
+
+void SISConfig::clearStatusFiles(const QString& path) {
+    // What a command that dies leaves behind must not read as the outcome of an earlier one.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir()) {
+        return;  // a file (the defaults command's configuration file) has no status files
+    }
+    removeStatusFile(path, QStringLiteral("finished.tmp"));
+    removeStatusFile(path, appFinishedFile_);
+    removeStatusFile(path, appType_ + "Status.tmp");
 }
 
 int SISConfig::runExtraction(int mode) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "app/AppBase.h"
+#include "app/FolderLock.h"
 
 #include <memory>
 
@@ -61,7 +62,10 @@ class SISConfig : public AppBase {
 
   private:
     void prepareRun(const QString& path);
+    // Removes the finished files and the status file of folder before a command changes anything.
+    void clearStatusFiles(const QString& path);
 
     std::unique_ptr<ExpEngine> engine_;
     bool endsAtOnce_ = false;
+    FolderLock folderLock_;  // a run's claim on its output folder, held to the end of the process
 };

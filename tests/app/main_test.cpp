@@ -5,10 +5,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/file.h>
 
 namespace {
 
@@ -387,8 +390,8 @@ TEST_F(Program, ValidatedRunLeavesSucceededStatusFiles) {
                    "inc_progress\tReading Cached Period Attendance...", "inc_progress\tExport complete.",
                    "end_progress"}));
     const QString logName = "Norv--0042-" + today() + ".log";
-    EXPECT_EQ(filesUnder(out),
-              QStringList({"BridgeStatus.tmp", "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
+    EXPECT_EQ(filesUnder(out), QStringList({".norv-extract.lock", "BridgeStatus.tmp",
+                                            "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
     const QRegularExpression stamp("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\t");
     const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
     EXPECT_TRUE(stamp.match(QString::fromUtf8(status)).hasMatch()) << status.toStdString();
@@ -427,8 +430,8 @@ TEST_F(Program, FailedRunRecordsTheFailureAndCopiesTheLog) {
             << line.toStdString();
     }
     const QString logName = "Norv--12_A_b-" + today() + ".log";
-    EXPECT_EQ(filesUnder(out),
-              QStringList({"BridgeStatus.tmp", "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
+    EXPECT_EQ(filesUnder(out), QStringList({".norv-extract.lock", "BridgeStatus.tmp",
+                                            "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"));
     // The copy is taken when the extraction ends; the log goes on with the engine's destructor lines.
     const QByteArray copy = readFile(out + "/" + logName);
@@ -521,6 +524,87 @@ TEST_F(Program, UnwritableLogFolderFallsBackToTheDocumentsFolder) {
                           ". Will now write to: " + documents + "/Norv--9"});
     EXPECT_TRUE(
         readFile(documents + "/Norv--9-" + today() + ".log").contains("AppBase::LogHeader: Command: run"));
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
+}
+
+// A status file that cannot be written is never a silent success: the command says so on standard error
+// and exits with 1, and no temporary file is left behind.
+TEST_F(Program, StatusFilesThatCannotBeWrittenFailTheCommand) {
+    const QString out = at("out");
+    const auto error = [&](const QString& name, const QString& reason) {
+        return "error\tStatus File Error\tCould not write: " + out + "/" + name + " (" + reason + ")";
+    };
+    QDir().mkpath(out + "/Data ExtractorStatus.tmp");
+    ProgramResult r = run({"version", "--path=" + out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList({error("Data ExtractorStatus.tmp", "Is a directory")}));
+    EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n");
+    QDir(out).removeRecursively();
+
+    // A full disk: nothing can be written, neither at the start of the run nor at its end.
+    r = runProgram(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection), home.path(),
+                   QString(), {}, fullDiskLauncher());
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(r.errLines().filter("Status File Error"),
+              QStringList({error("BridgeStatus.tmp", "File too large"),
+                           error("Data ExtractorStatus.tmp", "File too large"),
+                           error("finished_bridge.tmp", "File too large")}));
+    EXPECT_EQ(filesUnder(out).filter(".tmp"), QStringList());
+    EXPECT_EQ(filesUnder(out).filter(".part"), QStringList());
+
+    r = runProgram({"version", "--path=" + out}, home.path(), QString(), {}, fullDiskLauncher());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList({error("Data ExtractorStatus.tmp", "File too large"),
+                                         error("finished_bridge.tmp", "File too large")}));
+}
+
+// Links planted under the names of the status files are replaced, never written through.
+TEST_F(Program, StatusFilesDoNotFollowPlantedLinks) {
+    const QString out = at("out");
+    const QString victim = at("victim");
+    writeFile(victim, "victim");
+    QDir().mkpath(out);
+    for (const char* name : {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp",
+                             ".BridgeStatus.tmp.part", ".finished_bridge.tmp.part"}) {
+        ASSERT_TRUE(QFile::link(victim, out + "/" + name));
+    }
+    const ProgramResult r = run(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(readFile(victim), "victim");
+    for (const char* name : {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp"}) {
+        EXPECT_FALSE(QFileInfo(out + "/" + name).isSymLink()) << name;
+    }
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
+}
+
+// One run per output folder: a second run fails at once and leaves the folder to the run that holds it;
+// another folder is not held back.
+TEST_F(Program, ASecondRunIntoALockedFolderLeavesItAlone) {
+    const QString out = at("out");
+    const QStringList previous = {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp"};
+    for (const QString& name : previous) {
+        writeFile(out + "/" + name, "held by the running extraction\r\n");
+    }
+    QFile lockFile(out + "/.norv-extract.lock");
+    ASSERT_TRUE(lockFile.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(lockFile.handle(), LOCK_EX | LOCK_NB), 0);
+
+    const QStringList args = with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection);
+    const ProgramResult second = run(args);
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_EQ(second.errLines(),
+              QStringList({"error\tFolder Locked\tAnother extraction is running in the folder: " + out}));
+    EXPECT_EQ(second.hostLines(), QStringList());
+    EXPECT_EQ(filesUnder(out), QStringList({".norv-extract.lock"}) + previous);
+    for (const QString& name : previous) {
+        EXPECT_EQ(readFile(out + "/" + name), "held by the running extraction\r\n") << name.toStdString();
+    }
+    const ProgramResult elsewhere =
+        run(with({"run", "--validate=0", "--school=1", "--path=" + at("other")}, kConnection));
+    EXPECT_EQ(elsewhere.exitCode, 0);
+
+    lockFile.close();  // the holder ends: the kernel releases its lock
+    EXPECT_EQ(run(args).exitCode, 0);
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
 }
 
