@@ -16,10 +16,36 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace {
 
 const QString kConfigFile = QStringLiteral("CVConfig.xml");
+
+// Far beyond any real configuration (a few hundred bytes per school): a larger file is not one, and reading
+// it whole would take the memory and time of a file of any size.
+constexpr qint64 kConfigSizeLimit = 4 * 1024 * 1024;
+// The configuration is three levels deep; the document builder recurses once per level.
+constexpr int kConfigDepthLimit = 64;
+
+// The deepest element nesting of content (read without building anything); stops counting past the
+// limit. A document that is not well-formed gives what was reached: its parse reports the error.
+int nestingDepth(const QByteArray& content) {
+    QXmlStreamReader reader(content);
+    int depth = 0;
+    int deepest = 0;
+    while (!reader.atEnd() && deepest <= kConfigDepthLimit) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            deepest = std::max(deepest, ++depth);
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    return deepest;
+}
 
 bool isPlainFile(const QString& path) {
     const QFileInfo info(path);
@@ -368,10 +394,32 @@ int SISConfig::commandDefaults() {
     }
     emit writeLog(8, "Path to CVConfig.xml: " + path, method);
 
+    // Only a regular file: a FIFO or a device would block the command or never end.
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         emit writeProgress(QStringLiteral("start_progress"), 0);
         emit writeLog(4, "Could not open: " + path, method);
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+        return 1;
+    }
+    const QByteArray content = file.read(kConfigSizeLimit + 1);
+    if (content.size() > kConfigSizeLimit) {
+        emit writeProgress(QStringLiteral("start_progress"), 0);
+        emit writeLog(4,
+                      tr("%1 is larger than %2 bytes; not read as a configuration file.")
+                          .arg(path)
+                          .arg(kConfigSizeLimit),
+                      method);
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+        return 1;
+    }
+    if (const int depth = nestingDepth(content); depth > kConfigDepthLimit) {
+        emit writeProgress(QStringLiteral("start_progress"), 0);
+        emit writeLog(4,
+                      tr("%1 nests elements deeper than %2 levels; not read as a configuration file.")
+                          .arg(path)
+                          .arg(kConfigDepthLimit),
+                      method);
         emit writeProgress(QStringLiteral("end_progress"), -1);
         return 1;
     }
@@ -379,7 +427,7 @@ int SISConfig::commandDefaults() {
     QString error;
     int line = 0;
     int column = 0;
-    if (!document.setContent(&file, true, &error, &line, &column)) {
+    if (!document.setContent(content, true, &error, &line, &column)) {
         emit writeLog(8, tr("XML parse error at line %1, column %2: %3").arg(line).arg(column).arg(error),
                       method);
         emptyProgress();

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -720,6 +721,45 @@ TEST_F(Program, DefaultsReadEverySchoolSetUp) {
         EXPECT_EQ(r.hostLines(), c.out) << c.name;
         EXPECT_TRUE(r.err.isEmpty()) << c.name;
     }
+}
+
+// Only a regular file of a sane size and depth is read: a FIFO would block forever, a huge or deeply nested
+// file would take gigabytes or minutes. Each fails at once with the reason in the log.
+TEST_F(Program, DefaultsReadOnlyAPlausibleConfigurationFile) {
+    const QString fifo = at("conf/fifo.xml");
+    QDir().mkpath(at("conf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QByteArray school = "<CVSchoolConf SchoolNumber=\"7\"/>";
+    writeFile(at("conf/large.xml"),
+              "<CVSchoolConfFile>" + school + QByteArray(5 * 1024 * 1024, ' ') + "</CVSchoolConfFile>");
+    writeFile(at("conf/deep.xml"), "<CVSchoolConfFile>" + QByteArray("<a>").repeated(200000) +
+                                       QByteArray("</a>").repeated(200000) + "</CVSchoolConfFile>");
+    writeFile(at("conf/fine.xml"), "<CVSchoolConfFile>" + QByteArray("<a>").repeated(60) + school +
+                                       QByteArray("</a>").repeated(60) + "</CVSchoolConfFile>");
+    struct Case {
+        QString path;
+        QString reason;  // the end of the console's Warning line
+    };
+    const Case cases[] = {
+        {fifo, "Could not open: " + fifo},
+        {"/dev/zero", "Could not open: /dev/zero"},
+        {at("conf/large.xml"),
+         at("conf/large.xml") + " is larger than 4194304 bytes; not read as a configuration file."},
+        {at("conf/deep.xml"),
+         at("conf/deep.xml") + " nests elements deeper than 64 levels; not read as a configuration file."},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult r = run({"defaults", "--path=" + c.path});
+        EXPECT_EQ(r.exitCode, 1) << c.path.toStdString();
+        EXPECT_EQ(r.hostLines(), QStringList({"start_progress\t0", "end_progress"})) << c.path.toStdString();
+        const QStringList warnings = r.outLines().filter("log\tWarning");
+        ASSERT_EQ(warnings.size(), 1) << r.out.toStdString();
+        EXPECT_TRUE(warnings.first().endsWith("\tSISConfig::commandDefaults\t" + c.reason))
+            << warnings.first().toStdString();
+    }
+    const ProgramResult fine = run({"defaults", "--path=" + at("conf/fine.xml")});
+    EXPECT_EQ(fine.exitCode, 0);
+    EXPECT_TRUE(fine.hostLines().contains("setting\tschool\tschool\t7"));
 }
 
 TEST_F(Program, DefaultsGivenAFolderCannotOpenIt) {
