@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <map>
 
@@ -319,6 +320,89 @@ TEST_P(Cli, MalformedInactiveDateIsWarnedAboutAndNeverRollsOver) {
             "\" is not a real date of the form mm/dd/yyyy; no inactive cutoff is used.\n";
         EXPECT_EQ(r.out.contains(warning), c.warned) << c.value;
         EXPECT_TRUE(r.out.contains(QByteArray("\tInactive Cutoff: ") + c.cutoff + "\n")) << c.value;
+    }
+}
+
+// A run killed at any moment never reads as a success and never leaves a main file beside tables of
+// another run: the kill points are fixed syscalls (the n-th rename or write) that strace ends the run at.
+// The folder holds a previous complete extract; after each kill the folder shows either that extract whole,
+// or this run's whole, or no main file at all, and no status file of the previous run. The next run then
+// succeeds (the lock died with the process) and leaves no temporary file.
+TEST(CliKill, AKilledRunNeverReadsAsTheLastGoodOne) {
+    QString reason;
+    const auto found = enginetest::sampleSource(SourceKind::SQLite, reason);
+    if (!found) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    const QString strace = QStandardPaths::findExecutable("strace");
+    if (strace.isEmpty()) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const QStringList tables = {"Students.cef", "StudentTransport.cef", "StudentMed.cef"};
+    const QByteArray previousStatus = "2000/01/01 00:00:00\tSucceeded\tSucceeded\r\n";
+    struct KillPoint {
+        const char* syscall;
+        int when;
+        const char* signal;
+    };
+    // Renames: 1 BridgeStatus.tmp, 2-4 the tables, 5 Norv.CDE, 6 the update file, 7 SchoolConfig.xml,
+    // 8 the status file, 9 the finished file. Writes: inside the table steps.
+    const KillPoint points[] = {
+        {"rename", 1, "KILL"},  {"rename", 2, "KILL"},  {"rename", 3, "TERM"}, {"rename", 4, "KILL"},
+        {"rename", 5, "KILL"},  {"rename", 6, "TERM"},  {"rename", 8, "KILL"}, {"rename", 9, "KILL"},
+        {"write", 300, "KILL"}, {"write", 800, "TERM"}, {"unlink", 4, "KILL"},
+    };
+    for (const KillPoint& point : points) {
+        const std::string name =
+            std::string(point.syscall) + "#" + std::to_string(point.when) + " " + point.signal;
+        QTemporaryDir home;
+        ASSERT_TRUE(home.isValid());
+        const QString out = home.filePath("out");
+        writeFile(out + "/Norv.CDE", "previous main\r\n");
+        for (const QString& table : tables) {
+            writeFile(out + "/" + table, "previous\r\n");
+        }
+        writeFile(out + "/Data ExtractorStatus.tmp", previousStatus);
+        writeFile(out + "/finished_bridge.tmp", "finished\r\n");
+        const QStringList args = QStringList{"run", "--school=1021", "--path=" + out} + login(*found);
+        const QStringList launcher = {
+            strace,
+            "-f",
+            "-qq",
+            "-o",
+            "/dev/null",
+            "-e",
+            QString("trace=") + point.syscall,
+            "-e",
+            QString("inject=%1:signal=%2:when=%3").arg(point.syscall, point.signal).arg(point.when)};
+        const ProgramResult killed = runProgram(args, home.path(), QString(), programEnvironment(), launcher);
+        EXPECT_EQ(killed.exitCode, -1) << name << ": the run was not killed";
+
+        const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
+        EXPECT_NE(status, previousStatus) << name;
+        if (QFile::exists(out + "/finished_bridge.tmp")) {
+            EXPECT_TRUE(status.endsWith("\tSucceeded\tSucceeded\r\n")) << name;
+        }
+        const QByteArray main = readFile(out + "/Norv.CDE");
+        for (const QString& table : tables) {
+            const QByteArray content = readFile(out + "/" + table);
+            if (main == "previous main\r\n") {
+                EXPECT_EQ(content, "previous\r\n") << name << " " << table.toStdString();
+            } else if (!main.isEmpty()) {
+                EXPECT_TRUE(main.contains("#include \"" + table.toUtf8() + "\"")) << name;
+                EXPECT_FALSE(content.isEmpty() || content == "previous\r\n")
+                    << name << " " << table.toStdString();
+            }
+        }
+
+        const ProgramResult next = runProgram(args, home.path(), QString(), programEnvironment());
+        EXPECT_EQ(next.exitCode, 0) << name << next.err.toStdString();
+        EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"))
+            << name;
+        EXPECT_EQ(filesUnder(out).filter(".part"), QStringList()) << name;
+        for (const QString& table : tables) {
+            EXPECT_NE(readFile(out + "/" + table), "previous\r\n") << name << " " << table.toStdString();
+        }
     }
 }
 
