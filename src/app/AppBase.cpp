@@ -650,16 +650,16 @@ int AppBase::finishCommand(int code, const QString& folder, const QString& messa
     // A "path" that names a file (the defaults command's configuration file) has no status folder.
     const QFileInfo info(folder);
     if (!folder.isEmpty() && !(info.exists() && !info.isDir())) {
-        if (code == 0 && statusFileFailed_) {
-            // The host must not read success from a folder whose status could not be recorded.
+        // The host must not read success from a folder whose status could not be recorded.
+        const bool statusLost = code == 0 && statusFileFailed_;
+        if (statusLost) {
             code = 1;
         }
         const QString time = platform::Clock::now().toString(kStatusTimeFormat);
         const QString outcome = code == 0 ? QStringLiteral("Succeeded") : QStringLiteral("Failed");
-        const QString detail = code == 0 ? QStringLiteral("Succeeded")
-                               : statusFileFailed_ && message.isEmpty()
-                                   ? QStringLiteral("Could not write the status files.")
-                                   : message;
+        const QString detail = code == 0    ? QStringLiteral("Succeeded")
+                               : statusLost ? QStringLiteral("Could not write the status files.")
+                                            : message;
         const bool status =
             reportStatusFile(folder, appType_ + "Status.tmp", time + '\t' + outcome + '\t' + detail);
         const bool finished = reportStatusFile(folder, appFinishedFile_, QStringLiteral("finished"));

@@ -1,7 +1,5 @@
 #include "app/SISConfig.h"
 
-#include "writer/StagedFile.h"
-
 #include "app/AppInfo.h"
 #include "app/CommandLineParser.h"
 #include "engine/ExpEngine.h"
@@ -10,6 +8,7 @@
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
 #include "task/AppTaskBase.h"
+#include "writer/StagedFile.h"
 
 #include <QDir>
 #include <QDomDocument>

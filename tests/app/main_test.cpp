@@ -542,6 +542,15 @@ TEST_F(Program, StatusFilesThatCannotBeWrittenFailTheCommand) {
     EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n");
     QDir(out).removeRecursively();
 
+    // A run whose start could not be recorded does not end as a success either.
+    QDir().mkpath(out + "/BridgeStatus.tmp");
+    r = run(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList({error("BridgeStatus.tmp", "Is a directory")}));
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp")
+                    .endsWith("\tFailed\tCould not write the status files.\r\n"));
+    QDir(out).removeRecursively();
+
     // A full disk: nothing can be written, neither at the start of the run nor at its end.
     r = runProgram(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection), home.path(),
                    QString(), {}, fullDiskLauncher());
