@@ -4,13 +4,17 @@
 #include "libraries/platform/Folders.h"
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
+#include "writer/StagedFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -609,12 +613,21 @@ int AppBase::validateCommonReply(int n) {
 bool AppBase::writeStatusFile(const QString& folder, const QString& name, const QString& text) {
     const QString dir = statusFolder(folder);
     platform::createFolderPath(dir);
-    QFile file(QDir(dir).filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
+    // Like every state file of the folder: a reader sees the previous line or the new one, never a torn or
+    // empty file, and a link planted under the name is replaced, not written through.
+    return StagedFile::writeWhole(XFileSpec(QDir(dir).filePath(name)),
+                                  (text + QStringLiteral("\r\n")).toUtf8());
+}
+
+bool AppBase::reportStatusFile(const QString& folder, const QString& name, const QString& text) {
+    if (writeStatusFile(folder, name, text)) {
+        return true;
     }
-    const QByteArray bytes = (text + QStringLiteral("\r\n")).toUtf8();
-    return file.write(bytes) == bytes.size();
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    statusFileFailed_ = true;
+    emit writeError(QStringLiteral("Status File Error"),
+                    "Could not write: " + QDir(statusFolder(folder)).filePath(name) + " (" + reason + ")");
+    return false;
 }
 
 bool AppBase::statusFileSucceeded(const QString& folder, const QString& name) {
@@ -634,12 +647,25 @@ bool AppBase::removeStatusFile(const QString& folder, const QString& name) {
 }
 
 int AppBase::finishCommand(int code, const QString& folder, const QString& message) {
-    if (!folder.isEmpty()) {
+    // A "path" that names a file (the defaults command's configuration file) has no status folder.
+    const QFileInfo info(folder);
+    if (!folder.isEmpty() && !(info.exists() && !info.isDir())) {
+        // The host must not read success from a folder whose status could not be recorded.
+        const bool statusLost = code == 0 && statusFileFailed_;
+        if (statusLost) {
+            code = 1;
+        }
         const QString time = platform::Clock::now().toString(kStatusTimeFormat);
         const QString outcome = code == 0 ? QStringLiteral("Succeeded") : QStringLiteral("Failed");
-        const QString detail = code == 0 ? QStringLiteral("Succeeded") : message;
-        writeStatusFile(folder, appType_ + "Status.tmp", time + '\t' + outcome + '\t' + detail);
-        writeStatusFile(folder, appFinishedFile_, QStringLiteral("finished"));
+        const QString detail = code == 0    ? QStringLiteral("Succeeded")
+                               : statusLost ? QStringLiteral("Could not write the status files.")
+                                            : message;
+        const bool status =
+            reportStatusFile(folder, appType_ + "Status.tmp", time + '\t' + outcome + '\t' + detail);
+        const bool finished = reportStatusFile(folder, appFinishedFile_, QStringLiteral("finished"));
+        if (!status || !finished) {
+            code = 1;
+        }
     }
     finishHook();
     return code;

@@ -41,7 +41,8 @@ class AppBase : public QObject {
     static QString decodePassword(const QString& text);
 
     // Status files in folder (the documents folder + "/Velmora Software/Logs" when folder is empty); each
-    // creates the folder first. A status file holds one line ending in CR LF.
+    // creates the folder first. A status file holds one line ending in CR LF and is replaced whole (temporary
+    // file, sync, rename); writeStatusFile is false with errno set when that fails.
     static bool writeStatusFile(const QString& folder, const QString& name, const QString& text);
     static bool statusFileSucceeded(const QString& folder, const QString& name);
     static bool removeStatusFile(const QString& folder, const QString& name);
@@ -64,8 +65,12 @@ class AppBase : public QObject {
     void addRequiredSet(const QString& name, const QStringList& keys);
     void addGroupDependency(const QString& name, const QString& group);
 
-    // Writes the status and the finished file into folder (nothing when folder is empty); returns code.
+    // Writes the status and the finished file into folder (nothing when folder is empty or names a file);
+    // returns code, or 1 when a status file of this command could not be written.
     virtual int finishCommand(int code, const QString& folder, const QString& message);
+    // writeStatusFile that reports a failure to the host ("error" line "Status File Error") and makes the
+    // command fail.
+    bool reportStatusFile(const QString& folder, const QString& name, const QString& text);
 
   signals:
     void writeLog(int logLevel, QString message, QString method);
@@ -188,4 +193,5 @@ class AppBase : public QObject {
     LogManager& log_;
     SISMessageWriter& writer_;
     bool handlerInstalled_ = false;
+    bool statusFileFailed_ = false;
 };

@@ -8,16 +8,43 @@
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
 #include "task/AppTaskBase.h"
+#include "writer/StagedFile.h"
 
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace {
 
 const QString kConfigFile = QStringLiteral("CVConfig.xml");
+
+// Far beyond any real configuration (a few hundred bytes per school): a larger file is not one, and reading
+// it whole would take the memory and time of a file of any size.
+constexpr qint64 kConfigSizeLimit = 4 * 1024 * 1024;
+// The configuration is three levels deep; the document builder recurses once per level.
+constexpr int kConfigDepthLimit = 64;
+
+// The deepest element nesting of content (read without building anything); stops counting past the
+// limit. A document that is not well-formed gives what was reached: its parse reports the error.
+int nestingDepth(const QByteArray& content) {
+    QXmlStreamReader reader(content);
+    int depth = 0;
+    int deepest = 0;
+    while (!reader.atEnd() && deepest <= kConfigDepthLimit) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            deepest = std::max(deepest, ++depth);
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    return deepest;
+}
 
 bool isPlainFile(const QString& path) {
     const QFileInfo info(path);
@@ -132,6 +159,7 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     installMessageHandler();
     const CommandLineParser::Result parsed = parser.parse();
     if (parsed == CommandLineParser::Result::Unsupported) {
+        endsAtOnce_ = true;
         return 2;
     }
     const bool ok = parsed == CommandLineParser::Result::Parsed;
@@ -183,6 +211,9 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     }
 
     const QString path = value(QStringLiteral("path"));
+    if (!path.isEmpty() && command != QLatin1String("run")) {
+        clearStatusFiles(path);
+    }
     setLogStyle(logManager(), value(QStringLiteral("log")));
     const int mode = extractionMode(switchValues);
 
@@ -202,6 +233,12 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
         const QString group = value(QStringLiteral("group"));
         result = validateNumber ? validateTest(*validateNumber, group, message) : commandTest(group, message);
     } else if (command == QLatin1String("run")) {
+        if (folderLock_.lock(path) == FolderLock::Result::HeldElsewhere) {
+            // The folder's files, status files included, belong to the run that holds it.
+            emit writeError(QStringLiteral("Folder Locked"),
+                            "Another extraction is running in the folder: " + path);
+            return finishCommand(1, QString(), QString());
+        }
         prepareRun(path);
         LogHeader(QString());
         result = validateNumber ? validateRun(*validateNumber) : runExtraction(mode);
@@ -232,17 +269,30 @@ void SISConfig::prepareRun(const QString& path) {
         log.setLogPath(documents);
         log.setLogFile(base);
     }
-    removeStatusFile(path, QStringLiteral("finished.tmp"));
+    clearStatusFiles(path);
+    // Left by a run that died while writing; the lock says no other run is writing them now.
+    StagedFile::removeLeftovers(XFileSpec(QDir(path).absolutePath() + QLatin1Char('/')));
     paramValues.insert(QStringLiteral("logSchema"),
                        statusFileSucceeded(path, QStringLiteral("BridgeStatus.tmp"))
                            ? QStringLiteral("false")
                            : QStringLiteral("true"));
-    writeStatusFile(
+    reportStatusFile(
         path, QStringLiteral("BridgeStatus.tmp"),
         platform::Clock::now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) + "\tExtract Running");
     if (logStyleMarker == QLatin1String("extract")) {
         log.setDestinations(-2);
     }
+}
+
+void SISConfig::clearStatusFiles(const QString& path) {
+    // What a command that dies leaves behind must not read as the outcome of an earlier one.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir()) {
+        return;  // a file (the defaults command's configuration file) has no status files
+    }
+    removeStatusFile(path, QStringLiteral("finished.tmp"));
+    removeStatusFile(path, appFinishedFile_);
+    removeStatusFile(path, appType_ + "Status.tmp");
 }
 
 int SISConfig::runExtraction(int mode) {
@@ -343,10 +393,32 @@ int SISConfig::commandDefaults() {
     }
     emit writeLog(8, "Path to CVConfig.xml: " + path, method);
 
+    // Only a regular file: a FIFO or a device would block the command or never end.
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         emit writeProgress(QStringLiteral("start_progress"), 0);
         emit writeLog(4, "Could not open: " + path, method);
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+        return 1;
+    }
+    const QByteArray content = file.read(kConfigSizeLimit + 1);
+    if (content.size() > kConfigSizeLimit) {
+        emit writeProgress(QStringLiteral("start_progress"), 0);
+        emit writeLog(4,
+                      tr("%1 is larger than %2 bytes; not read as a configuration file.")
+                          .arg(path)
+                          .arg(kConfigSizeLimit),
+                      method);
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+        return 1;
+    }
+    if (const int depth = nestingDepth(content); depth > kConfigDepthLimit) {
+        emit writeProgress(QStringLiteral("start_progress"), 0);
+        emit writeLog(4,
+                      tr("%1 nests elements deeper than %2 levels; not read as a configuration file.")
+                          .arg(path)
+                          .arg(kConfigDepthLimit),
+                      method);
         emit writeProgress(QStringLiteral("end_progress"), -1);
         return 1;
     }
@@ -354,7 +426,7 @@ int SISConfig::commandDefaults() {
     QString error;
     int line = 0;
     int column = 0;
-    if (!document.setContent(&file, true, &error, &line, &column)) {
+    if (!document.setContent(content, true, &error, &line, &column)) {
         emit writeLog(8, tr("XML parse error at line %1, column %2: %3").arg(line).arg(column).arg(error),
                       method);
         emptyProgress();

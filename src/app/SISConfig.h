@@ -9,6 +9,7 @@
 #pragma once
 
 #include "app/AppBase.h"
+#include "app/FolderLock.h"
 
 #include <memory>
 
@@ -27,6 +28,9 @@ class SISConfig : public AppBase {
     // The whole run of one process; the result is the exit code.
     int processCommandLine(int argc, char** argv);
     int processCommandLine(const QStringList& arguments);
+    // True after processCommandLine met an argument that ends the process at once: the caller exits with
+    // its result before anything else (the engine's teardown included) can write a line.
+    bool endsAtOnce() const { return endsAtOnce_; }
 
     QString AppDataPath() override;
 
@@ -58,6 +62,10 @@ class SISConfig : public AppBase {
 
   private:
     void prepareRun(const QString& path);
+    // Removes the finished files and the status file of folder before a command changes anything.
+    void clearStatusFiles(const QString& path);
 
     std::unique_ptr<ExpEngine> engine_;
+    bool endsAtOnce_ = false;
+    FolderLock folderLock_;  // a run's claim on its output folder, held to the end of the process
 };

@@ -4,6 +4,9 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char** argv) {
     // Taken before the toolkit may consume any of them: the host's arguments are the program's.
     QStringList arguments;
@@ -12,5 +15,11 @@ int main(int argc, char** argv) {
     }
     QCoreApplication application(argc, argv);
     BridgeBase bridge;
-    return bridge.processCommandLine(arguments);
+    const int code = bridge.processCommandLine(arguments);
+    if (bridge.endsAtOnce()) {
+        // Nothing may follow the parser's warning: the objects' teardown would log.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

@@ -5,31 +5,45 @@
 
 namespace {
 
+// A value as the connection string reader takes it whole: braced ("}" doubled) when it holds a character
+// that could end the pair or open a quoted value, so a DSN, user or password can never add an attribute.
+XString quoted(const XString& value) {
+    const QString text = value.toQString();
+    const QString start = text.trimmed().left(1);
+    if (!text.contains(u';') && !text.contains(u'{') && !text.contains(u'}') && start != u"'" &&
+        start != u"\"") {
+        return value;
+    }
+    XString braced = value;
+    braced.replaceAll("}", "}}");
+    return "{" + braced + "}";
+}
+
 // key + value when the value is given (even empty), nothing when it is absent.
 XString givenPart(const char* key, const std::optional<XString>& value) {
-    return value ? XString(key) + *value : XString();
+    return value ? XString(key) + quoted(*value) : XString();
 }
 
 // key + value when the value is given and not empty.
 XString nonEmptyPart(const char* key, const std::optional<XString>& value) {
-    return value && !value->isEmpty() ? XString(key) + *value : XString();
+    return value && !value->isEmpty() ? XString(key) + quoted(*value) : XString();
 }
 
 XString valueOrEmpty(const std::optional<XString>& value) {
-    return value ? *value : XString();
+    return value ? quoted(*value) : XString();
 }
 
 }  // namespace
 
 XString ConnectionString::build(int type, const XString& memberDataSource, const XString& dataSource,
                                 const std::optional<XString>& user, const std::optional<XString>& password) {
-    const XString& d = dataSource;
+    const XString d = quoted(dataSource);
     switch (type) {
         case DbType::DBaseODBC:
-            return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + memberDataSource +
+            return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + quoted(memberDataSource) +
                    ";Extended Properties=dBASE IV;";
         case DbType::DBaseXBase:
-            return d;
+            return dataSource;  // a data folder, not a connection string
         case DbType::FoxProODBC:
             return "Persist Security Info=False;Data Source=" + d + ";Collating Sequence=machine" +
                    givenPart(";User ID=", user) + givenPart(";Password=", password) + ";";
@@ -37,15 +51,15 @@ XString ConnectionString::build(int type, const XString& memberDataSource, const
             return "Provider=VFPOLEDB.1;Data Source=" + d + ";Collating Sequence=MACHINE";
         case DbType::MSSQL: {
             // "SERVER; database": the database part is optional and loses its surrounding blanks.
-            const int semicolon = d.find(';');
-            const XString server = semicolon < 0 ? d : d.left(semicolon);
-            const XString database = semicolon < 0 ? XString() : d.mid(semicolon + 1).trimmed();
-            XString text = "Provider=MSDASQL;Persist Security Info=False;Data Source=" + server;
+            const int semicolon = dataSource.find(';');
+            const XString server = semicolon < 0 ? dataSource : dataSource.left(semicolon);
+            const XString database = semicolon < 0 ? XString() : dataSource.mid(semicolon + 1).trimmed();
+            XString text = "Provider=MSDASQL;Persist Security Info=False;Data Source=" + quoted(server);
             if (!database.isEmpty()) {
-                text += ";Database=" + database;
+                text += ";Database=" + quoted(database);
             }
             if (user && !user->isEmpty()) {
-                text += ";User ID=" + *user;
+                text += ";User ID=" + quoted(*user);
                 text += nonEmptyPart(";Password=", password);
             } else {
                 text += ";Trusted_Connection=yes";

@@ -1,5 +1,6 @@
 #include "engine/ExpEngine.h"
 
+#include <QRegularExpression>
 #include <map>
 
 #include "engine/SourceSession.h"
@@ -88,13 +89,51 @@ void ExpEngine::setAttendanceWeights(AttendanceType type) {
     }
 }
 
+void ExpEngine::setInactiveCutoff(const XString& value) {
+    m_inactiveCutoff.SetNull();
+    if (value.isEmpty()) {
+        return;
+    }
+    // The reader takes any three numbers and rolls an impossible day or month over (13/45/2024 would be a
+    // day in 2025): a cutoff counts only when the date it gives is the one written.
+    XDate date;
+    const QStringList numbers =
+        value.toQString().split(QRegularExpression(QStringLiteral("\\D+")), Qt::SkipEmptyParts);
+    if (date.Parse(kParameterDateFormat, value) && !date.IsNull() && numbers.size() == 3 &&
+        numbers.at(0).toInt() == date.Month() && numbers.at(1).toInt() == date.Day() &&
+        numbers.at(2).toInt() == date.Year()) {
+        m_inactiveCutoff = date;
+        return;
+    }
+    report(Warning, "Inactive date \"" + value +
+                        "\" is not a real date of the form mm/dd/yyyy; no inactive cutoff is used.");
+}
+
+void ExpEngine::requireKnownSchool() {
+    Connect(connectionString());
+    ClearQuery();
+    ODBCTable* school = AddTable(kSchoolView, "SCH");
+    ODBCField* number = NewField(school, "school", true);
+    AddCondition("", number, "=", SqlLiteral(schoolNumber()));
+    bool found = false;
+    // The source may compare loosely (a number column takes "01021" for 1021): the text must match exactly.
+    if (ExecuteQuery()) {
+        for (bool more = GetFirstRecord(); more && !found; more = GetNextRecord()) {
+            found = GetFieldText(number) == schoolNumber();
+        }
+    }
+    closeQueryAndConnection();
+    if (!found) {
+        reportAndThrow(Critical,
+                       "School Number not found in " + XString(kSchoolView) + ": \"" + schoolNumber() + "\"");
+    }
+}
+
 bool ExpEngine::RunTask(const TaskValues& values, int mode) {
     setBridgeAlias(text(value("bridgeAlias_")));
     setSchoolYear(CurrentSchoolYear());
     setSchoolNumber(text(values.value("school")));
-    if (!m_inactiveCutoff.Parse(kParameterDateFormat, text(value("inactivedate")))) {
-        m_inactiveCutoff.SetNull();
-    }
+    setInactiveCutoff(text(value("inactivedate")));
     storeConnectionInputs(text(values.value("dsn")), text(values.value("user")), text(values.value("pwd")));
     const XString dsn = dataSource();
     const XString user = userName();
@@ -102,6 +141,9 @@ bool ExpEngine::RunTask(const TaskValues& values, int mode) {
 
     DetectSourceDriver(dsn, user, pwd);
     DetermineSchoolLongName(schoolNumber(), dsn, user, pwd);
+    // Before the writer starts: its configuration check would clear the folder's update state for a school
+    // that is not there, and an unknown school would otherwise "succeed" with empty tables.
+    requireKnownSchool();
     ResetLUT();
 
     SetDataSource(dsn);

@@ -218,6 +218,12 @@ class ExpEngine : public ODBCExpEngineBase {
     void storeConnectionInputs(const XString& dataSourceName, const XString& user, const XString& password);
     XString connectionString();
     void closeQueryAndConnection();
+    // Raises the run's failure unless the school view lists exactly this school number. Connects for the
+    // question only; a failing connection passes its own exception on.
+    void requireKnownSchool();
+    // The run's inactive cutoff from its parameter text: null when empty, and null with a warning when the
+    // text is not a real "mm/dd/yyyy" date.
+    void setInactiveCutoff(const XString& text);
     void setAttendanceWeights(AttendanceType type);
     void runAttendancePart();
 

@@ -2,6 +2,7 @@
 
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/OsName.h"
+#include "messages/LineField.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -93,8 +94,8 @@ void LogManager::consoleLine(int level, const QString& message, const QString& m
     if (level < 0 || level > 7) {
         return;
     }
-    console_ << "log\t" << levelName(level) << '\t' << timeOfDay() << '\t' << method << '\t' << message
-             << Qt::endl;
+    console_ << "log\t" << levelName(level) << '\t' << timeOfDay() << '\t' << linefield::oneLine(method)
+             << '\t' << linefield::oneLine(message) << Qt::endl;
 }
 
 bool LogManager::fileReady() const {
@@ -105,7 +106,9 @@ void LogManager::fileLine(int level, const QString& message, const QString& meth
     if (level < 0 || level > 9 || !fileReady()) {
         return;
     }
-    QString line = name_ + ':' + timeOfDay() + ": " + levelName(level) + ' ' + method + ": " + message;
+    // One message is one line of the file, whatever its text holds (a driver's message spans several).
+    QString line = name_ + ':' + timeOfDay() + ": " + levelName(level) + ' ' + linefield::oneLine(method) +
+                   ": " + linefield::oneLine(message);
     if (level == 9) {
         line = QStringLiteral("proprietary:") + QString::fromLatin1(line.toUtf8().toBase64());
     }

@@ -1,5 +1,7 @@
 #include "messages/SISMessageWriter.h"
 
+#include "messages/LineField.h"
+
 #include <QFile>
 #include <QStringConverter>
 
@@ -8,6 +10,15 @@
 namespace {
 
 const QString kTab = QStringLiteral("\t");
+
+QString joinFields(const QStringList& fields) {
+    QStringList line;
+    line.reserve(fields.size());
+    for (const QString& field : fields) {
+        line.append(linefield::oneLine(field));
+    }
+    return line.join(kTab);
+}
 
 bool isListType(const QString& type) {
     static const QStringList types = {"list", "bridgelist", "school_list", "district_list", "year_list"};
@@ -41,11 +52,11 @@ SISMessageWriter::SISMessageWriter(QIODevice* out, QIODevice* err, QObject* pare
 SISMessageWriter::~SISMessageWriter() = default;
 
 void SISMessageWriter::writeOut(const QStringList& fields) {
-    out_ << fields.join(kTab) << Qt::endl;
+    out_ << joinFields(fields) << Qt::endl;
 }
 
 void SISMessageWriter::writeErr(const QStringList& fields) {
-    err_ << fields.join(kTab) << Qt::endl;
+    err_ << joinFields(fields) << Qt::endl;
 }
 
 void SISMessageWriter::flushPending() {
@@ -165,7 +176,7 @@ void SISMessageWriter::outWarning(const QString& key, const QString& message) {
 }
 
 void SISMessageWriter::outMissing(const QString& paramkey, const QString& message) {
-    const QString line = QStringList{"missing", paramkey, message}.join(kTab);
+    const QString line = joinFields({"missing", paramkey, message});
     if (!pending_.contains(line)) {
         pending_.append(line);
     }

@@ -2,8 +2,8 @@
 //
 // The application object and the task object never write to the host themselves: they emit signals that
 // are connected directly to these slots, and each slot turns one signal into exactly one TAB-separated
-// line (or, for a missing value, into a queued line). Fields are written as given: a TAB or a line break
-// inside a field is not escaped and shifts the host's fields, so callers strip them where it matters.
+// line (or, for a missing value, into a queued line). A TAB or a line break inside a field becomes a blank
+// (linefield::oneLine), so no value can shift the host's fields or forge a line.
 //
 // Owns: the pending "missing" lines (in arrival order, without duplicates) and two text streams over the
 // output and the error device. Lines are UTF-8, end in "\n" and are flushed as they end.

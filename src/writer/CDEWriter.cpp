@@ -4,6 +4,7 @@
 #include "libraries/support/XFolderIterator.h"
 #include "libraries/support/XTextFile.h"
 #include "libraries/support/XTime.h"
+#include "writer/ExtractSet.h"
 #include "writer/PackedVersion.h"
 #include "writer/SchoolConfig.h"
 #include "writer/StagedFile.h"
@@ -35,8 +36,9 @@ XString currentExceptionMessage() {
 CDEWriter::CDEWriter(QObject* parent) : BridgeTaskBase(parent), m_customFields("", "", "", 1) {}
 
 CDEWriter::~CDEWriter() {
-    // An update file that was never finished is dropped (the importer must not see it).
+    // An update file or an extract that was never finished is dropped (the importer must not see it).
     dropUpdate();
+    m_extractSet.reset();
     ClearHeaders();
     for (SISExpCustomFieldList* list : m_extraCustomLists) {
         list->DeleteFields();
@@ -223,6 +225,11 @@ void CDEWriter::StartImport() {
     for (SISExpCustomFieldList* list : m_extraCustomLists) {
         list->DeleteFields();
     }
+    // Every file of the extract is held back until the main file is complete (FinishImport).
+    XFileSpec mainFile = importFolder();
+    mainFile.setFileName(appInfo("appShortName_") + ".CDE");
+    m_extractSet.reset();
+    m_extractSet = std::make_unique<ExtractSet>(mainFile);
     report(Debug, "Start Import finished", method);
 }
 
@@ -258,11 +265,16 @@ void CDEWriter::FinishImport() {
     }
     WriteTimingBlock(file);
     staged.commit();
+    if (m_extractSet) {
+        m_extractSet->publish();
+        m_extractSet.reset();
+    }
 }
 
 // --- Update file ---
 
 void CDEWriter::StartUpdate(XTextFile& file) {
+    m_extractSet.reset();  // an extract that never finished stays unpublished
     // A second start without FinishUpdate drops the unfinished file; only when it is the same object is it
     // known to be alive, and is closed for reuse.
     if (m_updateStage && m_updateFile == &file) {
@@ -642,6 +654,7 @@ void CDEWriter::SaveBridgeConfig() {
 }
 
 void CDEWriter::FinishWriter() {
+    m_extractSet.reset();
     SaveBridgeConfig();
     ClearHeaders();
     report(Progress, "Export complete.");

@@ -7,7 +7,9 @@
 // The data access layer above implements the nine abstract operations (declaring and reading queries); the
 // engine declares each table with BeginHeader / AddHeaderField / AddColumnBinding and writes it with
 // WriteTable. Every file is written under a temporary name in the import folder and renamed into place
-// once it is complete and synced, so a crash or a full disk never leaves a torn file under a real name.
+// once it is complete and synced, so a crash or a full disk never leaves a torn file under a real name. The
+// files of a full extract are held back until the main file is complete and then moved in together, the
+// main file last (ExtractSet), so a run that dies never leaves a mix of two runs under real names.
 //
 // Owns: the declared headers, the run's custom field list, the column bindings of the current table, the
 // staging of the open update file (not the XTextFile object the engine supplies) and the configuration
@@ -33,6 +35,7 @@
 #include <vector>
 
 class DataAccessField;
+class ExtractSet;
 class StagedFile;
 class XTextFile;
 
@@ -94,9 +97,10 @@ class CDEWriter : public BridgeTaskBase {
     // End of every run: saves SchoolConfig.xml, clears the headers, reports "Export complete." and sends
     // "bridge_complete".
     virtual void FinishWriter();
-    // Begins a full extract: clears the update mode and the headers.
+    // Begins a full extract: clears the update mode and the headers and starts collecting the extract's
+    // files.
     virtual void StartImport();
-    // Writes the main extract file.
+    // Writes the main extract file and moves the collected files into place, the main file last.
     virtual void FinishImport();
     // Does nothing here.
     virtual void ImportHook();
@@ -244,6 +248,7 @@ class CDEWriter : public BridgeTaskBase {
     XTextFile* m_updateFile = nullptr;
     std::unique_ptr<XTextFile> m_ownedUpdateFile;  // declared before the staging that may refer to it
     std::unique_ptr<StagedFile> m_updateStage;
+    std::unique_ptr<ExtractSet> m_extractSet;  // the full extract being collected (StartImport..FinishImport)
 
     XString m_globalFolder;
     XString m_overlap;

@@ -2,24 +2,40 @@
 
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
+#include "writer/ExtractSet.h"
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 
 namespace {
 
+// Tries with another name when a path of that name exists already; a planted path is never opened.
+constexpr int kNameAttempts = 16;
+
 // fsync of a path that is not held open: the page cache belongs to the file, not to a descriptor.
 bool syncPath(const XFileSpec& spec, int flags) {
     const QByteArray path = QFile::encodeName(spec.toQString());
-    const int fd = ::open(path.constData(), flags | O_CLOEXEC);
+    const int fd = ::open(path.constData(), flags | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
         return false;
     }
     const bool ok = ::fsync(fd) == 0;
     return ::close(fd) == 0 && ok;
+}
+
+// "." + name + "." + 16 random hex digits + ".part", beside finalSpec.
+XFileSpec randomTemporary(const XFileSpec& finalSpec) {
+    const quint64 token = QRandomGenerator::system()->generate64();
+    XFileSpec temporary = finalSpec;
+    temporary.setFileName("." + finalSpec.fileName() + "." +
+                          XString(QStringLiteral("%1").arg(token, 16, 16, QLatin1Char('0'))) + ".part");
+    return temporary;
 }
 
 }  // namespace
@@ -30,22 +46,22 @@ StagedFile::~StagedFile() {
     abandon();
 }
 
-XFileSpec StagedFile::temporarySpec(const XFileSpec& finalSpec) {
-    XFileSpec temporary = finalSpec;
-    temporary.setFileName("." + finalSpec.fileName() + ".part");
-    return temporary;
-}
-
 void StagedFile::open(const XFileSpec& finalSpec) {
     m_final = finalSpec;
-    m_temporary = temporarySpec(finalSpec);
-    try {
-        m_file.open(m_temporary, XTextFile::Write, false);
-    } catch (const XException& e) {
-        // Callers and users know the file by its real name.
-        XString message(e.message());
-        message.replaceAll(m_temporary.c_str(), m_final.c_str());
-        throw XException(message.toStdString(), e.code());
+    for (int attempt = 1;; ++attempt) {
+        m_temporary = randomTemporary(finalSpec);
+        try {
+            m_file.open(m_temporary, XTextFile::Write | XTextFile::Exclusive, false);
+            break;
+        } catch (const XException& e) {
+            if (e.code() == EEXIST && attempt < kNameAttempts) {
+                continue;
+            }
+            // Callers and users know the file by its real name.
+            XString message(e.message());
+            message.replaceAll(m_temporary.c_str(), m_final.c_str());
+            throw XException(message.toStdString(), e.code());
+        }
     }
     m_staged = true;
 }
@@ -64,9 +80,14 @@ void StagedFile::commit() {
         error = errno != 0 ? errno : EIO;
     }
     if (error == 0) {
-        const QByteArray from = QFile::encodeName(m_temporary.toQString());
-        const QByteArray to = QFile::encodeName(m_final.toQString());
-        if (::rename(from.constData(), to.constData()) != 0) {
+        ExtractSet* set = m_collectable ? ExtractSet::collecting() : nullptr;
+        if (set != nullptr && set->holds(m_final)) {
+            // The set owns the complete file from here and moves it into place with the others.
+            set->add(m_temporary, m_final);
+            m_staged = false;
+            return;
+        }
+        if (!moveIntoPlace(m_temporary, m_final)) {
             error = errno;
         }
     }
@@ -75,8 +96,17 @@ void StagedFile::commit() {
         XException::raise(error, "Error closing file: %s", m_final.c_str());
     }
     m_staged = false;
+}
+
+bool StagedFile::moveIntoPlace(const XFileSpec& from, const XFileSpec& to) {
+    const QByteArray source = QFile::encodeName(from.toQString());
+    const QByteArray target = QFile::encodeName(to.toQString());
+    if (::rename(source.constData(), target.constData()) != 0) {
+        return false;
+    }
     // The rename itself is durable only once the folder is synced; a failure here leaves a complete file.
-    syncPath(m_final.folder(), O_RDONLY | O_DIRECTORY);
+    syncPath(to.folder(), O_RDONLY | O_DIRECTORY);
+    return true;
 }
 
 void StagedFile::abandon() noexcept {
@@ -99,4 +129,31 @@ void StagedFile::discard() noexcept {
     m_staged = false;
     const QByteArray path = QFile::encodeName(m_temporary.toQString());
     ::unlink(path.constData());
+}
+
+bool StagedFile::writeWhole(const XFileSpec& finalSpec, const QByteArray& bytes) {
+    XTextFile file;
+    StagedFile staged(file);
+    // The status and state files of the folder are never part of an extract set.
+    staged.m_collectable = false;
+    try {
+        staged.open(finalSpec);
+        file.writeText(bytes.constData(), static_cast<int>(bytes.size()));
+        staged.commit();
+        return true;
+    } catch (const XException& e) {
+        staged.abandon();
+        errno = e.code() != 0 ? e.code() : EIO;
+        return false;
+    }
+}
+
+void StagedFile::removeLeftovers(const XFileSpec& folder) {
+    static const QRegularExpression leftover(QStringLiteral("^\\..+\\.[0-9a-f]{16}\\.part$"));
+    const QDir dir(folder.toQString());
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (leftover.match(name).hasMatch()) {
+            QFile::remove(dir.filePath(name));
+        }
+    }
 }

@@ -3,6 +3,13 @@
 // system) and syncs the folder. Until then readers of the final name see the previous complete file or none,
 // whatever happens to this process (a crash, a kill, a full disk).
 //
+// The temporary file is created anew under an unpredictable name ("." + name + "." + 16 random hex digits +
+// ".part"): an existing path is never opened and a symbolic link never followed, so nothing planted in the
+// folder can redirect the writing into another file.
+//
+// While an ExtractSet is collecting (see ExtractSet.h), commit() hands the complete, synced file to the set
+// instead of renaming it: the set moves all its files into place together.
+//
 // Does not own the XTextFile; it owns the temporary file on disk: one not committed is deleted again
 // (abandon(), discard(), or the destructor).
 // REQUIRES: the XTextFile is not open when open() is called, and it outlives the staging unless discard()
@@ -10,6 +17,8 @@
 #pragma once
 
 #include "libraries/support/XFileSpec.h"
+
+#include <QByteArray>
 
 class XTextFile;
 
@@ -20,11 +29,11 @@ class StagedFile {
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
 
-    // Opens the file for writing (created anew, missing folders created) under the temporary name of
+    // Opens the file for writing (created anew, missing folders created) under a new temporary name beside
     // finalSpec. A failure raises the file layer's message naming finalSpec.
     void open(const XFileSpec& finalSpec);
-    // Closes, syncs and renames into place. Raises "Error closing file: %s" (final path) when any of it
-    // fails; the temporary file is then deleted.
+    // Closes, syncs and renames into place (or hands the file to the collecting extract set). Raises "Error
+    // closing file: %s" (final path) when any of it fails; the temporary file is then deleted.
     void commit();
     // Closes and deletes the temporary file, ignoring errors. Nothing when not open.
     void abandon() noexcept;
@@ -34,12 +43,22 @@ class StagedFile {
 
     bool isOpen() const { return m_staged; }
     const XFileSpec& finalSpec() const { return m_final; }
-    // The temporary sibling of finalSpec: the same folder, "." + name + ".part".
-    static XFileSpec temporarySpec(const XFileSpec& finalSpec);
+    const XFileSpec& temporarySpec() const { return m_temporary; }
+
+    // Writes bytes as the whole new content of finalSpec the same way (exclusive temporary file, sync,
+    // rename, folder sync), never through an extract set. False with errno set when any step fails; the
+    // previous file is then unchanged and no temporary file is left.
+    static bool writeWhole(const XFileSpec& finalSpec, const QByteArray& bytes);
+    // Deletes the temporary files that a process which died while writing left in folder. Only for a folder
+    // that no other process is writing into (its run lock is held).
+    static void removeLeftovers(const XFileSpec& folder);
+    // Renames from over to, then syncs the folder of to. False with errno set when the rename fails.
+    static bool moveIntoPlace(const XFileSpec& from, const XFileSpec& to);
 
   private:
     XTextFile& m_file;
     XFileSpec m_final;
     XFileSpec m_temporary;
     bool m_staged = false;
+    bool m_collectable = true;
 };

@@ -71,7 +71,7 @@ QStringList ProgramResult::hostLines() const {
 }
 
 ProgramResult runProgram(const QStringList& arguments, const QString& home, const QString& workingDir,
-                         const QStringList& environment) {
+                         const QStringList& environment, const QStringList& launcher) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
     env.insert("XDG_DATA_HOME", home + "/.local/share");
@@ -85,7 +85,12 @@ ProgramResult runProgram(const QStringList& arguments, const QString& home, cons
     QProcess process;
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDir.isEmpty() ? home : workingDir);
-    process.start(QStringLiteral(NORV_BINARY_DIR "/norv-extract"), arguments);
+    const QString program = QStringLiteral(NORV_BINARY_DIR "/norv-extract");
+    if (launcher.isEmpty()) {
+        process.start(program, arguments);
+    } else {
+        process.start(launcher.first(), launcher.mid(1) + QStringList{program} + arguments);
+    }
     ProgramResult result;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -96,6 +101,11 @@ ProgramResult runProgram(const QStringList& arguments, const QString& home, cons
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+QStringList fullDiskLauncher() {
+    // An ignored signal stays ignored across exec, so the program sees EFBIG instead of being ended.
+    return {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\""};
 }
 
 QString encodePassword(const QString& plain) {

@@ -26,9 +26,14 @@ struct ProgramResult {
 };
 
 // Runs norv-extract with arguments in workingDir, HOME set to home; environment holds "NAME=value" entries
-// that replace the inherited ones (for example the ODBCINI of a private source).
+// that replace the inherited ones (for example the ODBCINI of a private source). launcher, when given, is a
+// program with its arguments that starts norv-extract (its path and arguments follow them), such as strace
+// or a shell that sets limits first.
 ProgramResult runProgram(const QStringList& arguments, const QString& home,
-                         const QString& workingDir = QString(), const QStringList& environment = {});
+                         const QString& workingDir = QString(), const QStringList& environment = {},
+                         const QStringList& launcher = {});
+// The shell launcher that starts norv-extract on a full disk: no file may grow (writes fail with EFBIG).
+QStringList fullDiskLauncher();
 
 // The inverse of the program's password decoding: two alphabet characters per Latin-1 character.
 QString encodePassword(const QString& plain);

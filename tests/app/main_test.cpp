@@ -5,10 +5,14 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/file.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -110,6 +114,19 @@ TEST_F(Program, CommandLineFailuresShowTheUsage) {
         },
         [&](const QStringList& a) { return run(a); });
     EXPECT_TRUE(filesUnder(home.path()).isEmpty()) << filesUnder(home.path()).join(", ").toStdString();
+}
+
+// The lone "--" ends the process at once: its warning (as a log line and as a host line) is the last word.
+TEST_F(Program, LoneDoubleDashEndsAtOnce) {
+    const ProgramResult r = run({"run", "--", "--path=" + at("out")});
+    EXPECT_EQ(r.exitCode, 2);
+    const QStringList lines = r.outLines();
+    ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.at(0).startsWith("log\tWarning      \t"));
+    EXPECT_TRUE(lines.at(0).endsWith("\tAppBase::qMessageOutput\t'--' feature not supported, yet"));
+    EXPECT_EQ(lines.at(1), "warning\toptions\t'--' feature not supported, yet");
+    EXPECT_TRUE(r.err.isEmpty());
+    EXPECT_TRUE(filesUnder(home.path()).isEmpty());
 }
 
 TEST_F(Program, WarningsAlsoReachTheConsoleLog) {
@@ -374,8 +391,8 @@ TEST_F(Program, ValidatedRunLeavesSucceededStatusFiles) {
                    "inc_progress\tReading Cached Period Attendance...", "inc_progress\tExport complete.",
                    "end_progress"}));
     const QString logName = "Norv--0042-" + today() + ".log";
-    EXPECT_EQ(filesUnder(out),
-              QStringList({"BridgeStatus.tmp", "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
+    EXPECT_EQ(filesUnder(out), QStringList({".norv-extract.lock", "BridgeStatus.tmp",
+                                            "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
     const QRegularExpression stamp("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\t");
     const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
     EXPECT_TRUE(stamp.match(QString::fromUtf8(status)).hasMatch()) << status.toStdString();
@@ -414,8 +431,8 @@ TEST_F(Program, FailedRunRecordsTheFailureAndCopiesTheLog) {
             << line.toStdString();
     }
     const QString logName = "Norv--12_A_b-" + today() + ".log";
-    EXPECT_EQ(filesUnder(out),
-              QStringList({"BridgeStatus.tmp", "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
+    EXPECT_EQ(filesUnder(out), QStringList({".norv-extract.lock", "BridgeStatus.tmp",
+                                            "Data ExtractorStatus.tmp", logName, "finished_bridge.tmp"}));
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"));
     // The copy is taken when the extraction ends; the log goes on with the engine's destructor lines.
     const QByteArray copy = readFile(out + "/" + logName);
@@ -478,6 +495,24 @@ TEST_F(Program, RunLogHasHeaderBlocksAndNoPasswordAnywhere) {
     EXPECT_TRUE(log.contains("\r\nVersion        : 2.1.0.0\r\n"));
 }
 
+// A short password inside the driver's words is chance and stays unmasked (masking it would spell it out);
+// one standing as a word of its own withholds the whole message, so neither it nor its length shows.
+TEST_F(Program, DriverMessagesNeverRevealThePassword) {
+    struct Case {
+        const char* password;
+        bool messageShown;
+    };
+    for (const Case& c : {Case{"e", true}, Case{"ou", true}, Case{"name", false}, Case{"not", false}}) {
+        const ProgramResult r = run(
+            {"test", "--group=connection", "--dsn=NorvDSN", "--user=clerk", QString("--pwd=") + c.password});
+        EXPECT_EQ(r.exitCode, 1) << c.password;
+        EXPECT_FALSE(r.out.contains("*")) << r.out.toStdString();
+        EXPECT_EQ(r.out.contains("Data source name not found"), c.messageShown) << r.out.toStdString();
+        EXPECT_EQ(r.out.contains("driver message withheld: it held the password"), !c.messageShown)
+            << r.out.toStdString();
+    }
+}
+
 TEST_F(Program, UnwritableLogFolderFallsBackToTheDocumentsFolder) {
     const QString out = at("out");
     writeFile(at("blocked"), "a file where the log folder should be");
@@ -493,6 +528,96 @@ TEST_F(Program, UnwritableLogFolderFallsBackToTheDocumentsFolder) {
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
 }
 
+// A status file that cannot be written is never a silent success: the command says so on standard error
+// and exits with 1, and no temporary file is left behind.
+TEST_F(Program, StatusFilesThatCannotBeWrittenFailTheCommand) {
+    const QString out = at("out");
+    const auto error = [&](const QString& name, const QString& reason) {
+        return "error\tStatus File Error\tCould not write: " + out + "/" + name + " (" + reason + ")";
+    };
+    QDir().mkpath(out + "/Data ExtractorStatus.tmp");
+    ProgramResult r = run({"version", "--path=" + out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList({error("Data ExtractorStatus.tmp", "Is a directory")}));
+    EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n");
+    QDir(out).removeRecursively();
+
+    // A run whose start could not be recorded does not end as a success either.
+    QDir().mkpath(out + "/BridgeStatus.tmp");
+    r = run(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList({error("BridgeStatus.tmp", "Is a directory")}));
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp")
+                    .endsWith("\tFailed\tCould not write the status files.\r\n"));
+    QDir(out).removeRecursively();
+
+    // A full disk: nothing can be written, neither at the start of the run nor at its end.
+    r = runProgram(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection), home.path(),
+                   QString(), {}, fullDiskLauncher());
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(r.errLines().filter("Status File Error"),
+              QStringList({error("BridgeStatus.tmp", "File too large"),
+                           error("Data ExtractorStatus.tmp", "File too large"),
+                           error("finished_bridge.tmp", "File too large")}));
+    EXPECT_EQ(filesUnder(out).filter(".tmp"), QStringList());
+    EXPECT_EQ(filesUnder(out).filter(".part"), QStringList());
+
+    r = runProgram({"version", "--path=" + out}, home.path(), QString(), {}, fullDiskLauncher());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList({error("Data ExtractorStatus.tmp", "File too large"),
+                                         error("finished_bridge.tmp", "File too large")}));
+}
+
+// Links planted under the names of the status files are replaced, never written through.
+TEST_F(Program, StatusFilesDoNotFollowPlantedLinks) {
+    const QString out = at("out");
+    const QString victim = at("victim");
+    writeFile(victim, "victim");
+    QDir().mkpath(out);
+    for (const char* name : {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp",
+                             ".BridgeStatus.tmp.part", ".finished_bridge.tmp.part"}) {
+        ASSERT_TRUE(QFile::link(victim, out + "/" + name));
+    }
+    const ProgramResult r = run(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(readFile(victim), "victim");
+    for (const char* name : {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp"}) {
+        EXPECT_FALSE(QFileInfo(out + "/" + name).isSymLink()) << name;
+    }
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
+}
+
+// One run per output folder: a second run fails at once and leaves the folder to the run that holds it;
+// another folder is not held back.
+TEST_F(Program, ASecondRunIntoALockedFolderLeavesItAlone) {
+    const QString out = at("out");
+    const QStringList previous = {"BridgeStatus.tmp", "Data ExtractorStatus.tmp", "finished_bridge.tmp"};
+    for (const QString& name : previous) {
+        writeFile(out + "/" + name, "held by the running extraction\r\n");
+    }
+    QFile lockFile(out + "/.norv-extract.lock");
+    ASSERT_TRUE(lockFile.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(lockFile.handle(), LOCK_EX | LOCK_NB), 0);
+
+    const QStringList args = with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection);
+    const ProgramResult second = run(args);
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_EQ(second.errLines(),
+              QStringList({"error\tFolder Locked\tAnother extraction is running in the folder: " + out}));
+    EXPECT_EQ(second.hostLines(), QStringList());
+    EXPECT_EQ(filesUnder(out), QStringList({".norv-extract.lock"}) + previous);
+    for (const QString& name : previous) {
+        EXPECT_EQ(readFile(out + "/" + name), "held by the running extraction\r\n") << name.toStdString();
+    }
+    const ProgramResult elsewhere =
+        run(with({"run", "--validate=0", "--school=1", "--path=" + at("other")}, kConnection));
+    EXPECT_EQ(elsewhere.exitCode, 0);
+
+    lockFile.close();  // the holder ends: the kernel releases its lock
+    EXPECT_EQ(run(args).exitCode, 0);
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
+}
+
 TEST_F(Program, QuotedFolderEndsInASeparatorAgain) {
     const QString out = at("out");
     const ProgramResult r = run({"version", "--path=" + out + "\""});
@@ -501,6 +626,55 @@ TEST_F(Program, QuotedFolderEndsInASeparatorAgain) {
 
     const ProgramResult bad = run({"nothing", "--path=" + out});
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tCommand not defined.\r\n"));
+}
+
+// Every physical line the host reads is one whole message: a known kind word and, for a log line, exactly
+// its five fields. A value holding a line break or a TAB cannot start a line of its own.
+void expectWholeLines(const ProgramResult& r, const char* name) {
+    static const QStringList kinds = {"log",         "warning",         "setting",      "start_setting",
+                                      "end_setting", "start_progress",  "end_progress", "inc_progress",
+                                      "test",        "bridge_complete", "error",        "missing"};
+    for (const QString& line : r.outLines() + r.errLines()) {
+        EXPECT_TRUE(kinds.contains(line.section('\t', 0, 0))) << name << ": " << line.toStdString();
+        if (line.startsWith("log\t")) {
+            EXPECT_EQ(line.count('\t'), 4) << name << ": " << line.toStdString();
+        }
+        EXPECT_FALSE(line.contains('\r')) << name << ": " << line.toStdString();
+    }
+}
+
+TEST_F(Program, LineBreaksAndTabsInValuesStayInsideTheirField) {
+    const QString out = at("out\nlog\tfake");
+    // A driver's message spans lines; the school and the folder come from the host.
+    const ProgramResult refused = run(with({"test", "--group=connection"}, kConnection));
+    expectWholeLines(refused, "mistyped DSN");
+    EXPECT_TRUE(refused.out.contains("Data source name not found")) << refused.out.toStdString();
+
+    const ProgramResult r = run(
+        with({"run", "--school=1021\r\nlog\tfake", "--path=" + out, "--logpath=" + at("logs")}, kConnection));
+    EXPECT_EQ(r.exitCode, 1);
+    expectWholeLines(r, "school and folder");
+    EXPECT_TRUE(r.out.contains("Log file " + at("logs").toUtf8() + "/Norv--1021__log_fake-"))
+        << r.out.toStdString();
+    const QByteArray log = readFile(at("logs/Norv--1021__log_fake-" + today() + ".log"));
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: school=1021  log fake\r\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("AppBase::LogHeader: path=" + at("out log fake").toUtf8() + "\r\n"));
+    EXPECT_FALSE(log.contains("\nlog\tfake"));
+    EXPECT_TRUE(log.contains("Data source name not found"));
+    EXPECT_FALSE(log.contains("\nCOM Error Code") || log.contains("\nSource ="));
+
+    writeFile(at("conf/CVConfig.xml"),
+              "<CVSchoolConfFile><CVSchoolConf SISDSN=\"N&#10;warning&#9;options&#9;forged\" "
+              "SchoolNumber=\"7&#13;&#10;setting&#9;school&#9;school&#9;8\"/></CVSchoolConfFile>");
+    const ProgramResult defaults = run({"defaults", "--path=" + at("conf/CVConfig.xml")});
+    EXPECT_EQ(defaults.exitCode, 0);
+    expectWholeLines(defaults, "configuration attributes");
+    EXPECT_EQ(
+        defaults.hostLines(),
+        QStringList({"start_progress\t1", "start_setting", "setting\tdefault\tpath\t",
+                     "setting\tconnection\tdsn\tN warning options forged", "setting\tconnection\tuser\t",
+                     "setting\tconnection\tpwdencode\t",
+                     "setting\tschool\tschool\t7  setting school school 8", "end_setting", "end_progress"}));
 }
 
 TEST_F(Program, LogStyleOffKeepsOnlyTheStartedLine) {
@@ -556,6 +730,45 @@ TEST_F(Program, DefaultsReadEverySchoolSetUp) {
         EXPECT_EQ(r.hostLines(), c.out) << c.name;
         EXPECT_TRUE(r.err.isEmpty()) << c.name;
     }
+}
+
+// Only a regular file of a sane size and depth is read: a FIFO would block forever, a huge or deeply nested
+// file would take gigabytes or minutes. Each fails at once with the reason in the log.
+TEST_F(Program, DefaultsReadOnlyAPlausibleConfigurationFile) {
+    const QString fifo = at("conf/fifo.xml");
+    QDir().mkpath(at("conf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QByteArray school = "<CVSchoolConf SchoolNumber=\"7\"/>";
+    writeFile(at("conf/large.xml"),
+              "<CVSchoolConfFile>" + school + QByteArray(5 * 1024 * 1024, ' ') + "</CVSchoolConfFile>");
+    writeFile(at("conf/deep.xml"), "<CVSchoolConfFile>" + QByteArray("<a>").repeated(200000) +
+                                       QByteArray("</a>").repeated(200000) + "</CVSchoolConfFile>");
+    writeFile(at("conf/fine.xml"), "<CVSchoolConfFile>" + QByteArray("<a>").repeated(60) + school +
+                                       QByteArray("</a>").repeated(60) + "</CVSchoolConfFile>");
+    struct Case {
+        QString path;
+        QString reason;  // the end of the console's Warning line
+    };
+    const Case cases[] = {
+        {fifo, "Could not open: " + fifo},
+        {"/dev/zero", "Could not open: /dev/zero"},
+        {at("conf/large.xml"),
+         at("conf/large.xml") + " is larger than 4194304 bytes; not read as a configuration file."},
+        {at("conf/deep.xml"),
+         at("conf/deep.xml") + " nests elements deeper than 64 levels; not read as a configuration file."},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult r = run({"defaults", "--path=" + c.path});
+        EXPECT_EQ(r.exitCode, 1) << c.path.toStdString();
+        EXPECT_EQ(r.hostLines(), QStringList({"start_progress\t0", "end_progress"})) << c.path.toStdString();
+        const QStringList warnings = r.outLines().filter("log\tWarning");
+        ASSERT_EQ(warnings.size(), 1) << r.out.toStdString();
+        EXPECT_TRUE(warnings.first().endsWith("\tSISConfig::commandDefaults\t" + c.reason))
+            << warnings.first().toStdString();
+    }
+    const ProgramResult fine = run({"defaults", "--path=" + at("conf/fine.xml")});
+    EXPECT_EQ(fine.exitCode, 0);
+    EXPECT_TRUE(fine.hostLines().contains("setting\tschool\tschool\t7"));
 }
 
 TEST_F(Program, DefaultsGivenAFolderCannotOpenIt) {

@@ -1,5 +1,7 @@
 #include "dataaccess/ConnectionString.h"
 
+#include "libraries/ado/ConnectionString.h"
+
 #include "libraries/support/XException.h"
 
 #include <gtest/gtest.h>
@@ -106,3 +108,35 @@ TEST(ConnectionString, UnknownTypesThrow) {
 }
 
 }  // namespace
+
+// A DSN, user or password holding ";", a brace or a leading quote stays one value: it reaches the driver
+// whole and adds no attribute (a second Database would open another, writable file).
+TEST(ConnectionString, ValuesCannotAddAttributes) {
+    struct Injection {
+        XString dsn;
+        XString user;
+        XString password;
+    };
+    const Injection cases[] = {
+        {"NorvSQLite;Database=/other.db", "u", "p"},
+        {"NorvSQLite", "reader;Database=/other.db", "p"},
+        {"NorvSQLite", "u", "pw;Database=/other.db"},
+        {"N{x}}", "{u", "p}w"},
+        {"'N';Database=/other.db", "u", " \"p\";Database=/other.db"},
+    };
+    for (const Injection& c : cases) {
+        const XString text = ConnectionString::build(11, "M", c.dsn, c.user, c.password);
+        const QString odbc = ado::ConnectionString::toOdbc(text.toQString());
+        const auto login = ado::ConnectionString::dsnLogin(odbc);
+        ASSERT_TRUE(login) << odbc.toStdString();
+        EXPECT_EQ(login->dsn, c.dsn.toQString()) << odbc.toStdString();
+        EXPECT_EQ(login->user, c.user.toQString()) << odbc.toStdString();
+        EXPECT_EQ(login->password, c.password.toQString()) << odbc.toStdString();
+    }
+    EXPECT_EQ(ConnectionString::build(10, "M", "D;X=1", XString("u}"), XString("p")).toStdString(),
+              "DSN={D;X=1};UID={u}}};PWD=p");
+    // The SQL Server form keeps its "server; database" split, each part one value.
+    EXPECT_EQ(ConnectionString::build(5, "M", "SRV; db;Driver=x", XString("u"), XString("p")).toStdString(),
+              "Provider=MSDASQL;Persist Security Info=False;Data Source=SRV;Database={db;Driver=x};User "
+              "ID=u;Password=p;");
+}

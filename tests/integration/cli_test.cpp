@@ -6,12 +6,15 @@
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <map>
 
 #include "../app/ProgramRunner.h"
+#include "app/SISConfig.h"
 #include "engine_SourceFixture.h"
 #include "libraries/platform/CodePage.h"
+#include "libraries/sqlitewrapper/Database.h"
 
 namespace {
 
@@ -244,6 +247,182 @@ TEST_P(Cli, DemoRunWritesEveryTableAndNoUpdate) {
         EXPECT_TRUE(main.contains(QByteArray("#include \"") + name + "\"")) << name;
     }
     EXPECT_TRUE(QDir(out).entryList({"Update *.CDU"}, QDir::Files).isEmpty());
+}
+
+// A school that the school view does not list, exactly as given, fails the run before any file of the
+// extract set or the folder's update state is touched: the previous run's files stay as they were.
+TEST_P(Cli, RunOfAnUnknownSchoolFailsBeforeWritingAnything) {
+    const QString out = at("out");
+    ASSERT_EQ(run(QStringList{"run", "--school=1021", "--path=" + out} + login(source)).exitCode, 0);
+    const QStringList kept = {"Norv.CDE", "Students.cef", "SchoolConfig.xml"};
+    std::map<QString, QByteArray> before;
+    for (const QString& name : kept) {
+        before[name] = readFile(out + "/" + name);
+    }
+    for (const QString& school : {QStringLiteral("9999"), QStringLiteral("1021 "), QStringLiteral("01021"),
+                                  QStringLiteral(" 1021")}) {
+        const ProgramResult r =
+            run(QStringList{"run", "--school=" + school, "--path=" + out} + login(source));
+        EXPECT_EQ(r.exitCode, 1) << school.toStdString();
+        EXPECT_TRUE(
+            readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"))
+            << school.toStdString();
+        EXPECT_FALSE(r.hostLines().contains("bridge_complete")) << school.toStdString();
+        const QString logName = SISConfig::logFileBase("Norv", QString(), school) + "-" + today() + ".log";
+        const QByteArray log = readFile(out + "/" + logName);
+        EXPECT_TRUE(log.contains("School Number not found in V_VLMR_SCHOOL: \"" + school.toUtf8() + "\""))
+            << logName.toStdString() << log.toStdString();
+        for (const QString& name : kept) {
+            EXPECT_EQ(readFile(out + "/" + name), before[name]) << name.toStdString() << school.toStdString();
+        }
+    }
+}
+
+// A DSN, user or password holding ";" cannot add a connection attribute: "Database=" naming another
+// file (here one that lists the school 7777) must not reach the driver.
+TEST_P(Cli, ConnectionValuesCannotAddAttributes) {
+    if (GetParam() != SourceKind::SQLite) {
+        GTEST_SKIP() << "the injected attribute is the SQLite driver's";
+    }
+    const QString other = at("other.db");
+    ASSERT_TRUE(QFile::copy(enginetest::sampleFolder() + "/norv.db", other));
+    QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        sqlite::Database db;
+        db.Open(XString(other));
+        db.Execute("UPDATE V_VLMR_SCHOOL SET school = '7777'");
+    }
+    const QByteArray otherBytes = readFile(other);
+    const QString inject = ";Database=" + other;
+    const QList<QStringList> logins = {
+        {"--dsn=" + source.dsn.toQString() + inject, "--user=reader", "--pwd=unused"},
+        {"--dsn=" + source.dsn.toQString(), "--user=reader" + inject, "--pwd=unused"},
+        {"--dsn=" + source.dsn.toQString(), "--user=reader", "--pwd=unused" + inject},
+        {"--dsn={" + source.dsn.toQString() + "}" + inject, "--user=reader", "--pwd=unused"},
+    };
+    for (const QStringList& connection : logins) {
+        const ProgramResult r = run(QStringList{"test", "--group=school", "--school=7777"} + connection);
+        EXPECT_EQ(r.exitCode, 1) << connection.join(' ').toStdString();
+        EXPECT_TRUE(r.hostLines().contains("test\tschool\tfail\tSchool Not Valid.")) << r.out.toStdString();
+    }
+    // The same connection without the injection reaches the sample, which knows the school 1021.
+    const ProgramResult plain = run(QStringList{"test", "--group=school", "--school=1021"} +
+                                    QStringList{logins.at(1).at(0), "--user=reader", "--pwd=unused"});
+    EXPECT_EQ(plain.exitCode, 0) << plain.out.toStdString();
+    EXPECT_EQ(readFile(other), otherBytes);
+}
+
+// An inactive date that is not a real date is named in a warning and gives no cutoff; none rolls over.
+TEST_P(Cli, MalformedInactiveDateIsWarnedAboutAndNeverRollsOver) {
+    struct Case {
+        const char* value;
+        const char* cutoff;  // as logged
+        bool warned;
+    };
+    const Case cases[] = {
+        {"13/45/2024", "", true},
+        {"02/30/2024", "", true},
+        {"next week", "", true},
+        {"3/5/24", "", true},
+        {"", "", false},
+        {"03/15/2024", "15-Mar-2024", false},
+        {"3/5/2024", "05-Mar-2024", false},
+        {"02/29/2024", "29-Feb-2024", false},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult r = run(
+            QStringList{"run", "--school=1021", "--path=" + at("out"), "--inactivedate=" + QString(c.value)} +
+            login(source));
+        EXPECT_EQ(r.exitCode, 0) << c.value;
+        const QByteArray warning =
+            QByteArray("\tInactive date \"") + c.value +
+            "\" is not a real date of the form mm/dd/yyyy; no inactive cutoff is used.\n";
+        EXPECT_EQ(r.out.contains(warning), c.warned) << c.value;
+        EXPECT_TRUE(r.out.contains(QByteArray("\tInactive Cutoff: ") + c.cutoff + "\n")) << c.value;
+    }
+}
+
+// A run killed at any moment never reads as a success and never leaves a main file beside tables of
+// another run: the kill points are fixed syscalls (the n-th rename or write) that strace ends the run at.
+// The folder holds a previous complete extract; after each kill the folder shows either that extract whole,
+// or this run's whole, or no main file at all, and no status file of the previous run. The next run then
+// succeeds (the lock died with the process) and leaves no temporary file.
+TEST(CliKill, AKilledRunNeverReadsAsTheLastGoodOne) {
+    QString reason;
+    const auto found = enginetest::sampleSource(SourceKind::SQLite, reason);
+    if (!found) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    const QString strace = QStandardPaths::findExecutable("strace");
+    if (strace.isEmpty()) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const QStringList tables = {"Students.cef", "StudentTransport.cef", "StudentMed.cef"};
+    const QByteArray previousStatus = "2000/01/01 00:00:00\tSucceeded\tSucceeded\r\n";
+    struct KillPoint {
+        const char* syscall;
+        int when;
+        const char* signal;
+    };
+    // Renames: 1 BridgeStatus.tmp, 2-4 the tables, 5 Norv.CDE, 6 the update file, 7 SchoolConfig.xml,
+    // 8 the status file, 9 the finished file. Writes: inside the table steps.
+    const KillPoint points[] = {
+        {"rename", 1, "KILL"},  {"rename", 2, "KILL"},  {"rename", 3, "TERM"}, {"rename", 4, "KILL"},
+        {"rename", 5, "KILL"},  {"rename", 6, "TERM"},  {"rename", 8, "KILL"}, {"rename", 9, "KILL"},
+        {"write", 300, "KILL"}, {"write", 800, "TERM"}, {"unlink", 4, "KILL"},
+    };
+    for (const KillPoint& point : points) {
+        const std::string name =
+            std::string(point.syscall) + "#" + std::to_string(point.when) + " " + point.signal;
+        QTemporaryDir home;
+        ASSERT_TRUE(home.isValid());
+        const QString out = home.filePath("out");
+        writeFile(out + "/Norv.CDE", "previous main\r\n");
+        for (const QString& table : tables) {
+            writeFile(out + "/" + table, "previous\r\n");
+        }
+        writeFile(out + "/Data ExtractorStatus.tmp", previousStatus);
+        writeFile(out + "/finished_bridge.tmp", "finished\r\n");
+        const QStringList args = QStringList{"run", "--school=1021", "--path=" + out} + login(*found);
+        const QStringList launcher = {
+            strace,
+            "-f",
+            "-qq",
+            "-o",
+            "/dev/null",
+            "-e",
+            QString("trace=") + point.syscall,
+            "-e",
+            QString("inject=%1:signal=%2:when=%3").arg(point.syscall, point.signal).arg(point.when)};
+        const ProgramResult killed = runProgram(args, home.path(), QString(), programEnvironment(), launcher);
+        EXPECT_EQ(killed.exitCode, -1) << name << ": the run was not killed";
+
+        const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
+        EXPECT_NE(status, previousStatus) << name;
+        if (QFile::exists(out + "/finished_bridge.tmp")) {
+            EXPECT_TRUE(status.endsWith("\tSucceeded\tSucceeded\r\n")) << name;
+        }
+        const QByteArray main = readFile(out + "/Norv.CDE");
+        for (const QString& table : tables) {
+            const QByteArray content = readFile(out + "/" + table);
+            if (main == "previous main\r\n") {
+                EXPECT_EQ(content, "previous\r\n") << name << " " << table.toStdString();
+            } else if (!main.isEmpty()) {
+                EXPECT_TRUE(main.contains("#include \"" + table.toUtf8() + "\"")) << name;
+                EXPECT_FALSE(content.isEmpty() || content == "previous\r\n")
+                    << name << " " << table.toStdString();
+            }
+        }
+
+        const ProgramResult next = runProgram(args, home.path(), QString(), programEnvironment());
+        EXPECT_EQ(next.exitCode, 0) << name << next.err.toStdString();
+        EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"))
+            << name;
+        EXPECT_EQ(filesUnder(out).filter(".part"), QStringList()) << name;
+        for (const QString& table : tables) {
+            EXPECT_NE(readFile(out + "/" + table), "previous\r\n") << name << " " << table.toStdString();
+        }
+    }
 }
 
 // A run that cannot finish: exit code 1, "Failed on extraction." in the status file, the reason in the log

@@ -72,6 +72,23 @@ TEST_F(LogManagerTest, FileLinesEndInCrLfAndLevelNineIsEncoded) {
     EXPECT_FALSE(consoleText().contains("pr")) << "level 9 never reaches the console";
 }
 
+// A driver's message spans several lines; as a log line it must stay one line, on the console and in the
+// file.
+TEST_F(LogManagerTest, LineBreaksAndTabsInAMessageBecomeBlanks) {
+    LogManager log(&console, "Norv");
+    log.setLogPath(tmp.path());
+    ASSERT_TRUE(log.setLogFile("Norv--0042"));
+    console.buffer().clear();
+    console.seek(0);
+    log.log(3, "[unixODBC]not found\r\nCOM Error Code = 80004005\r\nSource = x\tlog", "A::b\n");
+    EXPECT_EQ(consoleText(),
+              "log\tError        \t09:05:07\tA::b \t[unixODBC]not found  COM Error Code = "
+              "80004005  Source = x log\n");
+    EXPECT_TRUE(readAll(tmp.filePath("Norv--0042-2024-01-05.log"))
+                    .endsWith("Norv:09:05:07: Error         A::b : [unixODBC]not found  COM Error Code = "
+                              "80004005  Source = x log\r\n"));
+}
+
 TEST_F(LogManagerTest, HeaderBlockLayout) {
     LogManager log(&console, "Norv");
     log.setDestinations(0);  // only the header and the started line remain

@@ -72,8 +72,12 @@ TEST(SISMessageWriter, WritesEachLineFormat) {
          "warning\tgroup\tNo parameters for this group\n", ""},
         {"error goes to standard error", [](auto& w) { w.outError("App Problem", "boom"); }, "",
          "error\tApp Problem\tboom\n"},
-        {"a TAB inside a field is not escaped", [](auto& w) { w.outWarning("k", "a\tb"); },
-         "warning\tk\ta\tb\n", ""},
+        // A value holding a line break or a TAB must not forge a line or shift the host's fields.
+        {"TABs and line breaks inside fields become blanks",
+         [](auto& w) { w.outSetting_increment("setting", "school", "school", "1021\r\nlog\tfake"); },
+         "setting\tschool\tschool\t1021  log fake\n", ""},
+        {"in an error line too", [](auto& w) { w.outError("App\nProblem", "a\rb\tc"); }, "",
+         "error\tApp Problem\ta b c\n"},
         {"UTF-8", [](auto& w) { w.outWarning("k", QString::fromUtf8("Ren\xc3\xa9")); },
          "warning\tk\tRen\xc3\xa9\n", ""},
     };

@@ -1,5 +1,6 @@
 #include "writer/CDEWriter.h"
 
+#include "FileSizeLimit.h"
 #include "MemoryWriter.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/support/XException.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -27,6 +29,12 @@ class CDEWriterTest : public ::testing::Test {
     void TearDown() override { platform::Clock::clearFixed(); }
 
     QString path(const QString& name) const { return dir.path() + "/" + name; }
+    // True when the folder holds exactly one file: the temporary file of name.
+    bool temporaryOf(const QString& name) const {
+        const QStringList names = entries();
+        return names.size() == 1 && names.first().startsWith("." + name + ".") &&
+               names.first().endsWith(".part");
+    }
     QStringList entries() const {
         return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
@@ -83,6 +91,56 @@ TEST_F(CDEWriterTest, FullExtractWritesTheMainFileAndOneFilePerTable) {
     EXPECT_TRUE(writer.messageLogged("Closed Table File. Lines= 1"));
 }
 
+// The tables of a full extract stay under temporary names until the main file is complete; a run that
+// stops before leaves the previous extract whole and no temporary file behind.
+TEST_F(CDEWriterTest, TheExtractAppearsOnlyWhenItsMainFileIsComplete) {
+    writeFile(path("Norv.CDE"), "previous main\r\n");
+    writeFile(path("Students.cef"), "previous\r\n");
+    const auto table = [](MemoryWriter& w) {
+        w.BeginHeader("Students", "Students.cef", 0);
+        w.column("StuRef", 0);
+        w.rows = {{"1"}};
+        EXPECT_EQ(w.WriteTable(), 1);
+    };
+    {
+        MemoryWriter stopped;
+        ASSERT_TRUE(stopped.SetCDEFolder(dir.path()));
+        stopped.StartImport();
+        table(stopped);
+        EXPECT_EQ(fileBytes(path("Students.cef")), "previous\r\n");
+        EXPECT_EQ(entries().size(), 3) << entries().join(", ").toStdString();
+    }
+    EXPECT_EQ(entries(), QStringList({"Norv.CDE", "Students.cef"}));
+    EXPECT_EQ(fileBytes(path("Norv.CDE")), "previous main\r\n");
+    EXPECT_EQ(fileBytes(path("Students.cef")), "previous\r\n");
+
+    writer.StartImport();
+    table(writer);
+    writer.FinishImport();
+    EXPECT_EQ(entries(), QStringList({"Norv.CDE", "Students.cef"}));
+    EXPECT_EQ(fileBytes(path("Students.cef")), "1\r\n");
+    EXPECT_TRUE(fileBytes(path("Norv.CDE")).contains("#include \"Students.cef\""));
+}
+
+// A link planted where a temporary or final file goes is never written through.
+TEST_F(CDEWriterTest, PlantedLinksAreNeverFollowed) {
+    const QString victim = dir.path() + "-victim";
+    writeFile(victim, "victim");
+    for (const char* name : {"Students.cef", ".Students.cef.part", "Norv.CDE", ".Norv.CDE.part"}) {
+        ASSERT_TRUE(QFile::link(victim, path(name)));
+    }
+    writer.StartImport();
+    writer.BeginHeader("Students", "Students.cef", 0);
+    writer.column("StuRef", 0);
+    writer.rows = {{"1"}};
+    writer.WriteTable();
+    writer.FinishImport();
+    EXPECT_EQ(fileBytes(victim), "victim");
+    EXPECT_EQ(fileBytes(path("Students.cef")), "1\r\n");
+    EXPECT_FALSE(QFileInfo(path("Norv.CDE")).isSymLink());
+    QFile::remove(victim);
+}
+
 TEST_F(CDEWriterTest, ATableWithoutRowsStillGetsItsFileAndSection) {
     writer.StartImport();
     writer.BeginHeader("Rooms", "Rooms.cef", 0);
@@ -134,11 +192,11 @@ TEST_F(CDEWriterTest, AnUnfinishedUpdateFileNeverAppearsUnderItsName) {
         ASSERT_TRUE(failing.SetCDEFolder(dir.path()));
         failing.StartOwnedUpdate();
         ASSERT_NE(failing.CurrentOutputFile(), nullptr);
-        EXPECT_EQ(entries(), QStringList({".Update 20240105090507.CDU.part"}));
+        EXPECT_TRUE(temporaryOf("Update 20240105090507.CDU")) << entries().join(", ").toStdString();
         // A second start drops the first unfinished file.
         setClock(9, 6, 0);
         failing.StartOwnedUpdate();
-        EXPECT_EQ(entries(), QStringList({".Update 20240105090600.CDU.part"}));
+        EXPECT_TRUE(temporaryOf("Update 20240105090600.CDU")) << entries().join(", ").toStdString();
         // The run stops here (an exception in the engine): the writer goes away without FinishUpdate.
     }
     EXPECT_EQ(entries(), QStringList());
@@ -154,7 +212,7 @@ TEST_F(CDEWriterTest, AnUpdateFileObjectReleasedBeforeTheWriterIsNotTouched) {
         update = std::make_unique<XTextFile>('\t');
         failing.StartUpdate(*update);
         failing.StartUpdate(*update);
-        EXPECT_EQ(entries(), QStringList({".Update 20240105090507.CDU.part"}));
+        EXPECT_TRUE(temporaryOf("Update 20240105090507.CDU")) << entries().join(", ").toStdString();
         // The run stops: the caller's object goes first, then the writer.
         update.reset();
     }
@@ -162,14 +220,14 @@ TEST_F(CDEWriterTest, AnUpdateFileObjectReleasedBeforeTheWriterIsNotTouched) {
 }
 
 TEST_F(CDEWriterTest, AFullDiskLeavesNoUpdateFile) {
-    ASSERT_TRUE(QFile::link("/dev/full", path(".Update 20240105090507.CDU.part")));
     XTextFile update;
     try {
+        FileSizeLimit full;
         writer.StartUpdate(update);
         writer.FinishUpdate();
         FAIL() << "no exception";
     } catch (const XException& e) {
-        EXPECT_EQ(e.code(), ENOSPC) << e.what();
+        EXPECT_EQ(e.code(), EFBIG) << e.what();
     }
     EXPECT_EQ(writer.CurrentOutputFile(), nullptr);
     EXPECT_EQ(entries(), QStringList());

@@ -1,5 +1,6 @@
 #include "writer/SchoolConfig.h"
 
+#include "FileSizeLimit.h"
 #include "MemoryWriter.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/support/XException.h"
@@ -207,8 +208,10 @@ TEST_F(SchoolConfigTest, GlobalFolderIsCarriedOver) {
 
 TEST_F(SchoolConfigTest, AFullDiskKeepsThePreviousFile) {
     writeFile(path("SchoolConfig.xml"), "previous");
-    ASSERT_TRUE(QFile::link("/dev/full", path(".SchoolConfig.xml.part")));
-    EXPECT_THROW(writer.SaveBridgeConfig(), XException);
+    {
+        FileSizeLimit full;
+        EXPECT_THROW(writer.SaveBridgeConfig(), XException);
+    }
     EXPECT_EQ(fileBytes(path("SchoolConfig.xml")), "previous");
     EXPECT_EQ(
         QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),

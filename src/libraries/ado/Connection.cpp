@@ -23,9 +23,22 @@ bool isUnsupported(const QList<ErrorRecord>& records) {
     return false;
 }
 
-QString scrub(QString text, const QStringList& secrets) {
+// A driver that echoes a password sets it apart from other words ("PWD=secret;", "'secret'"). Such a
+// message is withheld whole: masking the occurrence would leave its length or, from the words around it,
+// the password itself readable. An occurrence inside longer words is chance ("e" in "Data source name")
+// and tells nothing; masking it would spell the password out ("Data sourc**** nam****").
+QString scrub(const QString& text, const QStringList& secrets) {
+    const auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
     for (const QString& secret : secrets) {
-        text.replace(secret, QStringLiteral("****"));
+        for (qsizetype at = text.indexOf(secret); at >= 0; at = text.indexOf(secret, at + 1)) {
+            const qsizetype end = at + secret.size();
+            const bool apartBefore = at == 0 || !isWordChar(text.at(at - 1)) || !isWordChar(secret.front());
+            const bool apartAfter =
+                end == text.size() || !isWordChar(text.at(end)) || !isWordChar(secret.back());
+            if (apartBefore && apartAfter) {
+                return QStringLiteral("(driver message withheld: it held the password)");
+            }
+        }
     }
     return text;
 }

@@ -50,7 +50,10 @@ QList<Pair> split(const QString& text) {
                     ++j;
                 }
                 if (closed) {
-                    pair.value = braced ? QStringLiteral("{") + value + QStringLiteral("}") : value;
+                    // A braced value stays braced, its "}" doubled again, so that it is read back whole.
+                    pair.value = braced ? QStringLiteral("{") + value.replace(u'}', QStringLiteral("}}")) +
+                                              QStringLiteral("}")
+                                        : value;
                     i = j;
                     while (i < n && text[i] != u';') {
                         ++i;  // anything after the closing mark up to ";" is ignored

@@ -77,6 +77,9 @@ void XTextFile::open(const XFileSpec& spec, int mode, bool buffered) {
         if (mode == Write) {
             flags |= O_TRUNC;
         }
+        if ((mode & Exclusive) != 0) {
+            flags |= O_EXCL | O_NOFOLLOW;
+        }
         const XFileSpec folder = spec.folder();
         if (!folder.exists()) {
             folder.create();

@@ -18,7 +18,7 @@
 
 class XTextFile {
   public:
-    enum Mode { Read = 1, Write = 2, Append = 4 };
+    enum Mode { Read = 1, Write = 2, Append = 4, Exclusive = 8 };
     enum LineEnd { LineEndUnknown = 0, LineEndLF = 1, LineEndCRLF = 2, LineEndCR = 3 };
 
     // separator: written between fields; '\0' means "none yet": the first token read sets it.
@@ -35,7 +35,8 @@ class XTextFile {
     // Opens spec with mode bits (Read, Write, Append; several may be set). Exactly Write creates the file
     // anew (truncating it); any mode with Write or Append opens or creates it, creating missing folders; Read
     // alone needs an existing file. Append moves to the end. Raises "Can't open non-file: %s" for a folder
-    // spec, "Could not open file ( %d ): %s" when the system refuses.
+    // spec, "Could not open file ( %d ): %s" when the system refuses. Exclusive with Write creates a new file
+    // only: an existing path, a symbolic link included, is refused (EEXIST) and never opened or followed.
     // buffered: read through a 1024-byte buffer.
     // REQUIRES: not open.
     void open(const XFileSpec& spec, int mode, bool buffered = true);
