@@ -97,6 +97,13 @@ class ExpEngine : public ODBCExpEngineBase {
     void StudentTransport();
     void StudentMedical();
 
+    // --- Attendance steps (attendance part) ---
+
+    // Period attendance, then the daily morning (morning = true) or afternoon pass, of the school year span,
+    // into the attendance cache.
+    void PeriodAttendance(const XDate& schoolStart, const XDate& schoolEnd);
+    void DailyAttendance(const XDate& schoolStart, const XDate& schoolEnd, bool morning);
+
     // --- State ---
 
     const XString& schoolLongName() const { return m_schoolLongName; }
@@ -130,6 +137,10 @@ class ExpEngine : public ODBCExpEngineBase {
     XString FormatLockerCombo();
     XString FormatMedicalAlert();
     XString FormatPhysicalExam();
+    // The reason code when the row has one, else the attendance code.
+    XString FormatAttendanceCode();
+    // "AM" or "PM": the time frame of the daily pass being read.
+    XString FormatAttendanceTimeFrame();
 
   private:
     // Handles of the declared columns that computations and filters read; reset with each table.
@@ -150,6 +161,7 @@ class ExpEngine : public ODBCExpEngineBase {
     void closeQueryAndConnection();
     void setAttendanceWeights(AttendanceType type);
     void runAttendancePart();
+    void writeAttendancePass(const XDate& schoolStart, const XDate& schoolEnd);
 
     XString m_schoolLongName;
     XDate m_inactiveCutoff;
@@ -159,6 +171,8 @@ class ExpEngine : public ODBCExpEngineBase {
     bool m_defaultBell = false;
     FieldHandles m_fields;
     std::unique_ptr<XTextFile> m_updateFile;
+    ODBCField* m_attendanceReason = nullptr;  // the reason code of the attendance pass being read
+    XString m_attendanceTimeFrame;
 
     LookupSet m_includedStudents;
     LookupSet m_reportingPeriods;

@@ -106,6 +106,15 @@ void CDEWriter::CloseAttendanceCache() {}
 
 void CDEWriter::ResetGlobalAttendanceCache(const XFileSpec& /*globalFolder*/) {}
 
+XString CDEWriter::BindingValue(const ColumnBinding& binding) {
+    struct Current {
+        const ColumnBinding*& slot;
+        ~Current() { slot = nullptr; }
+    } current{m_currentBinding};
+    m_currentBinding = &binding;
+    return binding.formatter ? binding.formatter() : XString();
+}
+
 // --- File blocks ---
 
 void CDEWriter::WriteFileHead(XTextFile& file) {
@@ -145,7 +154,8 @@ void CDEWriter::WritePragmas(XTextFile& file, bool update) {
 
     const XDateTime now = XDateTime::Now();
     if (update) {
-        pragma("#pragma update " + quoted(now.Format("YYYYMMDDHHNNSS")));
+        pragma("#pragma update " +
+               quoted((m_updateStamp.IsNull() ? now : m_updateStamp).Format("YYYYMMDDHHNNSS")));
     }
     const XString creator = bridgeAlias().isEmpty() ? appInfo("appAlias_") : bridgeAlias();
     pragma("#pragma creator " + quoted(creator) + " " + quoted(appInfo("appVersion_")));
@@ -271,8 +281,17 @@ void CDEWriter::StartUpdate(XTextFile& file) {
     dropUpdate();
     m_updateMode = true;
     m_startTime = XDateTime::Now();
+    // Two runs in one second must not share a name: the second file would replace the first before the
+    // importer has read it. The next free second is taken instead.
     XFileSpec spec = importFolder();
-    spec.setFileName("Update " + m_startTime.Format("YYYYMMDDHHNNSS") + ".CDU");
+    m_updateStamp = m_startTime;
+    for (;;) {
+        spec.setFileName("Update " + m_updateStamp.Format("YYYYMMDDHHNNSS") + ".CDU");
+        if (!spec.exists() && !StagedFile::temporarySpec(spec).exists()) {
+            break;
+        }
+        m_updateStamp.AddInterval(0, 0, 0, 0, 0, 1);
+    }
 
     m_updateStage = std::make_unique<StagedFile>(file);
     try {
