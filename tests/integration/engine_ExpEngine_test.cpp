@@ -22,33 +22,6 @@ QString str(const Row& row, const char* column) {
     return row.at(column).toString();
 }
 
-// The student conditions, evaluated on the stored values as the database compares them.
-struct Selection {
-    QString school;
-    QString cutoffIso;  // empty: registered students only
-
-    bool matches(const Row& row) const {
-        if (str(row, "school") != school) {
-            return false;
-        }
-        if (str(row, "registered_indicator") == "R") {
-            return true;
-        }
-        const QJsonValue withdrawn = row.at("withdraw_date");
-        return !cutoffIso.isEmpty() && withdrawn.isString() && withdrawn.toString() >= cutoffIso;
-    }
-};
-
-std::set<QByteArray> includedPupils(const Selection& selection) {
-    std::set<QByteArray> pupils;
-    for (const Row& row : SampleData::instance().rows("V_VLMR_STU_DEMOGRAPHIC")) {
-        if (selection.matches(row)) {
-            pupils.insert(columnText(row.at("pupil_number")));
-        }
-    }
-    return pupils;
-}
-
 QList<QByteArray> expectedStudents(const Selection& selection) {
     QList<QByteArray> lines;
     for (const Row& r : SampleData::instance().rows("V_VLMR_STU_DEMOGRAPHIC")) {
