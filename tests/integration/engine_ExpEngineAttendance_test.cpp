@@ -163,6 +163,62 @@ int firstLogIndex(const EngineHarness& harness, const QString& text) {
     return -1;
 }
 
+// Runs sample/change-attendance.py on the sample's data and applies its statements to fixture; the changed
+// rows stay in work/changes.json.
+bool changeAttendance(const QString& sample, const QString& work, FixtureSource& fixture, QString& failure) {
+    QProcess tool;
+    tool.start("python3",
+               {QString(NORV_SOURCE_DIR) + "/sample/change-attendance.py", "--json", sample + "/norv.json",
+                "--sql-out", work + "/changes.sql", "--changes-out", work + "/changes.json"});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) {
+        failure = QString::fromUtf8(tool.readAllStandardError());
+        return false;
+    }
+    if (!fixture.exec(QString::fromUtf8(readFile(work + "/changes.sql")))) {
+        failure = fixture.error();
+        return false;
+    }
+    return true;
+}
+
+// The rows the run after the changes of work/changes.json writes for school: those of each changed or new
+// source row that differ from what the row gave before. blanked counts the rows of blanked source rows.
+Tables expectedChanges(const QString& work, const QString& school, int* blanked = nullptr) {
+    const std::set<QByteArray> included = includedPupils(Selection{school, QString()});
+    Tables expected;
+    for (const QJsonValue change : QJsonDocument::fromJson(readFile(work + "/changes.json")).array()) {
+        const QString view = change["view"].toString();
+        Row after;
+        const QJsonObject row = change["row"].toObject();
+        for (auto it = row.begin(); it != row.end(); ++it) {
+            after[it.key()] = it.value();
+        }
+        if (text(after, "school") != school || included.count(columnText(after.at("pupil_number"))) == 0) {
+            continue;
+        }
+        QList<std::pair<QByteArray, QByteArray>> before;
+        for (const Row& r : SampleData::instance().rows(view)) {
+            if (r.at("pupil_number") == after.at("pupil_number") && r.at("school") == after.at("school") &&
+                r.at("absent_date") == after.at("absent_date") &&
+                (view != kPeriodView || r.at("period") == after.at("period"))) {
+                before = attendanceLines(view, r);
+            }
+        }
+        for (const auto& line : attendanceLines(view, after)) {
+            if (!before.contains(line)) {
+                expected[line.first].append(line.second);
+                if (blanked != nullptr && change["kind"].toString() == "blanked") {
+                    ++*blanked;
+                }
+            }
+        }
+    }
+    for (auto& [table, lines] : expected) {
+        std::sort(lines.begin(), lines.end());
+    }
+    return expected;
+}
+
 class AttendanceSource : public ::testing::TestWithParam<SourceKind> {
   protected:
     void SetUp() override {
@@ -270,48 +326,11 @@ TEST_P(AttendanceSource, ChangesOfTheSourceAreWrittenOnce) {
 
     // The sample tool changes codes, blanks codes and adds rows, stamped today.
     QTemporaryDir work;
-    QProcess tool;
-    tool.start("python3", {QString(NORV_SOURCE_DIR) + "/sample/change-attendance.py", "--json",
-                           sample + "/norv.json", "--sql-out", work.path() + "/changes.sql",
-                           "--changes-out", work.path() + "/changes.json"});
-    ASSERT_TRUE(tool.waitForFinished(60000) && tool.exitCode() == 0)
-        << tool.readAllStandardError().toStdString();
-    ASSERT_TRUE(fixture->exec(QString::fromUtf8(readFile(work.path() + "/changes.sql"))))
-        << fixture->error().toStdString();
-
-    // Expected: the rows of each changed or new source row that differ from what it gave before.
-    const std::set<QByteArray> included = includedPupils(Selection{school, QString()});
-    Tables expected;
+    QString failure;
+    ASSERT_TRUE(changeAttendance(sample, work.path(), *fixture, failure)) << failure.toStdString();
     int blanked = 0;
-    for (const QJsonValue change : QJsonDocument::fromJson(readFile(work.path() + "/changes.json")).array()) {
-        const QString view = change["view"].toString();
-        Row after;
-        const QJsonObject row = change["row"].toObject();
-        for (auto it = row.begin(); it != row.end(); ++it) {
-            after[it.key()] = it.value();
-        }
-        if (text(after, "school") != school || included.count(columnText(after.at("pupil_number"))) == 0) {
-            continue;
-        }
-        QList<std::pair<QByteArray, QByteArray>> before;
-        for (const Row& r : SampleData::instance().rows(view)) {
-            if (r.at("pupil_number") == after.at("pupil_number") && r.at("school") == after.at("school") &&
-                r.at("absent_date") == after.at("absent_date") &&
-                (view != kPeriodView || r.at("period") == after.at("period"))) {
-                before = attendanceLines(view, r);
-            }
-        }
-        for (const auto& line : attendanceLines(view, after)) {
-            if (!before.contains(line)) {
-                expected[line.first].append(line.second);
-                blanked += change["kind"].toString() == "blanked" ? 1 : 0;
-            }
-        }
-    }
+    const Tables expected = expectedChanges(work.path(), school, &blanked);
     ASSERT_GT(blanked, 0);
-    for (auto& [table, lines] : expected) {
-        std::sort(lines.begin(), lines.end());
-    }
     ASSERT_EQ(expected.size(), 2u);
 
     ASSERT_TRUE(run(out.path(), school, ExpEngine::AttendanceUpdate, &changed))
@@ -397,5 +416,162 @@ INSTANTIATE_TEST_SUITE_P(Sources, AttendanceSource,
                          [](const ::testing::TestParamInfo<SourceKind>& info) {
                              return info.param == SourceKind::SQLite ? "SQLite" : "PostgreSQL";
                          });
+
+// --- No change lost: the program killed at many moments of attendance runs ---
+
+// Runs the program for an attendance run of school into folder; with summary under strace, which counts the
+// syscalls into summary and makes the injection inject (such as "rename:signal=KILL:when=1") when given. True
+// when the program ran to its end with exit code 0.
+bool runProgram(const SampleSource& source, const QString& folder, const QString& school, const QString& home,
+                QString* summary = nullptr, const QString& inject = QString()) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("LC_ALL", "C.UTF-8");
+    const QStringList arguments{"run",
+                                "--att",
+                                "--dsn=" + source.dsn.toQString(),
+                                "--user=tests",
+                                "--pwd=tests",
+                                "--school=" + school,
+                                "--path=" + folder,
+                                "--logpath=" + home + "/logs"};
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(home);
+    if (summary == nullptr) {
+        process.start(QStringLiteral(NORV_BINARY_DIR "/norv-extract"), arguments);
+    } else {
+        QStringList trace{"-f", "-c", "-o", home + "/strace.txt"};
+        if (!inject.isEmpty()) {
+            trace.append("--inject=" + inject);
+        }
+        process.start("strace",
+                      trace + QStringList{QStringLiteral(NORV_BINARY_DIR "/norv-extract")} + arguments);
+    }
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (summary != nullptr) {
+        *summary = QString::fromUtf8(readFile(home + "/strace.txt"));
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// How often each syscall was made, from a strace -c summary.
+std::map<QString, int> syscallCounts(const QString& summary) {
+    std::map<QString, int> counts;
+    static const QRegularExpression line("^\\s*[\\d.]+\\s+[\\d.]+\\s+\\d+\\s+(\\d+)\\s+(?:\\d+\\s+)?(\\w+)$");
+    for (const QString& text : summary.split('\n')) {
+        const QRegularExpressionMatch match = line.match(text);
+        if (match.hasMatch()) {
+            counts[match.captured(2)] = match.captured(1).toInt();
+        }
+    }
+    return counts;
+}
+
+// The rows of every complete update file of folder, per table.
+std::map<QByteArray, std::set<QByteArray>> unionOfUpdateFiles(const QString& folder) {
+    std::map<QByteArray, std::set<QByteArray>> rows;
+    for (const QString& name : updateFiles(folder)) {
+        for (const auto& [table, lines] : updateTables(readFile(folder + "/" + name))) {
+            rows[table].insert(lines.begin(), lines.end());
+        }
+    }
+    return rows;
+}
+
+// The expected rows missing from the union of the update files of folder, as text ("" when none).
+std::string missingRows(const Tables& expected, const QString& folder) {
+    const auto written = unionOfUpdateFiles(folder);
+    std::string missing;
+    for (const auto& [table, lines] : expected) {
+        for (const QByteArray& line : lines) {
+            const auto found = written.find(table);
+            if (found == written.end() || found->second.count(line) == 0) {
+                missing += (table + ": " + line).toStdString();
+            }
+        }
+    }
+    return missing;
+}
+
+// Kill points on each syscall that writes, syncs or renames the update file, the cache or SchoolConfig.xml:
+// its first, middle and last two calls, counted on a run that was not killed.
+QStringList killPoints(const std::map<QString, int>& counts) {
+    QStringList points;
+    for (const char* name : {"write", "pwrite64", "fdatasync", "fsync", "rename"}) {
+        const auto found = counts.find(name);
+        if (found == counts.end()) {
+            continue;
+        }
+        const int n = found->second;
+        std::set<int> when{1, n / 2, n - 1, n};
+        for (int w : when) {
+            if (w >= 1) {
+                points.append(QString("%1:signal=KILL:when=%2").arg(name).arg(w));
+            }
+        }
+    }
+    return points;
+}
+
+TEST(AttendanceKilled, EveryChangeReachesACompleteUpdateFileWhereverTheRunIsKilled) {
+    QString reason;
+    if (!sampleSource(SourceKind::SQLite, reason)) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    QProcess probe;
+    probe.start("strace", {"-V"});
+    if (!probe.waitForFinished(10000) || probe.exitCode() != 0) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const QString sample = sampleFolder();
+    SampleData::instance();
+    const QString school = "875";
+    const Tables firstRun = expectedFirstRun(school);
+
+    // Each scenario on a fresh copy of the source and a fresh import folder. Phase 0: the first run is
+    // killed; phase 1: a first run completes, the source changes, and the run after it is killed. Then one
+    // run that is not killed; every change must be in some complete update file.
+    for (int phase = 0; phase < 2; ++phase) {
+        QStringList points;
+        for (int reference = 0;; ++reference) {
+            SqliteFixture fixture;
+            ASSERT_TRUE(fixture.isValid()) << fixture.error().toStdString();
+            QTemporaryDir home;
+            const QString out = home.path() + "/import";
+            Tables expected = firstRun;
+            if (phase == 1) {
+                ASSERT_TRUE(runProgram(fixture.source(), out, school, home.path()));
+                QString failure;
+                ASSERT_TRUE(changeAttendance(sample, home.path(), fixture, failure)) << failure.toStdString();
+                expected = expectedChanges(home.path(), school);
+            }
+            if (reference == 0) {
+                // Not killed: counts the syscalls of this phase's run.
+                QString summary;
+                ASSERT_TRUE(runProgram(fixture.source(), out, school, home.path(), &summary));
+                ASSERT_EQ(missingRows(expected, out), "");
+                points = killPoints(syscallCounts(summary));
+                ASSERT_GE(points.size(), 8) << summary.toStdString();
+                continue;
+            }
+            if (reference > points.size()) {
+                break;
+            }
+            const QString point = points[reference - 1];
+            SCOPED_TRACE(QString("phase %1, %2").arg(phase).arg(point).toStdString());
+            QString summary;
+            runProgram(fixture.source(), out, school, home.path(), &summary, point);
+            ASSERT_TRUE(runProgram(fixture.source(), out, school, home.path()));
+            EXPECT_EQ(missingRows(expected, out), "");
+        }
+    }
+}
 
 }  // namespace
