@@ -287,7 +287,8 @@ void CDEWriter::StartUpdate(XTextFile& file) {
     m_updateStamp = m_startTime;
     for (;;) {
         spec.setFileName("Update " + m_updateStamp.Format("YYYYMMDDHHNNSS") + ".CDU");
-        if (!spec.exists() && !StagedFile::temporarySpec(spec).exists()) {
+        // A temporary file of that name is a crashed run's leftover, which nobody reads: it is replaced.
+        if (!spec.exists()) {
             break;
         }
         m_updateStamp.AddInterval(0, 0, 0, 0, 0, 1);

@@ -159,6 +159,18 @@ TEST_F(CDEWriterTest, AnUpdateFileObjectReleasedBeforeTheWriterIsNotTouched) {
     EXPECT_EQ(entries(), QStringList());
 }
 
+TEST_F(CDEWriterTest, UpdateFilesOfOneSecondTakeTheNextFreeSecond) {
+    for (int run = 0; run < 3; ++run) {
+        XTextFile update;
+        writer.StartUpdate(update);
+        writer.FinishUpdate();
+    }
+    EXPECT_EQ(entries(), QStringList({"Update 20240105090507.CDU", "Update 20240105090508.CDU",
+                                      "Update 20240105090509.CDU"}));
+    // The update pragma names the same moment as the file name.
+    EXPECT_TRUE(fileBytes(path("Update 20240105090509.CDU")).contains("#pragma update \"20240105090509\""));
+}
+
 TEST_F(CDEWriterTest, AFullDiskLeavesNoUpdateFile) {
     ASSERT_TRUE(QFile::link("/dev/full", path(".Update 20240105090507.CDU.part")));
     XTextFile update;
