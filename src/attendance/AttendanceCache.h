@@ -72,6 +72,7 @@ class AttendanceCache {
         std::unique_ptr<sqlite::Query> insert;
     };
     Statements& statementsFor(const XString& table);
+    int run(sqlite::Query& statement);
 
     sqlite::Database m_database;
     std::map<XString, Statements> m_statements;
