@@ -104,11 +104,13 @@ AttendanceCache::Statements& AttendanceCache::statementsFor(const XString& table
             "UPDATE %s SET newcode=?1, excused=?2, absent=?3, tardy=?4, truant=?5, discipline=?6 "
             "WHERE stdkey=?7 AND attdate=?8 AND %s=?9 AND header=?10",
             table.c_str(), key);
-        statements.insert = std::make_unique<sqlite::Query>(m_database);
-        statements.insert->Prepare(
-            "INSERT INTO %s (%s, %s, header, newcode) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-            "?8, ?9, ?10, ?11)",
-            table.c_str(), kDateColumns, key);
+        statements.upsert = std::make_unique<sqlite::Query>(m_database);
+        statements.upsert->Prepare(
+            "INSERT INTO %s (%s, %s, header, newcode) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11) "
+            "ON CONFLICT (stdkey, attdate, %s, header) DO UPDATE SET newcode=excluded.newcode, "
+            "excused=excluded.excused, absent=excluded.absent, tardy=excluded.tardy, truant=excluded.truant, "
+            "discipline=excluded.discipline",
+            table.c_str(), kDateColumns, key, key);
     }
     return statements;
 }
@@ -121,35 +123,38 @@ void AttendanceCache::store(const XString& table, const AttendanceRecord& record
     const XString header = storedText(record.header);
     const XString code = storedText(record.code);
 
-    sqlite::Query& update = *statements.update;
-    update.Bind(1, code);
-    update.Bind(2, storedText(record.excused));
-    update.Bind(3, storedText(record.absent));
-    update.Bind(4, storedText(record.tardy));
-    update.Bind(5, storedText(record.truant));
-    update.Bind(6, storedText(record.discipline));
-    update.Bind(7, student);
-    update.Bind(8, date);
-    update.Bind(9, key);
-    update.Bind(10, header);
-    m_lastWasInsert = false;
-    if (run(update) > 0 || (code.isEmpty() && record.oldCode.isEmpty())) {
+    if (code.isEmpty()) {
+        // A code that is gone blanks the row sent before; without such a row there is nothing to send.
+        sqlite::Query& update = *statements.update;
+        update.Bind(1, code);
+        update.Bind(2, storedText(record.excused));
+        update.Bind(3, storedText(record.absent));
+        update.Bind(4, storedText(record.tardy));
+        update.Bind(5, storedText(record.truant));
+        update.Bind(6, storedText(record.discipline));
+        update.Bind(7, student);
+        update.Bind(8, date);
+        update.Bind(9, key);
+        update.Bind(10, header);
+        m_lastWasInsert = false;
+        run(update);
         return;
     }
-    sqlite::Query& insert = *statements.insert;
-    insert.Bind(1, student);
-    insert.Bind(2, date);
-    insert.Bind(3, storedText(record.reason));
-    insert.Bind(4, storedText(record.excused));
-    insert.Bind(5, storedText(record.absent));
-    insert.Bind(6, storedText(record.tardy));
-    insert.Bind(7, storedText(record.truant));
-    insert.Bind(8, storedText(record.discipline));
-    insert.Bind(9, key);
-    insert.Bind(10, header);
-    insert.Bind(11, code);
+    // The row of the key gets the new code and values, or is made: one statement, one search of the key.
+    sqlite::Query& upsert = *statements.upsert;
+    upsert.Bind(1, student);
+    upsert.Bind(2, date);
+    upsert.Bind(3, storedText(record.reason));
+    upsert.Bind(4, storedText(record.excused));
+    upsert.Bind(5, storedText(record.absent));
+    upsert.Bind(6, storedText(record.tardy));
+    upsert.Bind(7, storedText(record.truant));
+    upsert.Bind(8, storedText(record.discipline));
+    upsert.Bind(9, key);
+    upsert.Bind(10, header);
+    upsert.Bind(11, code);
     m_lastWasInsert = true;
-    run(insert);
+    run(upsert);
 }
 
 int AttendanceCache::run(sqlite::Query& statement) {

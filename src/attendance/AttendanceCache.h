@@ -69,7 +69,7 @@ class AttendanceCache {
   private:
     struct Statements {
         std::unique_ptr<sqlite::Query> update;
-        std::unique_ptr<sqlite::Query> insert;
+        std::unique_ptr<sqlite::Query> upsert;
     };
     Statements& statementsFor(const XString& table);
     int run(sqlite::Query& statement);
