@@ -590,8 +590,13 @@ void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
             CloseAttendanceCache();
             XFileSpec cache = folder;
             cache.appendFolder("Attendance");
-            cache.setFileName("Attendance.db");
-            cache.remove();
+            // A journal left by a run that was killed would otherwise be rolled back into the new cache,
+            // bringing back the rows marked as sent before the change.
+            for (const char* name :
+                 {"Attendance.db-journal", "Attendance.db-wal", "Attendance.db-shm", "Attendance.db"}) {
+                cache.setFileName(name);
+                cache.remove();
+            }
         } catch (const XException&) {
             debug("Attendance: Database could not be deleted");
         }
