@@ -443,6 +443,9 @@ bool runProgram(const SampleSource& source, const QString& folder, const QString
     if (summary == nullptr) {
         process.start(QStringLiteral(NORV_BINARY_DIR "/norv-extract"), arguments);
     } else {
+        // LeakSanitizer cannot run in a traced process (sanitizer builds); the other checks stay on.
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+        process.setProcessEnvironment(env);
         QStringList trace{"-f", "-c", "-o", home + "/strace.txt"};
         if (!inject.isEmpty()) {
             trace.append("--inject=" + inject);
