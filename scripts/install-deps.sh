@@ -9,6 +9,7 @@ packages=(
   postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 clang-format
+  strace time
 )
 missing=()
 for p in "${packages[@]}"; do
