@@ -9,7 +9,7 @@ packages=(
   postgresql
   libgtest-dev strace
   python3 clang-format
-  fonts-dejavu-core poppler-utils groff-base
+  fonts-dejavu-core poppler-utils groff-base time
 )
 missing=()
 for p in "${packages[@]}"; do

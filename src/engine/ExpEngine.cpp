@@ -196,31 +196,6 @@ bool ExpEngine::RunTask(const TaskValues& values, int mode) {
     return true;
 }
 
-void ExpEngine::runAttendancePart() {
-    m_updateFile = std::make_unique<XTextFile>('\t');
-    StartUpdate(*m_updateFile);
-    DetermineSchoolDates();
-    switch (DetermineAttendanceType()) {
-        case AttendanceType::Period:
-            report(Informational, "Period Attendance Type detected: Generating Period Attendance.");
-            // Not yet extracted: here period attendance of the school year span goes into the cache.
-            break;
-        case AttendanceType::Daily:
-            report(Informational, "Daily Attendance Type detected.  Generating Daily Attendance.");
-            // Not yet extracted: here daily attendance goes into the cache, morning then afternoon.
-            break;
-        case AttendanceType::PeriodAndDaily:
-            report(Informational,
-                   "Period/Daily Attendance Type detected.  Generating Both Period and Daily Attendance.");
-            // Not yet extracted: here period attendance, then the two daily passes.
-            break;
-    }
-    // Writes the cached attendance that changed (nothing until the attendance cache is part of the chain).
-    CreateAttendanceFromDB();
-    FinishUpdate();
-    m_updateFile.reset();
-}
-
 bool ExpEngine::LoadList(TaskList& list, const QString& paramKey, const TaskValues& values) {
     QList<QStringList> records;
     const bool ok = LoadBridgeList(records, paramKey, values);

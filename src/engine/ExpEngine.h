@@ -125,6 +125,13 @@ class ExpEngine : public ODBCExpEngineBase {
     void StaffMedical();
     void StaffDoctor();
 
+    // --- Attendance steps (attendance part) ---
+
+    // Period attendance, then the daily morning (morning = true) or afternoon pass, of the school year span,
+    // into the attendance cache.
+    void PeriodAttendance(const XDate& schoolStart, const XDate& schoolEnd);
+    void DailyAttendance(const XDate& schoolStart, const XDate& schoolEnd, bool morning);
+
     // --- State ---
 
     const XString& schoolLongName() const { return m_schoolLongName; }
@@ -188,6 +195,10 @@ class ExpEngine : public ODBCExpEngineBase {
     bool CurrentFileExists() const;
     // A date in the writer's date format; empty for a null date.
     XString WriterDate(const XDate& date) const;
+    // The reason code when the row has one, else the attendance code.
+    XString FormatAttendanceCode();
+    // "AM" or "PM": the time frame of the daily pass being read.
+    XString FormatAttendanceTimeFrame();
 
   private:
     // Handles of the declared columns that computations and filters read; reset with each table.
@@ -226,6 +237,7 @@ class ExpEngine : public ODBCExpEngineBase {
     void setInactiveCutoff(const XString& text);
     void setAttendanceWeights(AttendanceType type);
     void runAttendancePart();
+    void writeAttendancePass(const XDate& schoolStart, const XDate& schoolEnd);
 
     XString m_schoolLongName;
     XDate m_inactiveCutoff;
@@ -235,6 +247,8 @@ class ExpEngine : public ODBCExpEngineBase {
     bool m_defaultBell = false;
     FieldHandles m_fields;
     std::unique_ptr<XTextFile> m_updateFile;
+    ODBCField* m_attendanceReason = nullptr;  // the reason code of the attendance pass being read
+    XString m_attendanceTimeFrame;
 
     LookupSet m_includedStudents;
     LookupSet m_reportingPeriods;

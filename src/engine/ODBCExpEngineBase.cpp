@@ -1,5 +1,5 @@
 #include "engine/ODBCExpEngineBase.h"
 
-ODBCExpEngineBase::ODBCExpEngineBase(int options, QObject* parent) : ODBCDataAccess(options, 0, parent) {}
+ODBCExpEngineBase::ODBCExpEngineBase(int options, QObject* parent) : AttendanceWriter(options, 0, parent) {}
 
 ODBCExpEngineBase::~ODBCExpEngineBase() = default;

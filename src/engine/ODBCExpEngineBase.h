@@ -1,15 +1,15 @@
 // ODBCExpEngineBase: the base of the extraction engines that read an ODBC source. It adds no state and no
 // behaviour of its own; it fixes the place of the engine in the task chain
-// (... <- ODBCDataAccess <- ODBCExpEngineBase <- ExpEngine) so that an engine for another source system
-// can share it.
+// (... <- ODBCDataAccess <- AttendanceWriter <- ODBCExpEngineBase <- ExpEngine) so that an engine for
+// another source system can share it.
 //
-// Owns: nothing beyond ODBCDataAccess.
-// REQUIRES: as ODBCDataAccess (one thread).
+// Owns: nothing beyond AttendanceWriter.
+// REQUIRES: as AttendanceWriter (one thread).
 #pragma once
 
-#include "dataaccess/ODBCDataAccess.h"
+#include "attendance/AttendanceWriter.h"
 
-class ODBCExpEngineBase : public ODBCDataAccess {
+class ODBCExpEngineBase : public AttendanceWriter {
     Q_OBJECT
     Q_DISABLE_COPY(ODBCExpEngineBase)
 

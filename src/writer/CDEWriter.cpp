@@ -108,6 +108,15 @@ void CDEWriter::CloseAttendanceCache() {}
 
 void CDEWriter::ResetGlobalAttendanceCache(const XFileSpec& /*globalFolder*/) {}
 
+XString CDEWriter::BindingValue(const ColumnBinding& binding) {
+    struct Current {
+        const ColumnBinding*& slot;
+        ~Current() { slot = nullptr; }
+    } current{m_currentBinding};
+    m_currentBinding = &binding;
+    return binding.formatter ? binding.formatter() : XString();
+}
+
 // --- File blocks ---
 
 void CDEWriter::WriteFileHead(XTextFile& file) {
@@ -147,7 +156,8 @@ void CDEWriter::WritePragmas(XTextFile& file, bool update) {
 
     const XDateTime now = XDateTime::Now();
     if (update) {
-        pragma("#pragma update " + quoted(now.Format("YYYYMMDDHHNNSS")));
+        pragma("#pragma update " +
+               quoted((m_updateStamp.IsNull() ? now : m_updateStamp).Format("YYYYMMDDHHNNSS")));
     }
     const XString creator = bridgeAlias().isEmpty() ? appInfo("appAlias_") : bridgeAlias();
     pragma("#pragma creator " + quoted(creator) + " " + quoted(appInfo("appVersion_")));
@@ -283,8 +293,18 @@ void CDEWriter::StartUpdate(XTextFile& file) {
     dropUpdate();
     m_updateMode = true;
     m_startTime = XDateTime::Now();
+    // Two runs in one second must not share a name: the second file would replace the first before the
+    // importer has read it. The next free second is taken instead.
     XFileSpec spec = importFolder();
-    spec.setFileName("Update " + m_startTime.Format("YYYYMMDDHHNNSS") + ".CDU");
+    m_updateStamp = m_startTime;
+    for (;;) {
+        spec.setFileName("Update " + m_updateStamp.Format("YYYYMMDDHHNNSS") + ".CDU");
+        // A temporary file of that name is a crashed run's leftover, which nobody reads: it is replaced.
+        if (!spec.exists()) {
+            break;
+        }
+        m_updateStamp.AddInterval(0, 0, 0, 0, 0, 1);
+    }
 
     m_updateStage = std::make_unique<StagedFile>(file);
     try {
@@ -582,8 +602,13 @@ void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
             CloseAttendanceCache();
             XFileSpec cache = folder;
             cache.appendFolder("Attendance");
-            cache.setFileName("Attendance.db");
-            cache.remove();
+            // A journal left by a run that was killed would otherwise be rolled back into the new cache,
+            // bringing back the rows marked as sent before the change.
+            for (const char* name :
+                 {"Attendance.db-journal", "Attendance.db-wal", "Attendance.db-shm", "Attendance.db"}) {
+                cache.setFileName(name);
+                cache.remove();
+            }
         } catch (const XException&) {
             debug("Attendance: Database could not be deleted");
         }

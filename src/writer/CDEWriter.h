@@ -219,6 +219,9 @@ class CDEWriter : public BridgeTaskBase {
     const XString& securityFile() const { return m_securityFile; }
 
   protected:
+    // The formatter's text of binding, with binding current while the formatter runs (what WriteTable does
+    // for each value), for layers that read the bound values themselves.
+    XString BindingValue(const ColumnBinding& binding);
     // The value of an application information key ("appTitle_" ...) in the working code page.
     XString appInfo(const char* key) const;
     void WriteFileHead(XTextFile& file);
@@ -246,6 +249,7 @@ class CDEWriter : public BridgeTaskBase {
     XDateTime m_startTime;
     XDateTime m_endTime;
     XTextFile* m_updateFile = nullptr;
+    XDateTime m_updateStamp;                       // the update file's name stamp, also its "#pragma update"
     std::unique_ptr<XTextFile> m_ownedUpdateFile;  // declared before the staging that may refer to it
     std::unique_ptr<StagedFile> m_updateStage;
     std::unique_ptr<ExtractSet> m_extractSet;  // the full extract being collected (StartImport..FinishImport)

@@ -63,6 +63,11 @@ const SampleData& SampleData::instance() {
         loaded.m_views = top.value("views").toObject();
         loaded.m_schools = top.value("schools").toArray();
         loaded.m_schoolYear = top.value("school_year").toInt();
+        loaded.m_generatorArguments =
+            QStringList{"--seed",     QString::number(top.value("seed").toInteger()),
+                        "--students", QString::number(top.value("students").toInteger()),
+                        "--year",     QString::number(loaded.m_schoolYear),
+                        "--as-of",    top.value("as_of").toString()};
         return loaded;
     }();
     return data;
@@ -261,14 +266,15 @@ void FixtureSource::writeOdbcIni(const QString& section) {
     qputenv("ODBCINI", ini.fileName().toUtf8());
 }
 
-std::unique_ptr<FixtureSource> FixtureSource::make(SourceKind kind, QString& skipReason) {
+std::unique_ptr<FixtureSource> FixtureSource::make(SourceKind kind, QString& skipReason,
+                                                   bool withSampleData) {
     if (!sampleSource(kind, skipReason)) {
         return nullptr;
     }
     if (kind == SourceKind::SQLite) {
         return std::make_unique<SqliteFixture>();
     }
-    return std::make_unique<PostgresFixture>();
+    return std::make_unique<PostgresFixture>(withSampleData);
 }
 
 SqliteFixture::SqliteFixture() {
@@ -305,22 +311,30 @@ bool SqliteFixture::exec(const QString& sql) {
     return ok;
 }
 
-PostgresFixture::PostgresFixture() : m_schema("fx_" + QFileInfo(m_dir.path()).fileName().toLower()) {
+PostgresFixture::PostgresFixture(bool withSampleData)
+    : m_schema("fx_" + QFileInfo(m_dir.path()).fileName().toLower()) {
     m_schema.replace(QRegularExpression("[^a-z0-9_]"), "_");
     if (!isValid()) {
         return;
     }
     // The sample's own view definitions, in a schema of this fixture.
     QProcess generator;
-    generator.start("python3", {QString(NORV_SOURCE_DIR) + "/sample/generate.py", "--schema", "postgres"});
-    if (!generator.waitForFinished(60000) || generator.exitCode() != 0) {
+    const QString script = m_dir.path() + "/norv-postgres.sql";
+    generator.start("python3", QStringList{QString(NORV_SOURCE_DIR) + "/sample/generate.py"} +
+                                   (withSampleData ? QStringList{"--postgres", script} +
+                                                         SampleData::instance().generatorArguments()
+                                                   : QStringList{"--schema", "postgres"}));
+    if (!generator.waitForFinished(120000) || generator.exitCode() != 0) {
         m_error = "cannot run the sample generator: " + QString::fromUtf8(generator.readAllStandardError());
         return;
     }
-    QString ddl = QString::fromUtf8(generator.readAllStandardOutput());
+    QString ddl = withSampleData ? QString::fromUtf8(readFile(script))
+                                 : QString::fromUtf8(generator.readAllStandardOutput());
     ddl.replace("table_schema = 'public'", "table_schema = '" + m_schema + "'");
     if (!psql("CREATE SCHEMA " + m_schema + "; SET search_path TO " + m_schema + ";\n" + ddl +
-              "\nINSERT INTO V_VLMR_SCHOOL VALUES ('1021', 'Fixture School', 'P', 'N');")) {
+              (withSampleData
+                   ? ""
+                   : "\nINSERT INTO V_VLMR_SCHOOL VALUES ('1021', 'Fixture School', 'P', 'N');"))) {
         return;
     }
     writeOdbcIni(

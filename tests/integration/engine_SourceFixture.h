@@ -44,11 +44,14 @@ class SampleData {
     std::vector<Row> rows(const QString& view) const;
     const QJsonArray& schools() const { return m_schools; }
     int schoolYear() const { return m_schoolYear; }
+    // The generator's arguments that made the data: --seed, --students, --year and --as-of with values.
+    const QStringList& generatorArguments() const { return m_generatorArguments; }
 
   private:
     QJsonObject m_views;
     QJsonArray m_schools;
     int m_schoolYear = 0;
+    QStringList m_generatorArguments;
 };
 
 // The extract files' text rules, applied to a source value (null reads as empty).
@@ -128,8 +131,10 @@ class FixtureSource {
     virtual bool exec(const QString& sql) = 0;
     virtual SampleSource source() const = 0;
 
-    // A fixture of kind, or the reason it cannot be made in skipReason.
-    static std::unique_ptr<FixtureSource> make(SourceKind kind, QString& skipReason);
+    // A fixture of kind, or the reason it cannot be made in skipReason. withSampleData: the PostgreSQL
+    // fixture holds the sample's data too (the SQLite one always does).
+    static std::unique_ptr<FixtureSource> make(SourceKind kind, QString& skipReason,
+                                               bool withSampleData = false);
 
   protected:
     FixtureSource();
@@ -153,10 +158,11 @@ class SqliteFixture : public FixtureSource {
 };
 
 // A schema of its own in the test server's fixture database "norv_test" with the sample's views (empty but
-// for the school 1021), reached as norv_admin.
+// for the school 1021, or with withSampleData the sample's own data, generated again from its parameters),
+// reached as norv_admin.
 class PostgresFixture : public FixtureSource {
   public:
-    PostgresFixture();
+    explicit PostgresFixture(bool withSampleData = false);
     ~PostgresFixture() override;
     bool exec(const QString& sql) override;
     SampleSource source() const override;

@@ -219,6 +219,18 @@ TEST_F(CDEWriterTest, AnUpdateFileObjectReleasedBeforeTheWriterIsNotTouched) {
     EXPECT_EQ(entries(), QStringList());
 }
 
+TEST_F(CDEWriterTest, UpdateFilesOfOneSecondTakeTheNextFreeSecond) {
+    for (int run = 0; run < 3; ++run) {
+        XTextFile update;
+        writer.StartUpdate(update);
+        writer.FinishUpdate();
+    }
+    EXPECT_EQ(entries(), QStringList({"Update 20240105090507.CDU", "Update 20240105090508.CDU",
+                                      "Update 20240105090509.CDU"}));
+    // The update pragma names the same moment as the file name.
+    EXPECT_TRUE(fileBytes(path("Update 20240105090509.CDU")).contains("#pragma update \"20240105090509\""));
+}
+
 TEST_F(CDEWriterTest, AFullDiskLeavesNoUpdateFile) {
     XTextFile update;
     try {
@@ -355,6 +367,7 @@ TEST_F(CDEWriterTest, DeleteUpdateFilesRemovesTheUpdateStateAndNothingElse) {
                                "AATD9",
                                "XAATP",
                                "Attendance/Attendance.db",
+                               "Attendance/Attendance.db-journal",
                                "Attendance/other"};
     for (const QString& file : files) {
         QDir().mkpath(QFileInfo(path(file)).path());
@@ -367,7 +380,8 @@ TEST_F(CDEWriterTest, DeleteUpdateFilesRemovesTheUpdateStateAndNothingElse) {
 
     EXPECT_EQ(entries(), QStringList({"Attendance", "Norv.CDE", "Students.cef", "XAATP", "dat_lower",
                                       "global", "notes.cdu.txt", "pat2"}));
-    EXPECT_TRUE(QFile::exists(path("Attendance/other")));
+    // The cache goes with its journal, which would otherwise be rolled back into the next cache.
+    EXPECT_EQ(QDir(path("Attendance")).entryList(QDir::Files), QStringList({"other"}));
     EXPECT_TRUE(QFile::exists(path("pat2/keep")));
     EXPECT_EQ(writer.cacheSteps, QStringList({"close"}));
     EXPECT_TRUE(writer.messageLogged("Found PAT Folder"));

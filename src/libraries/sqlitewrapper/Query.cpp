@@ -78,6 +78,51 @@ long long Query::IntColumn(const XString& name) {
     return sqlite3_column_int64(m_imp->statement(), index);
 }
 
+XString Query::StringColumnAt(int index) {
+    const auto* text = sqlite3_column_text(m_imp->statement(), index);
+    const int bytes = sqlite3_column_bytes(m_imp->statement(), index);
+    return text ? XString(reinterpret_cast<const char*>(text), bytes) : XString();
+}
+
+bool Query::ColumnIsNullAt(int index) {
+    return sqlite3_column_type(m_imp->statement(), index) == SQLITE_NULL;
+}
+
+void Query::Bind(int index, const XString& text) {
+    Check(m_imp->statement() != nullptr, -1, nullptr, "sqlite::Query::Bind", "No prepared statement", "");
+    const int result =
+        sqlite3_bind_text(m_imp->statement(), index, text.c_str(), text.length(), SQLITE_TRANSIENT);
+    Check(result == SQLITE_OK, result, m_imp->connection(), "sqlite::Query::Bind", "failed", m_imp->sql());
+}
+
+void Query::Reset() {
+    Check(m_imp->statement() != nullptr, -1, nullptr, "sqlite::Query::Reset", "No prepared statement", "");
+    // The result of reset repeats the last step's failure, which Step already raised.
+    sqlite3_reset(m_imp->statement());
+}
+
+int Query::Run() {
+    try {
+        Step();
+    } catch (...) {
+        Reset();
+        throw;
+    }
+    const int changed = sqlite3_changes(m_imp->connection());
+    Reset();
+    return changed;
+}
+
+XString Query::ExpandedSql() const {
+    if (m_imp->statement() == nullptr) {
+        return XString();
+    }
+    char* text = sqlite3_expanded_sql(m_imp->statement());
+    const XString result(text ? text : "");
+    sqlite3_free(text);
+    return result;
+}
+
 void Query::Finalize() {
     Check(m_imp->statement() != nullptr, -1, nullptr, "sqlite::Query::Finalize", "No prepared statement", "");
     m_imp->finalize();

@@ -34,6 +34,17 @@ class Query {
     XString StringColumn(const XString& name);
     bool ColumnIsNull(const XString& name);
     long long IntColumn(const XString& name);
+    // By index (0-based) for a loop over many rows; REQUIRES: a row is current and index is in range.
+    XString StringColumnAt(int index);
+    bool ColumnIsNullAt(int index);
+    // Binds text to the 1-based parameter of the prepared statement (copied by SQLite).
+    void Bind(int index, const XString& text);
+    // Makes the prepared statement ready to run again; the bound values stay.
+    void Reset();
+    // Steps a statement that returns no rows and answers the rows it changed.
+    int Run();
+    // The statement text with the bound values in place, for messages.
+    XString ExpandedSql() const;
     void Finalize();
     bool HasStatement() const { return m_imp->statement() != nullptr; }
     // "" when none.

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Attendance benchmark: the first attendance run (run --att, no SchoolConfig.xml) of a period-attendance
+# school of 5,000 students with a year of period attendance, beside the native sqlite3 command line loading
+# the same rows (.import) into a table of the cache's layout and primary key. Prints both wall times, their
+# ratio, and the run's peak memory beside that of a run over a tenth of the rows (flat memory: the year is
+# never held in memory).
+#
+#   bench/attendance_bench.sh [--build DIR] [--students N] [--rate R] [--date-indexes]
+#
+# --build     the project's build folder (default: build) with norv-extract built
+# --students  students of the school (default 5000)
+# --rate      share of student-day-periods with an absence (default 0.08: about 400,000 rows a year)
+# --date-indexes  index the source's create_date and mod_date too (each week window of the run is a query
+#             on them; without indexes every window scans the whole view)
+#
+# The source is a SQLite file made here with the sample's own schema (sample/generate.py --schema sqlite)
+# and the sample's TO_DATE extension; its year of attendance runs from a year ago to today, each row
+# created on its day. Not run by the tests.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(dirname "$here")
+build=$top/build
+students=5000
+rate=0.08
+indexes=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build=$(cd "${2:?}" && pwd); shift 2 ;;
+    --students) students=${2:?}; shift 2 ;;
+    --rate) rate=${2:?}; shift 2 ;;
+    --date-indexes)
+      indexes="CREATE INDEX bench_created ON V_VLMR_STU_PERIOD_ATTENDANCE (create_date);
+CREATE INDEX bench_modified ON V_VLMR_STU_PERIOD_ATTENDANCE (mod_date);"
+      shift ;;
+    *) sed -n '7p' "$0" | sed 's/^# *//' >&2; exit 2 ;;
+  esac
+done
+[ -x /usr/bin/time ] || { echo "attendance_bench.sh: /usr/bin/time is needed (apt-get install time)" >&2; exit 1; }
+command -v sqlite3 >/dev/null || { echo "attendance_bench.sh: the sqlite3 command line is needed" >&2; exit 1; }
+[ -x "$build/norv-extract" ] || { echo "attendance_bench.sh: build norv-extract first" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/norv-attendance-bench.XXXXXX)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+cc -shared -fPIC -O2 -o "$work/norv_oracle.so" "$top/sample/sqlite_ext/norv_oracle.c"
+
+# A source of one school: students, the all-year section that dates the year, and the period attendance.
+make_source() {  # db students rate
+  local db=$1 n=$2 r=$3
+  python3 "$top/sample/generate.py" --schema sqlite >"$work/schema.sql"
+  local year start
+  year=$(python3 -c 'import datetime as d; t=d.date.today(); print(t.year if t.month >= 7 else t.year - 1)')
+  start=$(date -d '1 year ago' +%F)
+  sqlite3 "$db" <<SQL
+.read $work/schema.sql
+INSERT INTO V_VLMR_SCHOOL (school, long_name, attendance_type, alternate_period_attendance)
+  VALUES ('1021', 'Bench Secondary', 'P', 'N');
+INSERT INTO V_VLMR_COURSE_SECT_MAINT (id, school, year, semester, term, start_date, stop_date)
+  VALUES (1, '1021', $year, 0, 0, '$start', date('now', '+1 month'));
+WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < $n)
+INSERT INTO V_VLMR_STU_DEMOGRAPHIC (pupil_number, school, registered_indicator)
+  SELECT printf('30%07d', i), '1021', 'R' FROM s;
+WITH RECURSIVE d(day) AS (SELECT date('$start') UNION ALL SELECT date(day, '+1 day') FROM d
+                          WHERE day < date('now', '-1 day')),
+     p(period) AS (VALUES ('1'), ('2'), ('3'), ('4'))
+INSERT INTO V_VLMR_STU_PERIOD_ATTENDANCE (pupil_number, school, absent_date, period, absent_code,
+                                          reason_code, create_date, mod_date)
+  SELECT pupil_number, '1021', day, period, CASE WHEN abs(random()) % 5 = 0 THEN 'L' ELSE 'A' END,
+         CASE WHEN abs(random()) % 3 = 0 THEN 'ILL' ELSE '' END, day || ' 10:00:00', NULL
+  FROM V_VLMR_STU_DEMOGRAPHIC, d, p
+  -- The random draw names every table's column, so that it is made for each row, not once per loop.
+  WHERE strftime('%w', day) NOT IN ('0', '6')
+    AND abs(random() + length(pupil_number || day || period)) % 1000000 < $r * 1000000;
+CREATE INDEX bench_ix ON V_VLMR_STU_PERIOD_ATTENDANCE (school);
+$indexes
+ANALYZE;
+SQL
+}
+
+# Seconds of wall time and peak kilobytes of one attendance run of the source db.
+run_extract() {  # db name
+  local db=$1 name=$2 out="$work/out-$2"
+  cat >"$work/odbc-$name.ini" <<INI
+[Bench$name]
+Driver=SQLite3
+Database=file:$db?mode=ro
+LoadExt=$work/norv_oracle.so
+Timeout=30000
+INI
+  mkdir -p "$out" "$work/home"
+  ODBCINI="$work/odbc-$name.ini" HOME="$work/home" /usr/bin/time -f '%e %M %U %S' -o "$work/time-$name" \
+    "$build/norv-extract" run --att --dsn="Bench$name" --user=bench --pwd=bench --school=1021 \
+    --path="$out" --logpath="$work/logs" --log=off >/dev/null 2>&1
+  local rows
+  rows=$(awk '/^\/\/ Cached Period Attendance/{t=1; getline; next} /^\*/{t=0} t' "$out"/Update*.CDU | wc -l)
+  echo "$(cat "$work/time-$name") $rows"
+}
+
+echo "Generating the source: $students students, rate $rate ..."
+make_source "$work/source.db" "$students" "$rate"
+make_source "$work/small.db" $((students / 10)) "$rate"
+source_rows=$(sqlite3 "$work/source.db" "SELECT COUNT(*) FROM V_VLMR_STU_PERIOD_ATTENDANCE")
+
+read -r run_s run_kb run_user run_sys run_rows < <(run_extract "$work/source.db" full)
+read -r small_s small_kb small_user small_sys small_rows < <(run_extract "$work/small.db" small)
+
+# The same rows, in the cache's layout, loaded by sqlite3's own .import.
+sqlite3 -separator $'\t' "$work/source.db" \
+  "SELECT pupil_number, absent_date, period, '', '', '', '', '', '', 'AttPerRef', NULL,
+          CASE WHEN reason_code <> '' THEN reason_code ELSE absent_code END
+   FROM V_VLMR_STU_PERIOD_ATTENDANCE" >"$work/rows.tsv"
+cat >"$work/import.sql" <<SQL
+CREATE TABLE PERIOD_ATT (stdkey VARCHAR(100), attdate DATETIME, perkey VARCHAR(100), reason VARCHAR(100),
+  excused VARCHAR(100), absent VARCHAR(100), tardy VARCHAR(100), truant VARCHAR(100), discipline VARCHAR(100),
+  header VARCHAR(10), oldcode VARCHAR(100), newcode VARCHAR(100), PRIMARY KEY (stdkey, attdate, perkey, header));
+.mode tabs
+.import $work/rows.tsv PERIOD_ATT
+SQL
+/usr/bin/time -f '%e %M %U %S' -o "$work/time-import" sqlite3 "$work/import.db" ".read $work/import.sql"
+read -r import_s import_kb import_user import_sys <"$work/time-import"
+imported=$(sqlite3 "$work/import.db" "SELECT COUNT(*) FROM PERIOD_ATT")
+
+echo "source rows:                $source_rows"
+echo "attendance run (--att):     ${run_s} s (cpu ${run_user} + ${run_sys} s), peak ${run_kb} kB, ${run_rows} rows in the update file"
+echo "sqlite3 .import:            ${import_s} s (cpu ${import_user} + ${import_sys} s), ${imported} rows"
+echo "ratio run / import:         $(python3 -c "print(round($run_s / max($import_s, 0.01), 2))")"
+echo "a tenth of the rows:        ${small_s} s, peak ${small_kb} kB, ${small_rows} rows"

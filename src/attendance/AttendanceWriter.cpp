@@ -1,0 +1,461 @@
+#include "attendance/AttendanceWriter.h"
+
+#include "attendance/AttendanceWindow.h"
+#include "libraries/sqlitewrapper/SqlError.h"
+#include "libraries/support/XException.h"
+#include "libraries/support/XTextFile.h"
+#include "writer/SchoolConfig.h"
+
+namespace {
+
+const char* const kPeriodHeader = "AttPerRef";
+const char* const kTimeFrameHeader = "AttTimeFrameRef";
+
+const char* const kOutputColumns[] = {"AttStdRef",  "AttDate", "",         "AttAttCodeRef", "AttAttReasonRef",
+                                      "AttExcused", "AttAbs",  "AttTardy", "AttTruant",     "AttDiscipline"};
+
+bool digitsOnly(const XString& text) {
+    for (int i = 0; i < text.length(); ++i) {
+        if (text.at(i) < '0' || text.at(i) > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "Y"/"N" from a count column: a count of "0" means the other answer.
+XString excusedFrom(const XString& value, bool zeroMeansExcused) {
+    return (value == "0") == zeroMeansExcused ? "Y" : "N";
+}
+
+}  // namespace
+
+AttendanceWriter::AttendanceWriter(int options, int dbType, QObject* parent)
+    : ODBCDataAccess(options, dbType, parent) {}
+
+AttendanceWriter::~AttendanceWriter() = default;
+
+// --- The cache ---
+
+bool AttendanceWriter::SetAttendanceDatabase(const XFileSpec& folder) {
+    XFileSpec base = folder;
+    XFileSpec path;
+    try {
+        if (!base.exists()) {
+            report(Debug, "Folder does not exist" + base.path() + " trying: " + importFolder().path(),
+                   "SetAttendanceDatabase");
+            base = importFolder();
+        }
+        path = AttendanceCache::fileIn(base);
+        m_cache.open(base);
+        return true;
+    } catch (const std::exception& e) {
+        report(Debug, XString("Set Database: ") + e.what());
+        report(Debug, "Tried to set: " + folder.path() + " tried: " + path.path());
+        return false;
+    }
+}
+
+void AttendanceWriter::CloseAttendanceCache() {
+    m_cache.close();
+}
+
+bool AttendanceWriter::CheckCacheAge(const XString& table) {
+    try {
+        sqlite::Query query(m_cache.database());
+        const XString sql =
+            "SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT='" + AttendanceCache::storedText(table) + "'";
+        report(Proprietary, "UpdateConfig Query: " + sql);
+        query.Prepare("%s", sql.c_str());
+        XDateTime stamp;
+        while (query.Step()) {
+            stamp.ParseIso(query.StringColumn("UPDATED"));
+        }
+        // A missing stamp counts as day 0.
+        stamp.AddInterval(0, 0, 0, 12);
+        return XDateTime::Now() > stamp;
+    } catch (const std::exception& e) {
+        report(Debug, XString("Check SQLite Update Date: ") + e.what());
+        return true;
+    }
+}
+
+void AttendanceWriter::ResetGlobalAttendanceCache(const XFileSpec& globalFolder) {
+    if (!SetAttendanceDatabase(globalFolder)) {
+        return;
+    }
+    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        if (!CheckCacheAge(table)) {
+            continue;
+        }
+        try {
+            m_cache.dropTable(table);
+        } catch (const std::exception& e) {
+            report(Error, XString("Failed to Drop table: ") + table + ": " + e.what());
+        }
+    }
+    // The run's own cache is the import folder's; it is opened there by the next pass.
+    m_cache.close();
+}
+
+void AttendanceWriter::BlankNewCodeInSQLiteDB(const XString& table, const XDate& from) {
+    m_cache.blankNewCodes(table, from);
+}
+
+// --- Reading the source into the cache ---
+
+void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd) {
+    m_table = table;
+    m_extendEnd = extendEnd;
+    report(Informational,
+           "Start Attendance Table at: " + XDateTime::Now().Format("dd/mm/yyyy|hh:nn:ss") + " ");
+
+    SetAttendanceDatabase(importFolder());
+    try {
+        m_cache.createTable(table);
+    } catch (const std::exception& e) {
+        report(Debug, "Attendance: Create Table Failed: " + table + ": " + e.what());
+    }
+
+    const bool daily = table == AttendanceCache::DailyTable;
+    const XString title = daily ? "Student Daily Attendance" : "Student Period Attendance";
+    const XString fileName = daily ? "StudentDailyAtt.cef" : "StudentPeriodAtt.cef";
+
+    XDate update = StoredUpdateDate(outputFolder());
+    setUpdateDate(update);
+    report(Debug, "StartAttTable: After: Update Date is: " + update.Format(settings().dateFormat));
+    if (prepareUpdate) {
+        XString overlap = SchoolConfig::Value(importFolder(), "OverlapInDays");
+        if (overlap.isEmpty()) {
+            overlap = "14";
+        }
+        setOverlap(overlap);
+        if (!update.IsNull() && update.DayNumber() != 0) {
+            update -= overlap.toInt();
+            setUpdateDate(update);
+        }
+        try {
+            BlankNewCodeInSQLiteDB(table, update);
+        } catch (const std::exception& e) {
+            report(Debug, XString("Attendance::BlankNewCodeInSQLiteDB: ") + e.what());
+        }
+    }
+    report(Debug,
+           "StartAttTable: Before StartTable: Update Date is: " + update.Format(settings().dateFormat));
+    BeginHeader(title, fileName, 0);
+}
+
+void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDate& schoolEnd,
+                                            const RowFilter& filter, bool lastDay) {
+    const XString& dateFormat = settings().dateFormat;
+    AttendanceWindow window(updateDate(), schoolStart, schoolEnd, lastDay);
+    m_cache.database().Execute("begin transaction");
+    try {
+        report(Debug, "Update Date is: " + updateDate().Format(dateFormat));
+        report(Debug, "startUpdateDate is: ");
+        report(Debug, "endUpdateDate is: ");
+        report(Debug, "School Start Date is: " + schoolStart.Format(dateFormat));
+        report(Debug, "School End Date is: " + schoolEnd.Format(dateFormat));
+        bool last = false;
+        while (!last) {
+            last = window.next();
+            XDate start = window.start();
+            XDate end = window.end();
+            report(Debug, "Update Date is: " + window.update().Format(dateFormat));
+            report(Debug, "startUpdateDate is: " + start.Format(dateFormat));
+            report(Debug, "endUpdateDate is: " + end.Format(dateFormat));
+            report(Debug, "m_schoolStartDate is: " + schoolStart.Format(dateFormat));
+            report(Debug, "m_schoolEndDate is: " + schoolEnd.Format(dateFormat));
+            XString job = "Reading " + currentTitle();
+            if (!window.update().IsNull()) {
+                job += " (" + start.Format(dateFormat) + " to " + end.Format(dateFormat) + ")";
+            }
+            PutJobText(job + "...");
+            if (m_extendEnd) {
+                end += 1;
+            }
+            FilterAttendance(start, end);
+            report(Proprietary, "Write Attendance Table: Done Filtering Attendance");
+            // A window that cannot be read would be skipped for good: the update date moves past it.
+            if (!OpenTable(true)) {
+                throw XException(("Write Attendance Table: the source could not be read for " +
+                                  start.Format(dateFormat) + " to " + end.Format(dateFormat) + ".")
+                                     .toStdString());
+            }
+            report(Proprietary, "Write Attendance Table: Table Opened");
+            for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
+                if (filter && !filter()) {
+                    continue;
+                }
+                storeCurrentRecord();
+            }
+        }
+        m_cache.database().Execute("commit transaction");
+        ResetAttendanceFilter();
+    } catch (...) {
+        report(Informational, "Write Attendance Table: Failed with Error.  Cleaning up.");
+        try {
+            m_cache.database().Execute("commit transaction");
+        } catch (...) {
+            // The original failure is the one to report.
+        }
+        ResetAttendanceFilter();
+        throw;
+    }
+}
+
+void AttendanceWriter::warnOnce(const XString& text) {
+    if (!m_warned) {
+        m_warned = true;
+        report(Warning, text);
+    }
+}
+
+void AttendanceWriter::storeCurrentRecord() {
+    AttendanceRecord record;
+    XString rangeStart;
+    XString rangeEnd;
+    bool range = false;
+    const XVectorOf<SISExpHeaderField>& fields = currentHeader()->fields();
+    int n = 0;
+    for (const ColumnBinding& binding : columnBindings()) {
+        if (!binding.formatter) {
+            continue;
+        }
+        const XString value = BindingValue(binding);
+        const XString name = n < fields.count() ? fields.at(n)->name() : XString();
+        ++n;
+        const XString column = name.toUpper();
+        if (column == "ATTSTDREF") {
+            record.student = value;
+        } else if (column == "ATTDATE") {
+            record.date.Parse(settings().dateFormat, value);
+        } else if (column == "ATTPERREF" || column == "ATTSECREF" || column == "ATTTIMESLOT") {
+            record.key = value;
+            record.header = name;
+            m_periodKeys.insert(name);
+        } else if (column == "ATTTIMEFRAMEREF") {
+            record.key = value;
+            record.header = name;
+            m_timeFrameKeys.insert(name);
+        } else if (column == "ATTATTCODEREF") {
+            record.code = value;
+        } else if (column == "ATTATTREASONREF") {
+            record.reason = value;
+        } else if (column == "ATTSTARTPERREF" || column == "ATTENDPERREF") {
+            (column == "ATTSTARTPERREF" ? rangeStart : rangeEnd) = value;
+            range = true;
+            record.header = kPeriodHeader;
+            m_periodKeys.insert(kPeriodHeader);
+        } else if (column == "ATTSTARTTIMESLOT" || column == "ATTENDTIMESLOT") {
+            (column == "ATTSTARTTIMESLOT" ? rangeStart : rangeEnd) = value;
+            range = true;
+            record.header = "AttTimeSlot";
+            m_timeFrameKeys.insert("AttTimeSlot");
+        } else if (column == "ATTEXCUSED") {
+            record.excused = value;
+        } else if (column == "ATTABS") {
+            record.absent = value;
+        } else if (column == "ATTTARDY") {
+            record.tardy = value;
+        } else if (column == "ATTTRUANT") {
+            record.truant = value;
+        } else if (column == "ATTEXCABS" || column == "ATTUNEXCABS" || column == "ATTEXCTARDY" ||
+                   column == "ATTUNEXCTARDY") {
+            const bool absence = column.endsWith("ABS");
+            (absence ? record.absent : record.tardy) = value;
+            if (!value.isEmpty()) {
+                record.excused = excusedFrom(value, column.startsWith("ATTUNEXC"));
+                warnOnce("SQLite Attendance: Untested header: " + name + ", please ensure this is tested");
+            }
+        } else if (column == "ATTDISCIPLINE") {
+            record.discipline = value;
+            warnOnce("SQLite Attendance: Untested header: " + name + ", please ensure this is tested");
+        } else {
+            warnOnce("SQLite Attendance: Unsupported header: " + name + ", skipping.");
+        }
+    }
+
+    if (!range) {
+        storeRecord(record);
+        return;
+    }
+    if (!digitsOnly(rangeStart) || !digitsOnly(rangeEnd)) {
+        report(Error, "SQLite Attendance: Unsupported header: " + record.header +
+                          ", cannot continue because Periods or Timeframes are not numeric.");
+        XException::raise(0, "SQLite Attendance: Unsupported header: %s, cannot continue.",
+                          record.header.c_str());
+    }
+    const long long first = rangeStart.isEmpty() ? 0 : rangeStart.toInt64();
+    const long long last = rangeEnd.isEmpty() ? 0 : rangeEnd.toInt64();
+    for (long long number = first; number <= last; ++number) {
+        record.key = XString(number);
+        storeRecord(record);
+    }
+}
+
+void AttendanceWriter::storeRecord(const AttendanceRecord& record) {
+    try {
+        m_cache.store(m_table, record);
+    } catch (const std::exception& e) {
+        // A record that is not stored would never be sent: the pass ends, and the next run reads it again.
+        const XString prefix =
+            m_cache.lastWasInsert() ? "Attendance: Insert Row: " : "Attendance: Update Row: ";
+        report(Debug, prefix + m_cache.lastStatement());
+        report(Debug, prefix + e.what());
+        throw;
+    }
+}
+
+// --- Writing the cache into the update file ---
+
+void AttendanceWriter::CreateStudentAttendanceFromDB(bool filter) {
+    CreateStudentDailyAttendanceFromDB(filter);
+    CreateStudentPeriodAttendanceFromDB(filter);
+}
+
+void AttendanceWriter::CreateStudentDailyAttendanceFromDB(bool /*filter*/) {
+    static const CachedTable daily{AttendanceCache::DailyTable,
+                                   "Cached Daily Attendance",
+                                   "StudentDailyAtt.cef",
+                                   kTimeFrameHeader,
+                                   "CreateStudentDailyAttendanceFromDB",
+                                   "Daily Attendance Table does not exist, skipping",
+                                   "Exporting Daily Attendance from DB"};
+    writeCachedTables(daily, m_timeFrameKeys);
+}
+
+void AttendanceWriter::CreateStudentPeriodAttendanceFromDB(bool /*filter*/) {
+    static const CachedTable period{AttendanceCache::PeriodTable,
+                                    "Cached Period Attendance",
+                                    "StudentPeriodAtt.cef",
+                                    kPeriodHeader,
+                                    "CreateStudentPeriodAttendanceFromDB",
+                                    "Period Attendance Table does not exist, skipping",
+                                    "Exporting Period Attendance from DB"};
+    writeCachedTables(period, m_periodKeys);
+}
+
+void AttendanceWriter::writeCachedTables(const CachedTable& spec, std::set<XString>& keys) {
+    if (!m_cache.isOpen()) {
+        SetAttendanceDatabase(importFolder());
+    }
+    bool exists = false;
+    try {
+        exists = m_cache.isOpen() && m_cache.tableExists(spec.table);
+    } catch (const std::exception& e) {
+        report(Debug, XString(spec.method) + " Error: " + e.what());
+    }
+    if (!exists) {
+        PutJobText(spec.missingText);
+        return;
+    }
+    report(Informational, spec.exportingText);
+    if (keys.empty()) {
+        keys.insert(spec.specialKey);
+        report(Debug, XString(spec.method) +
+                          ": Either no data returned or No Period Timeframe header set, assuming AttPerRef");
+    }
+    for (const XString& key : keys) {
+        writeCachedTable(spec, key);
+    }
+}
+
+void AttendanceWriter::writeCachedTable(const CachedTable& spec, const XString& keyName) {
+    BeginHeader(spec.title, spec.fileName, 0);
+    emit writeProgressIncrement(QString());
+    for (const char* column : kOutputColumns) {
+        AddHeaderField(*column != '\0' ? XString(column) : keyName);
+    }
+    WriteCurrentHeaderHead();
+
+    const bool special = keyName == spec.specialKey;
+    const XString sql = AttendanceCache::changedRowsSql(spec.table, keyName, special);
+    int count = 0;
+    try {
+        report(Proprietary, "Attendance Query: " + sql);
+        sqlite::Query rows(m_cache.database());
+        rows.Prepare("%s", sql.c_str());
+        XTextFile& out = *CurrentOutputFile();
+        const XString& dateFormat = settings().dateFormat;
+        while (rows.Step()) {
+            ++count;
+            XDate date;
+            date.ParseIso(rows.StringColumnAt(1));
+            out.writeField(rows.StringColumnAt(0));
+            out.writeField(date.Format(dateFormat));
+            out.writeField(rows.StringColumnAt(8));
+            out.writeField(rows.StringColumnAt(10));
+            for (int column = 2; column <= 7; ++column) {
+                out.writeField(rows.StringColumnAt(column));
+            }
+            out.endLine();
+        }
+        report(Debug, "Students: Total:" + XString(attendanceStudentTotal()));
+        report(Debug, "Students: Total After Filter:" + XString(attendanceStudentFiltered()));
+        report(Debug, "Attendance Query: Wrote" + XString(count) + " records.");
+        // Marked as sent only once the update file is in place (FinishUpdate).
+        m_marks.push_back(Mark{spec.table, keyName, special});
+    } catch (const std::exception& e) {
+        // The rows of this table stay unmarked and are sent again by the next run.
+        const bool period = XString(spec.table) == AttendanceCache::PeriodTable;
+        report(period ? Warning : Debug,
+               XString(spec.method) + (period ? " Warning: " : " Error: ") + e.what());
+        report(Proprietary, "Update Query: UPDATE " + XString(spec.table) + " SET oldcode=newcode WHERE " +
+                                AttendanceCache::changedCondition(keyName, special));
+    }
+    WriteCurrentHeaderFooter();
+    setUpdateDateTime(XDateTime::Now());
+    setUpdateDate(XDate::Today());
+    emit writeProgressIncrement(QString());
+    EndHeader();
+}
+
+// --- The update file ---
+
+void AttendanceWriter::StartUpdate(XTextFile& file) {
+    m_marks.clear();
+    ODBCDataAccess::StartUpdate(file);
+}
+
+void AttendanceWriter::FinishUpdate() {
+    if (CurrentOutputFile() == nullptr) {
+        m_marks.clear();
+        return;
+    }
+    try {
+        ODBCDataAccess::FinishUpdate();
+    } catch (...) {
+        m_marks.clear();
+        throw;
+    }
+    commitMarks();
+}
+
+void AttendanceWriter::commitMarks() {
+    std::vector<Mark> marks;
+    marks.swap(m_marks);
+    if (marks.empty()) {
+        return;
+    }
+    sqlite::Database& database = m_cache.database();
+    try {
+        database.Execute("begin transaction");
+        int marked = 0;
+        for (const Mark& mark : marks) {
+            marked += m_cache.markSent(mark.table, mark.keyName, mark.specialKey);
+        }
+        database.Execute("commit transaction");
+        report(Debug, "Attendance: marked " + XString(marked) + " rows as sent.");
+    } catch (const std::exception& e) {
+        try {
+            database.Execute("rollback transaction");
+        } catch (...) {
+            // A failed commit may have ended the transaction already.
+        }
+        reportAndThrow(Error,
+                       XString("Attendance: the rows of the update file could not be marked as sent; the "
+                               "next run sends them again: ") +
+                           e.what());
+    }
+}

@@ -1,0 +1,104 @@
+// The attendance steps of ExpEngine: period attendance and the two daily passes read the source's attendance
+// views into the attendance cache; the attendance part of a run writes what changed into the update file.
+#include "engine/ExpEngine.h"
+#include "libraries/support/XTextFile.h"
+
+namespace {
+
+const char* const kPeriodView = "V_VLMR_STU_PERIOD_ATTENDANCE";
+const char* const kDailyView = "V_VLMR_STU_DAILY_ATTENDANCE";
+
+DataAccessBase::Formatter text() {
+    return &DataAccessBase::FormatText;
+}
+DataAccessBase::Formatter date() {
+    return &DataAccessBase::FormatDate;
+}
+DataAccessBase::Formatter computed(XString (ExpEngine::*formatter)()) {
+    return static_cast<DataAccessBase::Formatter>(formatter);
+}
+
+}  // namespace
+
+void ExpEngine::runAttendancePart() {
+    m_updateFile = std::make_unique<XTextFile>('\t');
+    StartUpdate(*m_updateFile);
+    DetermineSchoolDates();
+    switch (DetermineAttendanceType()) {
+        case AttendanceType::Period:
+            report(Informational, "Period Attendance Type detected: Generating Period Attendance.");
+            PeriodAttendance(m_schoolStartDate, m_schoolEndDate);
+            break;
+        case AttendanceType::Daily:
+            report(Informational, "Daily Attendance Type detected.  Generating Daily Attendance.");
+            DailyAttendance(m_schoolStartDate, m_schoolEndDate, true);
+            DailyAttendance(m_schoolStartDate, m_schoolEndDate, false);
+            break;
+        case AttendanceType::PeriodAndDaily:
+            report(Informational,
+                   "Period/Daily Attendance Type detected.  Generating Both Period and Daily Attendance.");
+            PeriodAttendance(m_schoolStartDate, m_schoolEndDate);
+            DailyAttendance(m_schoolStartDate, m_schoolEndDate, true);
+            DailyAttendance(m_schoolStartDate, m_schoolEndDate, false);
+            break;
+    }
+    CreateAttendanceFromDB();
+    // Puts the update file in place and only then marks its rows as sent.
+    FinishUpdate();
+    m_updateFile.reset();
+}
+
+void ExpEngine::PeriodAttendance(const XDate& schoolStart, const XDate& schoolEnd) {
+    StartAttTable(AttendanceCache::PeriodTable, false, false);
+    m_fields = FieldHandles();
+    ODBCTable* att = AddTable(kPeriodView, "PERATT");
+    m_fields.pupilNumber = AddField(att, "pupil_number", text(), "AttStdRef", true);
+    AddField(att, "absent_date", date(), "AttDate", true);
+    AddField(att, "period", text(), "AttPerRef", true);
+    AddField(att, "absent_code", computed(&ExpEngine::FormatAttendanceCode), "AttAttCodeRef", true);
+    m_attendanceReason = NewField(att, "reason_code", true);
+    ODBCField* school = NewField(att, "school", true);
+    ODBCField* created = NewField(att, "create_date", true);
+    ODBCField* modified = NewField(att, "mod_date", true);
+    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    SetAttendanceChangeFields(created, modified);
+    writeAttendancePass(schoolStart, schoolEnd);
+}
+
+void ExpEngine::DailyAttendance(const XDate& schoolStart, const XDate& schoolEnd, bool morning) {
+    const char* score = morning ? "am_attendance_score" : "pm_attendance_score";
+    StartAttTable(AttendanceCache::DailyTable, false, false);
+    m_fields = FieldHandles();
+    m_attendanceTimeFrame = morning ? "AM" : "PM";
+    ODBCTable* att = AddTable(kDailyView, "TFATT");
+    m_fields.pupilNumber = AddField(att, "pupil_number", text(), "AttStdRef", true);
+    AddField(att, "absent_date", date(), "AttDate", true);
+    AddField(att, score, computed(&ExpEngine::FormatAttendanceTimeFrame), "AttTimeFrameRef", true);
+    ODBCField* code = AddField(att, score, computed(&ExpEngine::FormatAttendanceCode), "AttAttCodeRef", true);
+    m_attendanceReason = NewField(att, morning ? "reason_code_am" : "reason_code_pm", true);
+    ODBCField* created = NewField(att, "create_date", true);
+    ODBCField* modified = NewField(att, "mod_date", true);
+    ODBCField* school = NewField(att, "school", true);
+    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddCondition("AND (", code, "<>", "''");
+    AddCondition("OR", code, "IS NOT NULL", ")");
+    SetAttendanceChangeFields(created, modified);
+    writeAttendancePass(schoolStart, schoolEnd);
+}
+
+void ExpEngine::writeAttendancePass(const XDate& schoolStart, const XDate& schoolEnd) {
+    // The last window runs to the end of today: source rows are stamped with a time of day, and a change
+    // made today must reach this run's update file, not wait for a run on a later day.
+    WriteAttendanceTable(schoolStart, schoolEnd, includedStudentRowFilter(), true);
+    m_attendanceReason = nullptr;
+    EndHeader();
+}
+
+XString ExpEngine::FormatAttendanceCode() {
+    const XString reason = GetFieldText(m_attendanceReason);
+    return reason.isEmpty() ? FormatText() : reason;
+}
+
+XString ExpEngine::FormatAttendanceTimeFrame() {
+    return m_attendanceTimeFrame;
+}

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "attendance/AttendanceCache.h"
+#include "libraries/sqlitewrapper/SqlError.h"
+
+namespace {
+
+class AttendanceCacheTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        base = XFileSpec(dir.path() + "/");
+        cache.open(base);
+        cache.createTable(AttendanceCache::PeriodTable);
+    }
+
+    AttendanceRecord record(const XString& student, const XString& key, const XString& code) {
+        AttendanceRecord r;
+        r.student = student;
+        r.date = XDate(2025, 1, 20);
+        r.key = key;
+        r.header = "AttPerRef";
+        r.code = code;
+        return r;
+    }
+
+    // "stdkey|perkey|oldcode|newcode" of every row still to send, in key order.
+    std::vector<std::string> toSend() {
+        sqlite::Query query(cache.database());
+        query.Prepare(
+            "%s ORDER BY stdkey, perkey",
+            AttendanceCache::changedRowsSql(AttendanceCache::PeriodTable, "AttPerRef", true).c_str());
+        std::vector<std::string> rows;
+        while (query.Step()) {
+            rows.push_back(
+                (query.StringColumn("stdkey") + "|" + query.StringColumn("perkey") + "|" +
+                 (query.ColumnIsNull("oldcode") ? XString("null") : query.StringColumn("oldcode")) + "|" +
+                 query.StringColumn("newcode"))
+                    .toStdString());
+        }
+        return rows;
+    }
+
+    QTemporaryDir dir;
+    XFileSpec base;
+    AttendanceCache cache;
+};
+
+TEST_F(AttendanceCacheTest, LivesInTheAttendanceFolderAndKnowsItsTables) {
+    EXPECT_TRUE(QFile::exists(dir.path() + "/Attendance/Attendance.db"));
+    EXPECT_TRUE(cache.tableExists(AttendanceCache::PeriodTable));
+    EXPECT_FALSE(cache.tableExists(AttendanceCache::DailyTable));
+    EXPECT_THROW(cache.createTable(AttendanceCache::PeriodTable), sqlite::SqlError);
+    cache.dropTable(AttendanceCache::PeriodTable);
+    EXPECT_FALSE(cache.tableExists(AttendanceCache::PeriodTable));
+}
+
+TEST_F(AttendanceCacheTest, ChangedCodesAreSentUntilMarked) {
+    cache.store(AttendanceCache::PeriodTable, record("S1", "1", "A"));
+    cache.store(AttendanceCache::PeriodTable, record("O'Brien", "2", "L'"));
+    cache.store(AttendanceCache::PeriodTable, record("S3", "3", ""));  // no code and no row: nothing
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"OBrien|2|null|L", "S1|1|null|A"}));
+
+    EXPECT_EQ(cache.markSent(AttendanceCache::PeriodTable, "AttPerRef", true), 2);
+    EXPECT_TRUE(toSend().empty());
+
+    // The same code again changes nothing; another code, and a code that is gone (blank), are sent.
+    cache.store(AttendanceCache::PeriodTable, record("S1", "1", "A"));
+    cache.store(AttendanceCache::PeriodTable, record("OBrien", "2", ""));
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"OBrien|2|L|"}));
+    cache.store(AttendanceCache::PeriodTable, record("S1", "1", "ILL"));
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"OBrien|2|L|", "S1|1|A|ILL"}));
+}
+
+TEST_F(AttendanceCacheTest, RowsOfAnotherKeyColumnAreSentWithTheirOwn) {
+    AttendanceRecord slot = record("S1", "7", "A");
+    slot.header = "AttTimeSlot";
+    cache.store(AttendanceCache::PeriodTable, slot);
+    AttendanceRecord unnamed = record("S2", "1", "A");
+    unnamed.header = "";
+    cache.store(AttendanceCache::PeriodTable, unnamed);
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"S2|1|null|A"}));  // the special key takes the unnamed
+    EXPECT_EQ(cache.markSent(AttendanceCache::PeriodTable, "AttTimeSlot", false), 1);
+    EXPECT_EQ(cache.markSent(AttendanceCache::PeriodTable, "AttPerRef", true), 1);
+}
+
+TEST_F(AttendanceCacheTest, ValuesCannotChangeTheStatements) {
+    AttendanceRecord r = record("x'); DROP TABLE PERIOD_ATT; --", "1", "A");
+    r.reason = "%s%n";
+    cache.store(AttendanceCache::PeriodTable, r);
+    EXPECT_TRUE(cache.tableExists(AttendanceCache::PeriodTable));
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"x); DROP TABLE PERIOD_ATT; --|1|null|A"}));
+}
+
+}  // namespace

@@ -1,0 +1,580 @@
+// The attendance part of a run against the real sample sources (SQLite and PostgreSQL through their ODBC
+// drivers): the first run, a run without change, a run after the source changed, a configuration change, and
+// the run modes. Expected update file rows are computed here from the generator's data (and from the rows
+// sample/change-attendance.py changes).
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <map>
+
+#include "engine_SourceFixture.h"
+
+using namespace enginetest;
+
+namespace {
+
+using Row = SampleData::Row;
+using Tables = std::map<QByteArray, QList<QByteArray>>;  // update file table title -> sorted rows
+
+const char* const kPeriodView = "V_VLMR_STU_PERIOD_ATTENDANCE";
+const char* const kDailyView = "V_VLMR_STU_DAILY_ATTENDANCE";
+const QByteArray kPeriodTable = "Cached Period Attendance";
+const QByteArray kDailyTable = "Cached Daily Attendance";
+
+// The cache stores values without apostrophes.
+QByteArray stored(QByteArray text) {
+    return text.replace('\'', "");
+}
+
+QString text(const Row& row, const char* column) {
+    return row.at(column).toString();
+}
+
+// The first day of the school year as the engine determines it: the all-year sections of the school year,
+// else 1 August.
+QDate schoolStart(const QString& school) {
+    for (const Row& r : SampleData::instance().rows("V_VLMR_COURSE_SECT_MAINT")) {
+        if (text(r, "school") == school && r.at("year").toInt() == SampleData::instance().schoolYear() &&
+            r.at("semester").isDouble() && r.at("semester").toInt() == 0 && r.at("term").isDouble() &&
+            r.at("term").toInt() == 0) {
+            return QDate::fromString(text(r, "start_date"), Qt::ISODate);
+        }
+    }
+    const QDate today = QDate::currentDate();
+    return QDate(today.month() < 8 ? today.year() - 1 : today.year(), 8, 1);
+}
+
+// Whether a run reading the change window from..to (dates compared as the sources compare a bare date with
+// a time stamp: midnight) reads the row.
+bool readIn(const Row& r, const QDate& from, const QDate& to) {
+    const QString start = from.toString(Qt::ISODate);
+    const QString end = to.toString(Qt::ISODate);
+    const QString created = text(r, "create_date");
+    const QJsonValue modified = r.at("mod_date");
+    const bool afterStart = created >= start || (modified.isString() && modified.toString() >= start);
+    const bool beforeEnd = created <= end || (modified.isString() && modified.toString() <= end);
+    return afterStart && beforeEnd;
+}
+
+// The update file rows of one source row: (table, row).
+QList<std::pair<QByteArray, QByteArray>> attendanceLines(const QString& view, const Row& r) {
+    const QByteArray pupil = stored(outputText(r.at("pupil_number")));
+    const QByteArray day = dateText(r.at("absent_date"));
+    const auto code = [&](const char* reason, const char* value) {
+        const QByteArray reasonText = columnText(r.at(reason));
+        return stored(reasonText.isEmpty() ? outputText(r.at(value)) : reasonText);
+    };
+    QList<std::pair<QByteArray, QByteArray>> lines;
+    if (view == kPeriodView) {
+        lines.append({kPeriodTable, joinLine({pupil, day, stored(outputText(r.at("period"))),
+                                              code("reason_code", "absent_code"), "", "", "", "", "", ""})});
+        return lines;
+    }
+    for (const char* part : {"am", "pm"}) {
+        const QByteArray score = QByteArray(part) + "_attendance_score";
+        if (r.at(QString::fromLatin1(score)).isNull()) {
+            continue;  // no row of that part of the day
+        }
+        const QByteArray reason = QByteArray("reason_code_") + part;
+        lines.append(
+            {kDailyTable, joinLine({pupil, day, QByteArray(part).toUpper(),
+                                    code(reason.constData(), score.constData()), "", "", "", "", "", ""})});
+    }
+    return lines;
+}
+
+// The rows a first attendance run of school writes today.
+Tables expectedFirstRun(const QString& school) {
+    const std::set<QByteArray> included = includedPupils(Selection{school, QString()});
+    const QDate from = schoolStart(school);
+    const QDate to = QDate::currentDate().addDays(1);
+    Tables tables;
+    for (const char* view : {kPeriodView, kDailyView}) {
+        for (const Row& r : SampleData::instance().rows(view)) {
+            if (text(r, "school") != school || included.count(columnText(r.at("pupil_number"))) == 0 ||
+                !readIn(r, from, to)) {
+                continue;
+            }
+            for (const auto& [table, line] : attendanceLines(view, r)) {
+                tables[table].append(line);
+            }
+        }
+    }
+    for (auto& [table, lines] : tables) {
+        std::sort(lines.begin(), lines.end());
+    }
+    return tables;
+}
+
+// The tables of an update file: title -> sorted rows (without the field line).
+Tables updateTables(const QByteArray& content, std::map<QByteArray, QByteArray>* fieldLines = nullptr) {
+    Tables tables;
+    const QList<QByteArray> lines = content.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        if (!line.startsWith("// Cached ")) {
+            continue;
+        }
+        const QByteArray title = line.mid(3);
+        QList<QByteArray>& rows = tables[title];
+        if (fieldLines != nullptr && i + 1 < lines.size()) {
+            (*fieldLines)[title] = lines[i + 1].trimmed();
+        }
+        for (i += 2; i < lines.size() && lines[i] != "*\r"; ++i) {
+            rows.append(lines[i] + "\n");
+        }
+        std::sort(rows.begin(), rows.end());
+    }
+    return tables;
+}
+
+QStringList updateFiles(const QString& folder) {
+    return QDir(folder).entryList({"Update *.CDU"}, QDir::Files, QDir::Name);
+}
+
+// The windows of the job texts "Reading <title> (from to to)...", in order.
+QList<std::pair<QDate, QDate>> windows(const EngineHarness& harness, const QString& title) {
+    static const QRegularExpression pattern(
+        "^Reading (.*) \\((\\d\\d/\\d\\d/\\d{4}) to (\\d\\d/\\d\\d/\\d{4})\\)\\.\\.\\.$");
+    QList<std::pair<QDate, QDate>> found;
+    for (const auto& line : harness.log()) {
+        const QRegularExpressionMatch match = pattern.match(line.message);
+        if (match.hasMatch() && match.captured(1) == title) {
+            found.append({QDate::fromString(match.captured(2), "MM/dd/yyyy"),
+                          QDate::fromString(match.captured(3), "MM/dd/yyyy")});
+        }
+    }
+    return found;
+}
+
+int firstLogIndex(const EngineHarness& harness, const QString& text) {
+    const auto& log = harness.log();
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (log[i].message.contains(text)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// Runs sample/change-attendance.py on the sample's data and applies its statements to fixture; the changed
+// rows stay in work/changes.json.
+bool changeAttendance(const QString& sample, const QString& work, FixtureSource& fixture, QString& failure) {
+    QProcess tool;
+    tool.start("python3",
+               {QString(NORV_SOURCE_DIR) + "/sample/change-attendance.py", "--json", sample + "/norv.json",
+                "--sql-out", work + "/changes.sql", "--changes-out", work + "/changes.json"});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) {
+        failure = QString::fromUtf8(tool.readAllStandardError());
+        return false;
+    }
+    if (!fixture.exec(QString::fromUtf8(readFile(work + "/changes.sql")))) {
+        failure = fixture.error();
+        return false;
+    }
+    return true;
+}
+
+// The rows the run after the changes of work/changes.json writes for school: those of each changed or new
+// source row that differ from what the row gave before. blanked counts the rows of blanked source rows.
+Tables expectedChanges(const QString& work, const QString& school, int* blanked = nullptr) {
+    const std::set<QByteArray> included = includedPupils(Selection{school, QString()});
+    Tables expected;
+    for (const QJsonValue change : QJsonDocument::fromJson(readFile(work + "/changes.json")).array()) {
+        const QString view = change["view"].toString();
+        Row after;
+        const QJsonObject row = change["row"].toObject();
+        for (auto it = row.begin(); it != row.end(); ++it) {
+            after[it.key()] = it.value();
+        }
+        if (text(after, "school") != school || included.count(columnText(after.at("pupil_number"))) == 0) {
+            continue;
+        }
+        QList<std::pair<QByteArray, QByteArray>> before;
+        for (const Row& r : SampleData::instance().rows(view)) {
+            if (r.at("pupil_number") == after.at("pupil_number") && r.at("school") == after.at("school") &&
+                r.at("absent_date") == after.at("absent_date") &&
+                (view != kPeriodView || r.at("period") == after.at("period"))) {
+                before = attendanceLines(view, r);
+            }
+        }
+        for (const auto& line : attendanceLines(view, after)) {
+            if (!before.contains(line)) {
+                expected[line.first].append(line.second);
+                if (blanked != nullptr && change["kind"].toString() == "blanked") {
+                    ++*blanked;
+                }
+            }
+        }
+    }
+    for (auto& [table, lines] : expected) {
+        std::sort(lines.begin(), lines.end());
+    }
+    return expected;
+}
+
+class AttendanceSource : public ::testing::TestWithParam<SourceKind> {
+  protected:
+    void SetUp() override {
+        QString reason;
+        auto found = sampleSource(GetParam(), reason);
+        if (!found) {
+            GTEST_SKIP() << reason.toStdString();
+        }
+        source = *found;
+    }
+
+    // One run in a fresh engine (a process runs once); its harness stays for the log.
+    bool run(const QString& folder, const QString& school, int mode, const SampleSource* from = nullptr) {
+        harness = std::make_unique<EngineHarness>();
+        return harness->run(from != nullptr ? *from : source, folder, school, mode);
+    }
+    Tables lastUpdate(const QString& folder, std::map<QByteArray, QByteArray>* fieldLines = nullptr) {
+        const QStringList files = updateFiles(folder);
+        return files.isEmpty() ? Tables() : updateTables(readFile(folder + "/" + files.last()), fieldLines);
+    }
+
+    SampleSource source{};
+    std::unique_ptr<EngineHarness> harness;
+};
+
+TEST_P(AttendanceSource, FirstRunReadsTheYearInWeeksAndARunWithoutChangeWritesNoRows) {
+    const struct {
+        const char* school;
+        bool period;
+        bool daily;
+    } schools[] = {{"1021", true, false}, {"2040", false, true}, {"875", true, true}};
+    for (const auto& s : schools) {
+        SCOPED_TRACE(s.school);
+        QTemporaryDir out;
+        ASSERT_TRUE(run(out.path(), s.school, ExpEngine::AttendanceUpdate))
+            << harness->logText().toStdString();
+        // Attendance only: the update file and nothing of the full extract.
+        EXPECT_EQ(updateFiles(out.path()).size(), 1);
+        EXPECT_FALSE(QFile::exists(out.path() + "/Norv.CDE"));
+        EXPECT_TRUE(QDir(out.path()).entryList({"*.cef"}, QDir::Files).isEmpty());
+
+        const Tables expected = expectedFirstRun(s.school);
+        std::map<QByteArray, QByteArray> fields;
+        const Tables written = lastUpdate(out.path(), &fields);
+        ASSERT_EQ(written.count(kPeriodTable), s.period ? 1u : 0u);
+        ASSERT_EQ(written.count(kDailyTable), s.daily ? 1u : 0u);
+        for (const auto& [table, rows] : written) {
+            ASSERT_TRUE(expected.count(table)) << table.toStdString();
+            EXPECT_FALSE(rows.isEmpty());
+            EXPECT_EQ(rows, expected.at(table)) << table.toStdString();
+        }
+        if (s.period) {
+            EXPECT_EQ(fields[kPeriodTable],
+                      "AttStdRef\tAttDate\tAttPerRef\tAttAttCodeRef\tAttAttReasonRef\tAttExcused\t"
+                      "AttAbs\tAttTardy\tAttTruant\tAttDiscipline");
+        }
+
+        // Windows of at most seven days from the school year's start, each from where the last one ended, the
+        // last one to the end of today; period attendance first, then the two daily passes.
+        const auto daily = windows(*harness, "Student Daily Attendance");
+        const auto read =
+            s.period ? windows(*harness, "Student Period Attendance") : daily.mid(0, daily.size() / 2);
+        ASSERT_FALSE(read.isEmpty());
+        if (s.daily) {
+            EXPECT_EQ(daily, read + read);  // the morning pass, then the afternoon pass
+        }
+        EXPECT_EQ(read.first().first, schoolStart(s.school));
+        for (qsizetype i = 0; i < read.size(); ++i) {
+            EXPECT_LE(read[i].first.daysTo(read[i].second), 6);
+            if (i > 0) {
+                EXPECT_EQ(read[i].first, read[i - 1].second);
+            }
+        }
+        EXPECT_EQ(read.last().second, QDate::currentDate().addDays(1));
+        if (s.period && s.daily) {
+            EXPECT_LT(firstLogIndex(*harness, "Reading Student Period Attendance ("),
+                      firstLogIndex(*harness, "Reading Student Daily Attendance ("));
+        }
+
+        // Nothing changed in the source: the tables again, without rows.
+        ASSERT_TRUE(run(out.path(), s.school, ExpEngine::AttendanceUpdate))
+            << harness->logText().toStdString();
+        ASSERT_EQ(updateFiles(out.path()).size(), 2);
+        const Tables again = lastUpdate(out.path());
+        EXPECT_EQ(again.size(), written.size());
+        for (const auto& [table, rows] : again) {
+            EXPECT_TRUE(rows.isEmpty()) << table.toStdString() << ": " << rows.join().toStdString();
+        }
+    }
+}
+
+TEST_P(AttendanceSource, ChangesOfTheSourceAreWrittenOnce) {
+    // The fixture points ODBCINI elsewhere: the sample's data are found before.
+    const QString sample = sampleFolder();
+    SampleData::instance();
+    QString reason;
+    auto fixture = FixtureSource::make(GetParam(), reason, true);
+    ASSERT_TRUE(fixture) << reason.toStdString();
+    ASSERT_TRUE(fixture->isValid()) << fixture->error().toStdString();
+    const SampleSource changed = fixture->source();
+    const QString school = "875";  // period and daily attendance
+    QTemporaryDir out;
+    ASSERT_TRUE(run(out.path(), school, ExpEngine::AttendanceUpdate, &changed))
+        << harness->logText().toStdString();
+
+    // The sample tool changes codes, blanks codes and adds rows, stamped today.
+    QTemporaryDir work;
+    QString failure;
+    ASSERT_TRUE(changeAttendance(sample, work.path(), *fixture, failure)) << failure.toStdString();
+    int blanked = 0;
+    const Tables expected = expectedChanges(work.path(), school, &blanked);
+    ASSERT_GT(blanked, 0);
+    ASSERT_EQ(expected.size(), 2u);
+
+    ASSERT_TRUE(run(out.path(), school, ExpEngine::AttendanceUpdate, &changed))
+        << harness->logText().toStdString();
+    const Tables written = lastUpdate(out.path());
+    EXPECT_EQ(written.at(kPeriodTable), expected.at(kPeriodTable));
+    EXPECT_EQ(written.at(kDailyTable), expected.at(kDailyTable));
+
+    // Sent once: the next run has nothing to send.
+    ASSERT_TRUE(run(out.path(), school, ExpEngine::AttendanceUpdate, &changed))
+        << harness->logText().toStdString();
+    for (const auto& [table, rows] : lastUpdate(out.path())) {
+        EXPECT_TRUE(rows.isEmpty()) << table.toStdString() << ": " << rows.join().toStdString();
+    }
+    EXPECT_EQ(updateFiles(out.path()).size(), 3);
+}
+
+TEST_P(AttendanceSource, ConfigurationChangeThrowsTheUpdateStateAwayAndStartsAgain) {
+    const struct {
+        const char* key;
+        const char* stored;
+        const char* message;
+    } changes[] = {
+        {"LastSchoolNumber", "2040", "School Changed. Old=2040 new=1021"},
+        {"LastDSN", "AnotherSource", "DSN Changed. Old=AnotherSource new="},
+        {"LastSchoolYear", "1999", "Year Changed. Old=1999 new="},
+    };
+    const Tables expected = expectedFirstRun("1021");
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.key);
+        QTemporaryDir out;
+        ASSERT_TRUE(run(out.path(), "1021", ExpEngine::AttendanceUpdate)) << harness->logText().toStdString();
+        ASSERT_EQ(updateFiles(out.path()).size(), 1);
+        QFile older(out.path() + "/Update 20000101000000.CDU");
+        ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+        older.close();
+        QDir(out.path()).mkpath("PAT/inner");
+        QFile planted(out.path() + "/AATP0001.dat");
+        ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+        planted.close();
+
+        // The stored configuration names another school, source or year.
+        QByteArray config = readFile(out.path() + "/SchoolConfig.xml");
+        const QRegularExpression entry(QString("<%1 %1Value=\"[^\"]*\"/>").arg(c.key));
+        QString edited = QString::fromUtf8(config);
+        ASSERT_TRUE(edited.contains(entry));
+        edited.replace(entry, QString("<%1 %1Value=\"%2\"/>").arg(c.key, c.stored));
+        QFile file(out.path() + "/SchoolConfig.xml");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(edited.toUtf8());
+        file.close();
+
+        ASSERT_TRUE(run(out.path(), "1021", ExpEngine::AttendanceUpdate)) << harness->logText().toStdString();
+        EXPECT_TRUE(harness->logged(7, c.message)) << harness->logText().toStdString();
+        EXPECT_TRUE(harness->logged(7, "Bridge Configuration Changed."));
+        // The old update file and the importer's folders are gone; the cache started empty, so every row of
+        // the year is sent again, read from the school year's start.
+        const QStringList now = updateFiles(out.path());
+        ASSERT_EQ(now.size(), 1);
+        EXPECT_FALSE(now.contains("Update 20000101000000.CDU"));
+        EXPECT_FALSE(QFile::exists(out.path() + "/PAT"));
+        EXPECT_FALSE(QFile::exists(out.path() + "/AATP0001.dat"));
+        EXPECT_EQ(lastUpdate(out.path()), expected);
+        const auto read = windows(*harness, "Student Period Attendance");
+        ASSERT_FALSE(read.isEmpty());
+        EXPECT_EQ(read.first().first, schoolStart("1021"));
+    }
+}
+
+TEST_P(AttendanceSource, DefaultModeWritesTheFullExtractFirstThenTheUpdateFile) {
+    QTemporaryDir out;
+    ASSERT_TRUE(run(out.path(), "1021", -1)) << harness->logText().toStdString();
+    EXPECT_TRUE(QFile::exists(out.path() + "/Norv.CDE"));
+    EXPECT_TRUE(QFile::exists(out.path() + "/Students.cef"));
+    EXPECT_EQ(lastUpdate(out.path()), expectedFirstRun("1021"));
+    const int import = firstLogIndex(*harness, "Starting Import");
+    ASSERT_GE(import, 0);
+    EXPECT_LT(import, firstLogIndex(*harness, "Reading Student Period Attendance ("));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, AttendanceSource,
+                         ::testing::Values(SourceKind::SQLite, SourceKind::PostgreSQL),
+                         [](const ::testing::TestParamInfo<SourceKind>& info) {
+                             return info.param == SourceKind::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+// --- No change lost: the program killed at many moments of attendance runs ---
+
+// Runs the program for an attendance run of school into folder; with summary under strace, which counts the
+// syscalls into summary and makes the injection inject (such as "rename:signal=KILL:when=1") when given. True
+// when the program ran to its end with exit code 0.
+bool runProgram(const SampleSource& source, const QString& folder, const QString& school, const QString& home,
+                QString* summary = nullptr, const QString& inject = QString()) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("LC_ALL", "C.UTF-8");
+    const QStringList arguments{"run",
+                                "--att",
+                                "--dsn=" + source.dsn.toQString(),
+                                "--user=tests",
+                                "--pwd=tests",
+                                "--school=" + school,
+                                "--path=" + folder,
+                                "--logpath=" + home + "/logs"};
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(home);
+    if (summary == nullptr) {
+        process.start(QStringLiteral(NORV_BINARY_DIR "/norv-extract"), arguments);
+    } else {
+        // LeakSanitizer cannot run in a traced process (sanitizer builds); the other checks stay on.
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+        process.setProcessEnvironment(env);
+        QStringList trace{"-f", "-c", "-o", home + "/strace.txt"};
+        if (!inject.isEmpty()) {
+            trace.append("--inject=" + inject);
+        }
+        process.start("strace",
+                      trace + QStringList{QStringLiteral(NORV_BINARY_DIR "/norv-extract")} + arguments);
+    }
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (summary != nullptr) {
+        *summary = QString::fromUtf8(readFile(home + "/strace.txt"));
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// How often each syscall was made, from a strace -c summary.
+std::map<QString, int> syscallCounts(const QString& summary) {
+    std::map<QString, int> counts;
+    static const QRegularExpression line("^\\s*[\\d.]+\\s+[\\d.]+\\s+\\d+\\s+(\\d+)\\s+(?:\\d+\\s+)?(\\w+)$");
+    for (const QString& text : summary.split('\n')) {
+        const QRegularExpressionMatch match = line.match(text);
+        if (match.hasMatch()) {
+            counts[match.captured(2)] = match.captured(1).toInt();
+        }
+    }
+    return counts;
+}
+
+// The rows of every complete update file of folder, per table.
+std::map<QByteArray, std::set<QByteArray>> unionOfUpdateFiles(const QString& folder) {
+    std::map<QByteArray, std::set<QByteArray>> rows;
+    for (const QString& name : updateFiles(folder)) {
+        for (const auto& [table, lines] : updateTables(readFile(folder + "/" + name))) {
+            rows[table].insert(lines.begin(), lines.end());
+        }
+    }
+    return rows;
+}
+
+// The expected rows missing from the union of the update files of folder, as text ("" when none).
+std::string missingRows(const Tables& expected, const QString& folder) {
+    const auto written = unionOfUpdateFiles(folder);
+    std::string missing;
+    for (const auto& [table, lines] : expected) {
+        for (const QByteArray& line : lines) {
+            const auto found = written.find(table);
+            if (found == written.end() || found->second.count(line) == 0) {
+                missing += (table + ": " + line).toStdString();
+            }
+        }
+    }
+    return missing;
+}
+
+// Kill points on each syscall that writes, syncs or renames the update file, the cache or SchoolConfig.xml:
+// its first, middle and last two calls, counted on a run that was not killed.
+QStringList killPoints(const std::map<QString, int>& counts) {
+    QStringList points;
+    for (const char* name : {"write", "pwrite64", "fdatasync", "fsync", "rename"}) {
+        const auto found = counts.find(name);
+        if (found == counts.end()) {
+            continue;
+        }
+        const int n = found->second;
+        std::set<int> when{1, n / 2, n - 1, n};
+        for (int w : when) {
+            if (w >= 1) {
+                points.append(QString("%1:signal=KILL:when=%2").arg(name).arg(w));
+            }
+        }
+    }
+    return points;
+}
+
+TEST(AttendanceKilled, EveryChangeReachesACompleteUpdateFileWhereverTheRunIsKilled) {
+    QString reason;
+    if (!sampleSource(SourceKind::SQLite, reason)) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    QProcess probe;
+    probe.start("strace", {"-V"});
+    if (!probe.waitForFinished(10000) || probe.exitCode() != 0) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const QString sample = sampleFolder();
+    SampleData::instance();
+    const QString school = "875";
+    const Tables firstRun = expectedFirstRun(school);
+
+    // Each scenario on a fresh copy of the source and a fresh import folder. Phase 0: the first run is
+    // killed; phase 1: a first run completes, the source changes, and the run after it is killed. Then one
+    // run that is not killed; every change must be in some complete update file.
+    for (int phase = 0; phase < 2; ++phase) {
+        QStringList points;
+        for (int reference = 0;; ++reference) {
+            SqliteFixture fixture;
+            ASSERT_TRUE(fixture.isValid()) << fixture.error().toStdString();
+            QTemporaryDir home;
+            const QString out = home.path() + "/import";
+            Tables expected = firstRun;
+            if (phase == 1) {
+                ASSERT_TRUE(runProgram(fixture.source(), out, school, home.path()));
+                QString failure;
+                ASSERT_TRUE(changeAttendance(sample, home.path(), fixture, failure)) << failure.toStdString();
+                expected = expectedChanges(home.path(), school);
+            }
+            if (reference == 0) {
+                // Not killed: counts the syscalls of this phase's run.
+                QString summary;
+                ASSERT_TRUE(runProgram(fixture.source(), out, school, home.path(), &summary));
+                ASSERT_EQ(missingRows(expected, out), "");
+                points = killPoints(syscallCounts(summary));
+                ASSERT_GE(points.size(), 8) << summary.toStdString();
+                continue;
+            }
+            if (reference > points.size()) {
+                break;
+            }
+            const QString point = points[reference - 1];
+            SCOPED_TRACE(QString("phase %1, %2").arg(phase).arg(point).toStdString());
+            QString summary;
+            runProgram(fixture.source(), out, school, home.path(), &summary, point);
+            ASSERT_TRUE(runProgram(fixture.source(), out, school, home.path()));
+            EXPECT_EQ(missingRows(expected, out), "");
+        }
+    }
+}
+
+}  // namespace
