@@ -8,16 +8,6 @@ namespace {
 const char* const kPeriodView = "V_VLMR_STU_PERIOD_ATTENDANCE";
 const char* const kDailyView = "V_VLMR_STU_DAILY_ATTENDANCE";
 
-DataAccessBase::Formatter text() {
-    return &DataAccessBase::FormatText;
-}
-DataAccessBase::Formatter date() {
-    return &DataAccessBase::FormatDate;
-}
-DataAccessBase::Formatter computed(XString (ExpEngine::*formatter)()) {
-    return static_cast<DataAccessBase::Formatter>(formatter);
-}
-
 }  // namespace
 
 void ExpEngine::runAttendancePart() {
@@ -52,9 +42,9 @@ void ExpEngine::PeriodAttendance(const XDate& schoolStart, const XDate& schoolEn
     StartAttTable(AttendanceCache::PeriodTable, false, false);
     m_fields = FieldHandles();
     ODBCTable* att = AddTable(kPeriodView, "PERATT");
-    m_fields.pupilNumber = AddField(att, "pupil_number", text(), "AttStdRef", true);
-    AddField(att, "absent_date", date(), "AttDate", true);
-    AddField(att, "period", text(), "AttPerRef", true);
+    m_fields.pupilNumber = AddField(att, "pupil_number", asText(), "AttStdRef", true);
+    AddField(att, "absent_date", asDate(), "AttDate", true);
+    AddField(att, "period", asText(), "AttPerRef", true);
     AddField(att, "absent_code", computed(&ExpEngine::FormatAttendanceCode), "AttAttCodeRef", true);
     m_attendanceReason = NewField(att, "reason_code", true);
     ODBCField* school = NewField(att, "school", true);
@@ -71,8 +61,8 @@ void ExpEngine::DailyAttendance(const XDate& schoolStart, const XDate& schoolEnd
     m_fields = FieldHandles();
     m_attendanceTimeFrame = morning ? "AM" : "PM";
     ODBCTable* att = AddTable(kDailyView, "TFATT");
-    m_fields.pupilNumber = AddField(att, "pupil_number", text(), "AttStdRef", true);
-    AddField(att, "absent_date", date(), "AttDate", true);
+    m_fields.pupilNumber = AddField(att, "pupil_number", asText(), "AttStdRef", true);
+    AddField(att, "absent_date", asDate(), "AttDate", true);
     AddField(att, score, computed(&ExpEngine::FormatAttendanceTimeFrame), "AttTimeFrameRef", true);
     ODBCField* code = AddField(att, score, computed(&ExpEngine::FormatAttendanceCode), "AttAttCodeRef", true);
     m_attendanceReason = NewField(att, morning ? "reason_code_am" : "reason_code_pm", true);
