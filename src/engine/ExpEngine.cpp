@@ -503,12 +503,13 @@ void ExpEngine::AddConstantField(ODBCTable* table, const XString& columnName, co
     AddHeaderField(outputName);
 }
 
-void ExpEngine::WriteOwnTable(bool openQuery, const std::function<int(XTextFile&)>& writeLines) {
+void ExpEngine::WriteOwnTable(std::optional<RowPasses> openQuery,
+                              const std::function<int(XTextFile&)>& writeLines) {
     XTextFile file('\t');
     StagedFile staged(file);
     try {
         if (openQuery) {
-            OpenTable(true);
+            OpenTable(true, *openQuery);
         }
         XFileSpec spec = importFolder();
         spec.setFileName(currentFileName());

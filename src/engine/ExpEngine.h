@@ -21,6 +21,7 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -187,10 +188,11 @@ class ExpEngine : public ODBCExpEngineBase {
     // column only decides whether the field exists). Nothing is bound when an optional column is missing.
     void AddConstantField(ODBCTable* table, const XString& columnName, const XString& text,
                           const XString& outputName, bool required);
-    // Writes the current table's file with lines that the step makes itself: opens its query when
-    // openQuery, then writeLines writes into the file and answers the line count. The file replaces the
-    // previous one only once complete; a failure is reported and thrown as the generic writer does.
-    void WriteOwnTable(bool openQuery, const std::function<int(XTextFile&)>& writeLines);
+    // Writes the current table's file with lines that the step makes itself: opens its query, to be read
+    // as openQuery says, unless that is empty; then writeLines writes into the file and answers the line
+    // count. The file replaces the previous one only once complete; a failure is reported and thrown as
+    // the generic writer does.
+    void WriteOwnTable(std::optional<RowPasses> openQuery, const std::function<int(XTextFile&)>& writeLines);
     // Whether the current table's file is in the import folder already.
     bool CurrentFileExists() const;
     // A date in the writer's date format; empty for a null date.

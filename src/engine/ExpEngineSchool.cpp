@@ -70,7 +70,7 @@ void ExpEngine::AttendanceCodes() {
     if (CurrentFileExists()) {
         report(Informational, "Attendance Codes File exists, so will not overwrite.");
     } else {
-        WriteOwnTable(false, [](XTextFile& file) {
+        WriteOwnTable(std::nullopt, [](XTextFile& file) {
             writeLine(file, {"A", "Absent", "1", "0", "N"});
             writeLine(file, {"L", "Tardy", "0", "1", "N"});
             return 2;
@@ -114,7 +114,7 @@ void ExpEngine::SchoolCalendar() {
     if (m_defaultBell) {
         AddHeaderField("CalDateBellRef");
     }
-    WriteOwnTable(true, [&](XTextFile& file) {
+    WriteOwnTable(RowPasses::Repeated, [&](XTextFile& file) {
         int lines = 0;
         // One calendar per bell key, each repeating the whole school year; without keys one default.
         const auto writeCalendar = [&](const XString& key, const XString& bellRef) {
@@ -155,7 +155,7 @@ void ExpEngine::Tumble() {
     AddHeaderField("TumName");
     AddHeaderField("TumPerRef");
     AddHeaderField("TumPerOrder");
-    WriteOwnTable(true, [&](XTextFile& file) {
+    WriteOwnTable(RowPasses::Once, [&](XTextFile& file) {
         int lines = 0;
         for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
             // One line per filled day column: the period that runs in this slot on that rotation day.
@@ -186,7 +186,7 @@ void ExpEngine::ReportingPeriods() {
     const auto dateText = [](const XDate& date) {
         return date.IsNull() ? XString() : date.Format(kTermDateFormat);
     };
-    WriteOwnTable(false, [&](XTextFile& file) {
+    WriteOwnTable(std::nullopt, [&](XTextFile& file) {
         int lines = 0;
         // With calendars per grade every term is repeated for each of them.
         const auto writeTerms = [&](const XString* calendar) {

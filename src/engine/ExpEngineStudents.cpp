@@ -42,7 +42,7 @@ void ExpEngine::IncludedStudents() {
     ODBCTable* stu = AddTable(kDemographicView, "STU");
     ODBCField* pupil = NewField(stu, "pupil_number", true);
     AddStudentConditions(stu, false);
-    OpenTable(true);
+    OpenTable(true, RowPasses::Once);
     m_includedStudents.clear();
     for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
         m_includedStudents.insert(GetFieldText(pupil));
@@ -135,7 +135,7 @@ void ExpEngine::StudentTransport() {
         }
     }
 
-    WriteOwnTable(true, [&](XTextFile& file) {
+    WriteOwnTable(RowPasses::Once, [&](XTextFile& file) {
         int lines = 0;
         const auto writeLine = [&](const TransportAggregator::Line& line) {
             for (const XString& value : line) {

@@ -46,15 +46,13 @@ QString hostText(const QByteArray& columnText) {
     return platform::fromWorkingCodePage(columnText);
 }
 
-class Cli : public ::testing::TestWithParam<SourceKind> {
+class Cli : public enginetest::SampleSourceTest {
   protected:
     void SetUp() override {
-        QString reason;
-        const auto found = enginetest::sampleSource(GetParam(), reason);
-        if (!found) {
-            FAIL() << reason.toStdString();
+        enginetest::SampleSourceTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
         }
-        source = *found;
         ASSERT_TRUE(home.isValid());
     }
 
@@ -63,7 +61,6 @@ class Cli : public ::testing::TestWithParam<SourceKind> {
     }
     QString at(const QString& relative) const { return home.filePath(relative); }
 
-    enginetest::SampleSource source{};
     QTemporaryDir home;
 };
 

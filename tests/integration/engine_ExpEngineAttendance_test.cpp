@@ -219,17 +219,8 @@ Tables expectedChanges(const QString& work, const QString& school, int* blanked 
     return expected;
 }
 
-class AttendanceSource : public ::testing::TestWithParam<SourceKind> {
+class AttendanceSource : public SampleSourceTest {
   protected:
-    void SetUp() override {
-        QString reason;
-        auto found = sampleSource(GetParam(), reason);
-        if (!found) {
-            FAIL() << reason.toStdString();
-        }
-        source = *found;
-    }
-
     // One run in a fresh engine (a process runs once); its harness stays for the log.
     bool run(const QString& folder, const QString& school, int mode, const SampleSource* from = nullptr) {
         harness = std::make_unique<EngineHarness>();
@@ -240,7 +231,6 @@ class AttendanceSource : public ::testing::TestWithParam<SourceKind> {
         return files.isEmpty() ? Tables() : updateTables(readFile(folder + "/" + files.last()), fieldLines);
     }
 
-    SampleSource source{};
     std::unique_ptr<EngineHarness> harness;
 };
 

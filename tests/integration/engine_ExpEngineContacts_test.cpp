@@ -84,18 +84,7 @@ bool anyField(const QList<QByteArray>& lines, int index, Test test) {
     });
 }
 
-class StudentContacts : public ::testing::TestWithParam<SourceKind> {
-  protected:
-    void SetUp() override {
-        QString reason;
-        auto found = sampleSource(GetParam(), reason);
-        if (!found) {
-            FAIL() << reason.toStdString();
-        }
-        source = *found;
-    }
-    SampleSource source{};
-};
+class StudentContacts : public SampleSourceTest {};
 
 TEST_P(StudentContacts, ParentsAndEmergencyContactsOfIncludedStudents) {
     const Extraction& run = fullExtraction(source, "1021");

@@ -138,18 +138,7 @@ QList<QByteArray> expectedMarks(const Selection& selection) {
     return sortedLines(lines.join());
 }
 
-class Courses : public ::testing::TestWithParam<SourceKind> {
-  protected:
-    void SetUp() override {
-        QString reason;
-        auto found = sampleSource(GetParam(), reason);
-        if (!found) {
-            FAIL() << reason.toStdString();
-        }
-        source = *found;
-    }
-    SampleSource source{};
-};
+class Courses : public SampleSourceTest {};
 
 TEST_P(Courses, SectionsSchedulesAndMarksOfTheSchoolYear) {
     for (const char* school : {"1021", "2040"}) {

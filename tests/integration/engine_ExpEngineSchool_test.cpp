@@ -171,24 +171,13 @@ QList<QByteArray> expectedBins(const QString& school) {
     return sortedLines(lines.join());
 }
 
-class SchoolStructure : public ::testing::TestWithParam<SourceKind> {
+class SchoolStructure : public SampleSourceTest {
   protected:
-    void SetUp() override {
-        QString reason;
-        auto found = sampleSource(GetParam(), reason);
-        if (!found) {
-            FAIL() << reason.toStdString();
-        }
-        source = *found;
-    }
-
     const Extraction& extract(const QString& school) {
         const Extraction& extraction = fullExtraction(source, school);
         EXPECT_TRUE(extraction.succeeded);
         return extraction;
     }
-
-    SampleSource source{};
 };
 
 TEST_P(SchoolStructure, PerGradeBellSchedulesGiveOneCalendarPerGrade) {

@@ -35,18 +35,7 @@ QByteArray dateAsText(const QJsonValue& value) {
     return value.isString() ? value.toString().replace('-', '/').toLatin1() + " 0:00:00" : QByteArray();
 }
 
-class Staff : public ::testing::TestWithParam<SourceKind> {
-  protected:
-    void SetUp() override {
-        QString reason;
-        auto found = sampleSource(GetParam(), reason);
-        if (!found) {
-            FAIL() << reason.toStdString();
-        }
-        source = *found;
-    }
-    SampleSource source{};
-};
+class Staff : public SampleSourceTest {};
 
 TEST_P(Staff, EveryStaffRowOfTheSchool) {
     const Extraction& run = fullExtraction(source, "1021");

@@ -170,21 +170,18 @@ bool hasStudent(const QByteArray& studentsFile, const QByteArray& pupil) {
     return false;
 }
 
-class EngineSource : public ::testing::TestWithParam<SourceKind> {
+class EngineSource : public SampleSourceTest {
   protected:
     void SetUp() override {
-        QString reason;
-        auto found = sampleSource(GetParam(), reason);
-        if (!found) {
-            FAIL() << reason.toStdString();
+        SampleSourceTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
         }
-        source = *found;
         ASSERT_TRUE(output.isValid());
     }
 
     QString file(const char* name) const { return output.path() + "/" + name; }
 
-    SampleSource source{};
     QTemporaryDir output;
     EngineHarness harness;
 };

@@ -52,6 +52,13 @@ std::optional<SampleSource> sampleSource(SourceKind kind, QString& missingReason
     return SampleSource{kind, "PostgreSQL", "NorvPG", "norv_reader", "norv-reader-pw"};
 }
 
+void SampleSourceTest::SetUp() {
+    QString reason;
+    const auto found = sampleSource(GetParam(), reason);
+    ASSERT_TRUE(found.has_value()) << reason.toStdString();
+    source = *found;
+}
+
 const SampleData& SampleData::instance() {
     static const SampleData data = [] {
         SampleData loaded;

@@ -4,6 +4,8 @@
 // independently of the engine, so that expected files are computed from the data alone.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
@@ -32,6 +34,13 @@ struct SampleSource {
 
 // The source, or the reason it is missing (the ctest fixture norv_sources_start sets it up).
 std::optional<SampleSource> sampleSource(SourceKind kind, QString& missingReason);
+
+// A test run on each sample source: SetUp finds the source of the parameter, or fails the test.
+class SampleSourceTest : public ::testing::TestWithParam<SourceKind> {
+  protected:
+    void SetUp() override;
+    SampleSource source{};
+};
 
 // The folder of the sample's odbc.ini (and norv.json).
 QString sampleFolder();
