@@ -21,8 +21,8 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/LookupSet.h"
