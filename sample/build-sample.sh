@@ -81,6 +81,8 @@ fi
   echo "Database=$db_uri"
   echo "LoadExt=$out/norv_oracle.so"
   echo "Timeout=30000"
+  # Step through a result as it is fetched instead of reading it whole when the statement runs.
+  echo "StepAPI=1"
   if [ -n "$port" ]; then
     echo
     echo "[NorvPG]"
@@ -90,6 +92,8 @@ fi
     echo "Port=$port"
     echo "Database=norv"
     echo "ReadOnly=1"
+    # Fetch a result through a cursor, a block at a time, instead of reading it whole when it runs.
+    echo "UseDeclareFetch=1"
     echo "SSLmode=disable"
   fi
 } >"$out/odbc.ini.tmp"
