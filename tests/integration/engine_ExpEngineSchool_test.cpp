@@ -140,21 +140,9 @@ QList<QByteArray> expectedBins(const QString& school) {
             yearSections.insert(valueText(r.at("id")));
         }
     }
-    const char* const grades[] = {"mark",
-                                  "final_exam",
-                                  "semester_grade",
-                                  "year_final",
-                                  "LEARNING_SKILL_1",
-                                  "LEARNING_SKILL_2",
-                                  "LEARNING_SKILL_3",
-                                  "LEARNING_SKILL_4",
-                                  "LEARNING_SKILL_5"};
     std::set<QByteArray> used;
     for (const Row& r : SampleData::instance().rows("V_VLMR_STUDENT_MARKS")) {
-        const bool graded = std::any_of(std::begin(grades), std::end(grades), [&](const char* grade) {
-            return !columnText(r.at(grade)).isEmpty();
-        });
-        if (graded && included.count(columnText(r.at("pupil_number"))) > 0 &&
+        if (hasGrade(r) && included.count(columnText(r.at("pupil_number"))) > 0 &&
             yearSections.count(valueText(r.at("timetable_id"))) > 0 &&
             selectedRows(selection, r.at("pupil_number")) > 0) {
             used.insert(valueText(r.at("REPORT_ID")));

@@ -165,6 +165,11 @@ std::set<QByteArray> includedPupils(const Selection& selection) {
     return pupils;
 }
 
+bool hasGrade(const SampleData::Row& mark) {
+    return std::any_of(std::begin(kMarkGradeColumns), std::end(kMarkGradeColumns),
+                       [&](const char* grade) { return !columnText(mark.at(grade)).isEmpty(); });
+}
+
 int selectedRows(const Selection& selection, const QJsonValue& pupil) {
     static const std::multimap<QString, SampleData::Row> byPupil = [] {
         std::multimap<QString, SampleData::Row> rows;

@@ -87,6 +87,19 @@ std::set<QByteArray> includedPupils(const Selection& selection);
 // How many demographic rows of pupil the selection keeps (the rows a join with the demographics gives).
 int selectedRows(const Selection& selection, const QJsonValue& pupil);
 
+// The nine grade columns of the marks view, in the order of the Marks table's fields.
+inline constexpr const char* kMarkGradeColumns[] = {"mark",
+                                                    "final_exam",
+                                                    "semester_grade",
+                                                    "year_final",
+                                                    "LEARNING_SKILL_1",
+                                                    "LEARNING_SKILL_2",
+                                                    "LEARNING_SKILL_3",
+                                                    "LEARNING_SKILL_4",
+                                                    "LEARNING_SKILL_5"};
+// True when a row of the marks view has a grade in any of them (a mark without one is not written).
+bool hasGrade(const SampleData::Row& mark);
+
 // One engine with its log and host messages collected.
 class EngineHarness {
   public:
