@@ -28,42 +28,11 @@ QStringList ProgramResult::errLines() const {
 }
 
 QStringList ProgramResult::hostLines() const {
-    // A log message may span lines (a driver's diagnostics hold line breaks): the lines after a "log" line
-    // up to the next message kind belong to it.
-    static const QStringList kinds = {"start_progress",
-                                      "end_progress",
-                                      "inc_progress",
-                                      "warn_progress",
-                                      "bridge_complete",
-                                      "version",
-                                      "params",
-                                      "hidden_param",
-                                      "school_list",
-                                      "bridgelist",
-                                      "list",
-                                      "year_list",
-                                      "district_list",
-                                      "tree",
-                                      "hidden",
-                                      "file",
-                                      "number",
-                                      "date",
-                                      "test",
-                                      "status",
-                                      "manage",
-                                      "start_setting",
-                                      "end_setting",
-                                      "setting",
-                                      "warning",
-                                      "log"};
+    // Every message is one line (line breaks inside a field become blanks), so a "log" line is the whole
+    // log message: a line left over from one would stay here and fail the comparison.
     QStringList lines;
-    bool inLog = false;
     for (const QString& line : outLines()) {
-        const QString kind = line.section('\t', 0, 0);
-        if (kinds.contains(kind)) {
-            inLog = kind == QLatin1String("log");
-        }
-        if (!inLog) {
+        if (line.section('\t', 0, 0) != QLatin1String("log")) {
             lines.append(line);
         }
     }
