@@ -311,8 +311,7 @@ bool ExpEngine::LoadBridgeList(QList<QStringList>& records, const QString& param
         ODBCField* last = NewField(staff, "teach_last_name", true);
         ODBCField* first = NewField(staff, "teach_first_name", true);
         ODBCField* second = NewField(staff, "teach_second_name", true);
-        ODBCField* school = NewField(staff, "school_school", true);
-        AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+        AddSchoolCondition(staff, "school_school");
         // Teachers without a last name sort after the others.
         ODBCField* order = AddExpressionField("case", last, "when '' then 1 else 0 end", "order1");
         AddOrder(order);
@@ -492,6 +491,10 @@ void ExpEngine::closeQueryAndConnection() {
 }
 
 // --- Table helpers ---
+
+void ExpEngine::AddSchoolCondition(ODBCTable* table, const XString& column) {
+    AddCondition("", NewField(table, column, true), "=", SqlLiteral(schoolNumber()));
+}
 
 void ExpEngine::AddConstantField(ODBCTable* table, const XString& columnName, const XString& text,
                                  const XString& outputName, bool required) {

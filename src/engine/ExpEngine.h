@@ -184,6 +184,8 @@ class ExpEngine : public ODBCExpEngineBase {
     XString FormatReportingPeriodKey();
     XString FormatVehicle();
 
+    // Declares the required column on table and makes "column = '<school number>'" the first condition.
+    void AddSchoolCondition(ODBCTable* table, const XString& column);
     // Declares column on table and binds it to the output field outputName with the constant text (the
     // column only decides whether the field exists). Nothing is bound when an optional column is missing.
     void AddConstantField(ODBCTable* table, const XString& columnName, const XString& text,

@@ -47,8 +47,7 @@ void ExpEngine::ReasonCodes() {
     AddField(codes, "SUB_ALLOCATION_CODE", computed(&ExpEngine::FormatAbsentFlag), "AttCodeAbs", true);
     AddField(codes, "SUB_ALLOCATION_CODE", computed(&ExpEngine::FormatTardyFlag), "AttCodeTardy", true);
     AddField(codes, "SUB_ALLOCATION_CODE", computed(&ExpEngine::FormatExcusedFlag), "AttCodeExcused", true);
-    ODBCField* school = NewField(codes, "SCHOOL", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(codes, "SCHOOL");
     // The view repeats a code once per use; each is written once.
     distinct = true;
     try {
@@ -89,8 +88,7 @@ void ExpEngine::BellSchedule() {
     AddField(bells, "period", asText(), "BellTimeOrder", true);
     AddField(bells, "start_time", asText(), "BellTimeStart", false);
     AddField(bells, "end_time", asText(), "BellTimeEnd", false);
-    ODBCField* school = NewField(bells, "school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(bells, "school");
     WriteTable();
     EndHeader();
 }
@@ -148,8 +146,7 @@ void ExpEngine::Tumble() {
         days.push_back(NewField(tumble, "D" + XString(i), false));
     }
     ODBCField* period = NewField(tumble, "period", false);
-    ODBCField* school = NewField(tumble, "school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(tumble, "school");
     AddCondition("AND", year, "=", XString(schoolYear().toInt()));
     AddHeaderField("TumKey");
     AddHeaderField("TumName");
@@ -222,8 +219,7 @@ void ExpEngine::GradingPeriods() {
     AddField(bins, "long_name", asText(), "BinName", true);
     AddField(bins, "marking_start_date", asDate(), "BinStartDate", false);
     AddField(bins, "marking_end_date", asDate(), "BinEndDate", false);
-    ODBCField* school = NewField(bins, "school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(bins, "school");
     // Only the periods that written marks refer to.
     WriteTable([this, id] { return m_reportingPeriods.contains(GetFieldText(id)); });
     EndHeader();

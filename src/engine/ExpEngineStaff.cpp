@@ -43,8 +43,7 @@ void ExpEngine::StaffDemographics() {
                    "TransportPermission", "Can Transport", "#customcomfield", "noformat");
     AddCustomField(staff, "medical_APPROVAL_DATE", asDate(), "StaffApprovalDate", false, "ApprovalDate",
                    "Med. Approval", "#customcomfield", "noformat");
-    ODBCField* school = NewField(staff, "school_school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(staff, "school_school");
     WriteTable();
     EndHeader();
 }
@@ -61,8 +60,7 @@ void ExpEngine::StaffVehicles() {
     m_fields.vehicleColour = NewField(veh, "VEH_colour", false);
     AddField(veh, "VEH_licence_number", asText(), "StaffLicPlate", false);
     AddField(veh, "VEH_parking_space_number", asText(), "StaffParkSpot", false);
-    ODBCField* school = NewField(veh, "SCHOOL_school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(veh, "SCHOOL_school");
     WriteTable();
     EndHeader();
 }
@@ -79,8 +77,7 @@ void ExpEngine::StaffContacts() {
                    "Home Phone", "#customcomfield", "phone");
     AddCustomField(staff, "contacts_CONTACT_WORK_PHONE", asText(), "ConWorkPhone", false, "WorkPhone",
                    "Work Phone", "#customcomfield", "phone");
-    ODBCField* school = NewField(staff, "school_school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(staff, "school_school");
     WriteTable();
     EndHeader();
 }
@@ -109,8 +106,7 @@ void ExpEngine::StaffMedical() {
         AddCustomField(staff, column.column, asText(), column.outputName, false, column.customName,
                        column.customTitle, "#customschoolfield", "");
     }
-    ODBCField* school = NewField(staff, "school_school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(staff, "school_school");
     WriteTable();
     EndHeader();
 }
@@ -126,8 +122,7 @@ void ExpEngine::StaffDoctor() {
     AddField(staff, "medical_DOCTOR_NAME", asText(), "ConFullName", false);
     AddCustomField(staff, "medical_DOCTOR_PHONE", asText(), "ConPhone", false, "Phone", "Phone",
                    "#customcomfield", "phone");
-    ODBCField* school = NewField(staff, "school_school", true);
-    AddCondition("", school, "=", SqlLiteral(schoolNumber()));
+    AddSchoolCondition(staff, "school_school");
     WriteTable();
     EndHeader();
 }
