@@ -9,6 +9,12 @@ function(norv_layer name dir)
   target_link_libraries(norv_${name} PUBLIC ${ARGN})
 endfunction()
 
+# The crash-consistency tests: whole-program runs killed (SIGKILL through strace) at chosen system calls,
+# which check what a killed run leaves on disk. They find no memory errors that the other tests do not, and
+# the sanitizers and ptrace together make them the slowest part of the suite, so only the normal build runs
+# them (a gtest filter; ./test.sh says so when it starts the sanitizer tests).
+set(NORV_CRASH_TESTS "AttendanceKilled.*:CliKill.*")
+
 # norv_tests(name dir [SOURCES] libs...): one GoogleTest executable norv_<name>_tests from dir/*_test.cpp,
 # plus any helper sources (*.cpp without _test) in dir; each test case becomes one CTest test. SOURCES:
 # the suite reads the sample sources or the PostgreSQL server, so its tests require the fixture that
@@ -19,16 +25,22 @@ function(norv_tests name dir)
   if(NOT sources)
     return()
   endif()
-  add_executable(norv_${name}_tests ${sources} ${CMAKE_SOURCE_DIR}/tests/TestEnvironment.cpp)
+  add_executable(norv_${name}_tests ${sources} $<TARGET_OBJECTS:norv_test_environment>)
   target_link_libraries(norv_${name}_tests PRIVATE ${arg_UNPARSED_ARGUMENTS} GTest::gtest GTest::gtest_main)
-  target_compile_definitions(norv_${name}_tests PRIVATE ${NORV_TEST_DEFINITIONS})
+  norv_test_code(norv_${name}_tests)
   target_precompile_headers(norv_${name}_tests REUSE_FROM norv_test_pch)
+  # The tests declare no QObject classes of their own; their sources compile as one unit per suite.
+  set_target_properties(norv_${name}_tests PROPERTIES AUTOMOC OFF UNITY_BUILD ${NORV_UNITY_TESTS})
   norv_sanitizer_defaults(norv_${name}_tests)
   set(properties TIMEOUT 300)
   if(arg_SOURCES)
     list(APPEND properties FIXTURES_REQUIRED norv_sources)
   endif()
-  gtest_discover_tests(norv_${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  set(filter)
+  if(NORV_SANITIZE)
+    set(filter TEST_FILTER "-${NORV_CRASH_TESTS}")
+  endif()
+  gtest_discover_tests(norv_${name}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${filter}
     PROPERTIES ${properties})
 endfunction()
 
@@ -39,7 +51,8 @@ function(norv_test_pch)
   file(CONFIGURE OUTPUT ${stub} CONTENT "// Compiles the tests' precompiled header.\n")
   add_library(norv_test_pch OBJECT ${stub})
   target_link_libraries(norv_test_pch PRIVATE Qt6::Core GTest::gtest)
-  target_compile_definitions(norv_test_pch PRIVATE ${NORV_TEST_DEFINITIONS})
+  norv_test_code(norv_test_pch)
+  set_target_properties(norv_test_pch PROPERTIES AUTOMOC OFF)
   target_precompile_headers(norv_test_pch PRIVATE
     <gtest/gtest.h> <QByteArray> <QDir> <QFile> <QList> <QMap> <QObject> <QString> <QStringList>
     <QTemporaryDir> <map> <memory> <string> <vector>)
@@ -66,4 +79,19 @@ function(norv_sanitizer_defaults target)
       SKIP_PRECOMPILE_HEADERS ON)
     target_link_libraries(${target} PRIVATE "-Wl,--push-state,--no-as-needed" odbcinst "-Wl,--pop-state")
   endif()
+endfunction()
+
+# norv_test_code(target): the test programs' own code. It only drives the layers, which keep the build's
+# optimisation: compiled unoptimised, it builds in half the time and runs no slower that matters.
+function(norv_test_code target)
+  target_compile_definitions(${target} PRIVATE ${NORV_TEST_DEFINITIONS})
+  target_compile_options(${target} PRIVATE ${NORV_TEST_CODE_OPTIONS})
+endfunction()
+
+# The object that points every test program at this build folder's sample sources, compiled once.
+function(norv_test_environment)
+  add_library(norv_test_environment OBJECT ${CMAKE_SOURCE_DIR}/tests/TestEnvironment.cpp)
+  target_link_libraries(norv_test_environment PRIVATE Qt6::Core)
+  norv_test_code(norv_test_environment)
+  set_target_properties(norv_test_environment PROPERTIES AUTOMOC OFF)
 endfunction()

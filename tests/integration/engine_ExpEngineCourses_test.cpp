@@ -11,8 +11,6 @@ namespace {
 
 using Row = SampleData::Row;
 
-constexpr int Error = 3;
-constexpr int Warning = 4;
 
 bool isYear(const Row& r) {
     return r.at("year").toInt() == SampleData::instance().schoolYear();

@@ -12,8 +12,6 @@ using namespace enginetest;
 
 namespace {
 
-constexpr int Critical = 2;
-constexpr int Error = 3;
 
 class EngineFailure : public ::testing::Test {
   protected:

@@ -16,7 +16,6 @@ namespace {
 
 using Row = SampleData::Row;
 
-constexpr int Informational = 7;
 
 std::vector<Row> rowsOf(const char* view, const char* schoolColumn, const QString& school) {
     std::vector<Row> rows;

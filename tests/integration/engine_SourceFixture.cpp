@@ -384,14 +384,6 @@ bool PostgresFixture::psql(const QString& sql) {
     return true;
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QByteArray("<missing " + path.toUtf8() + ">");
-    }
-    return file.readAll();
-}
-
 QList<QByteArray> sortedLines(const QByteArray& content) {
     QList<QByteArray> lines = content.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty()) {

@@ -18,9 +18,17 @@
 #include <set>
 #include <vector>
 
+#include "../app/ProgramRunner.h"
 #include "engine/ExpEngine.h"
+#include "task/LogLevel.h"
 
 namespace enginetest {
+
+// The log levels the tests look for in a harness's log.
+inline constexpr int Critical = static_cast<int>(LogLevel::Critical);
+inline constexpr int Error = static_cast<int>(LogLevel::Error);
+inline constexpr int Warning = static_cast<int>(LogLevel::Warning);
+inline constexpr int Informational = static_cast<int>(LogLevel::Informational);
 
 enum class SourceKind { SQLite, PostgreSQL };
 
@@ -194,7 +202,6 @@ class PostgresFixture : public FixtureSource {
     QString m_schema;
 };
 
-QByteArray readFile(const QString& path);
 // The file's lines (without their CR LF), sorted.
 QList<QByteArray> sortedLines(const QByteArray& content);
 

@@ -25,8 +25,8 @@
 namespace {
 
 using Cell = std::optional<QString>;
-using Row = std::vector<Cell>;
-using Rows = std::vector<Row>;
+using ResultRow = std::vector<Cell>;
+using ResultRows = std::vector<ResultRow>;
 
 struct Dsn {
     const char* name;
@@ -41,7 +41,7 @@ const Dsn kSqlite{"NorvSQLite", "DSN=NorvSQLite;"};
 const Dsn kPostgres{"NorvPG", "DSN=NorvPG;UID=norv_reader;PWD=norv-reader-pw;"};
 
 // Readable failure output: a row as its values, NULL spelt out.
-std::string describe(const Row& row) {
+std::string describe(const ResultRow& row) {
     QStringList parts;
     for (const Cell& cell : row) parts << (cell ? "'" + *cell + "'" : QString("NULL"));
     return parts.join(", ").toStdString();
@@ -122,8 +122,8 @@ class Connection {
     }
 
     // Every row of sql, each value fetched as UTF-16 text; NULL stays distinct from the empty text.
-    Rows query(const std::string& sql) {
-        Rows rows;
+    ResultRows query(const std::string& sql) {
+        ResultRows rows;
         if (!execute(sql)) {
             ADD_FAILURE() << sql << "\n" << error_;
             return rows;
@@ -132,7 +132,7 @@ class Connection {
         SQLNumResultCols(stmt_, &columns);
         SQLRETURN rc;
         while (SQL_SUCCEEDED(rc = SQLFetch(stmt_))) {
-            Row row;
+            ResultRow row;
             for (SQLUSMALLINT c = 1; c <= columns; ++c) row.push_back(text(c));
             rows.push_back(std::move(row));
         }
@@ -210,7 +210,7 @@ class SampleDsn : public ::testing::TestWithParam<Dsn> {
 TEST_P(SampleDsn, ToDateComparesWithDateColumnsAsOracleDoes) {
     const std::string day = firstSchoolDay(data_);
     // A DATE column equals TO_DATE of its own day at both ends of a closed range.
-    Rows rows = db_->query(
+    ResultRows rows = db_->query(
         "SELECT COUNT(*) FROM V_VLMR_ATTENDANCE_CYCLES C WHERE C.school = '1021' AND C.effective_date >= "
         "TO_DATE( '" +
         day + "', 'YYYYMMDD' ) AND C.effective_date <= TO_DATE( '" + day + "', 'YYYYMMDD' )");
@@ -244,12 +244,12 @@ TEST_P(SampleDsn, CatalogueListsEveryColumnInUpperCase) {
     }
 
     QSet<QString> listed;
-    for (const Row& row : db_->query("SELECT table_name, column_name FROM all_tab_columns"))
+    for (const ResultRow& row : db_->query("SELECT table_name, column_name FROM all_tab_columns"))
         listed.insert(row[0].value_or("") + "." + row[1].value_or(""));
     EXPECT_EQ(listed, expected);
 
     // The probes the extractor sends, with names in another letter case.
-    Rows rows = db_->query(
+    ResultRows rows = db_->query(
         "SELECT column_name FROM all_tab_columns WHERE UPPER(table_name) = "
         "UPPER('v_vlmr_emergency_contacts') "
         "AND UPPER(column_name) = UPPER('home_phone')");
@@ -263,7 +263,7 @@ TEST_P(SampleDsn, RefusesToWrite) {
     EXPECT_FALSE(db_->execute("INSERT INTO V_VLMR_SCHOOL (school, long_name) VALUES ('9', 'Nine')"));
     EXPECT_FALSE(db_->execute("DELETE FROM V_VLMR_STU_DEMOGRAPHIC"));
     EXPECT_FALSE(db_->execute("CREATE TABLE scratch (a INTEGER)"));
-    Rows rows = db_->query("SELECT COUNT(*) FROM V_VLMR_SCHOOL S WHERE S.school = '9'");
+    ResultRows rows = db_->query("SELECT COUNT(*) FROM V_VLMR_SCHOOL S WHERE S.school = '9'");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0], QString("0"));
 }
@@ -329,8 +329,8 @@ TEST(SampleEngines, SameQueriesGiveSameRows) {
     ASSERT_TRUE(sqlite.connected()) << sqlite.error();
     ASSERT_TRUE(postgres.connected()) << postgres.error();
     for (const std::string& sql : queries) {
-        Rows a = sqlite.query(sql);
-        Rows b = postgres.query(sql);
+        ResultRows a = sqlite.query(sql);
+        ResultRows b = postgres.query(sql);
         EXPECT_FALSE(a.empty()) << "selects nothing: " << sql;
         EXPECT_EQ(a.size(), b.size()) << sql;
         for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
