@@ -2,19 +2,21 @@
 """Changes the attendance of a built sample source, as a school's staff would during a day.
 
 For every school of the sample it changes the codes of some attendance rows already read, blanks others
-(the code and reason become ''), and adds new rows; every changed row gets today's modification stamp and
-every new row today's creation stamp, so that the next incremental attendance run carries exactly these
-changes. The new reason codes ("DR'S" for periods, "MED" for days) appear nowhere else in the sample; the
-apostrophe is one the attendance cache does not store.
+(the code and reason become ''), clears others with NULL, deletes some rows of the last --window-days days
+(a deletion is only seen by a run whose overlap window holds the row's day) and adds new rows; every
+changed row gets today's modification stamp and every new row today's creation stamp, so that the next
+incremental attendance run carries exactly these changes. The new reason codes ("DR'S" for periods, "MED"
+for days) appear nowhere else in the sample; the apostrophe is kept as it is.
 
     sample/change-attendance.py --json DIR/norv.json [--sqlite DIR/norv.db] [--pg-port PORT]
                                 [--sql-out FILE] [--changes-out FILE] [--per-school N] [--seed S]
-                                [--today YYYY-MM-DD]
+                                [--today YYYY-MM-DD] [--window-days N]
 
 --sqlite and --pg-port apply the changes to the sample's SQLite file and to the database "norv" of the
 private test server (scripts/pg-test-server.sh). --sql-out writes the statements instead (they run on both
 engines). --changes-out writes the changed and new rows as JSON: a list of {"view", "kind", "row"} with the
-row as column -> value after the change; kind is "changed", "blanked" or "added".
+row as column -> value after the change (for "deleted": the row that was deleted); kind is "changed",
+"blanked", "nulled", "deleted" or "added".
 
 The choice is a function of the data, the seed and today only. norv.json is not changed.
 """
@@ -42,10 +44,11 @@ def key_columns(view):
 
 
 class Changer:
-    def __init__(self, doc, seed, per_school, today):
+    def __init__(self, doc, seed, per_school, today, window_days):
         self.rng = random.Random(seed)
         self.per_school = per_school
         self.today = today
+        self.window_start = (today - dt.timedelta(days=window_days)).isoformat()
         self.views = {}
         for view in (PERIOD, DAILY):
             columns = [c["name"] for c in doc["views"][view]["columns"]]
@@ -72,6 +75,11 @@ class Changer:
         self.statements.append("UPDATE %s SET %s WHERE %s;" % (view, sets, where))
         self.changes.append(dict(view=view, kind=kind, row=new))
 
+    def delete(self, view, old):
+        where = " AND ".join("%s = %s" % (c, sql_literal(old[c])) for c in key_columns(view))
+        self.statements.append("DELETE FROM %s WHERE %s;" % (view, where))
+        self.changes.append(dict(view=view, kind="deleted", row=old))
+
     def insert(self, view, row):
         columns = list(row)
         self.statements.append("INSERT INTO %s (%s) VALUES (%s);" % (
@@ -84,26 +92,32 @@ class Changer:
                 rows = [r for r in self.views[view] if r["school"] == school and self.sent_before_today(r)]
                 if not rows:
                     continue
-                picked = self.rng.sample(rows, min(len(rows), 2 * self.per_school))
+                picked = self.rng.sample(rows, min(len(rows), 3 * self.per_school))
                 for n, old in enumerate(picked):
                     new = dict(old)
                     new["mod_date"] = self.stamp()
-                    blank = n >= self.per_school
+                    # changed, then blanked with '', then cleared with NULL (one value to the extractor)
+                    kind = ("changed", "blanked", "nulled")[min(n // self.per_school, 2)]
+                    cleared = {"blanked": "", "nulled": None}.get(kind, "")
                     if view == PERIOD:
-                        if blank:
-                            new["absent_code"], new["reason_code"] = "", ""
+                        if kind != "changed":
+                            new["absent_code"], new["reason_code"] = cleared, cleared
                         else:
                             new["absent_code"] = "L" if old["absent_code"] == "A" else "A"
                             new["reason_code"] = "" if n % 2 == 0 else "DR'S"
                     else:
                         part = "am" if old["am_attendance_score"] is not None else "pm"
                         score, reason = part + "_attendance_score", "reason_code_" + part
-                        if blank:
-                            new[score], new[reason] = "", ""
+                        if kind != "changed":
+                            new[score], new[reason] = cleared, cleared
                         else:
                             new[score] = "L" if old[score] == "A" else "A"
                             new[reason] = "" if n % 2 == 0 else "MED"
-                    self.update(view, old, new, "blanked" if blank else "changed")
+                    self.update(view, old, new, kind)
+                taken = {id(r) for r in picked}
+                recent = [r for r in rows if id(r) not in taken and r["absent_date"] >= self.window_start]
+                for old in self.rng.sample(recent, min(len(recent), self.per_school)):
+                    self.delete(view, old)
                 self.add_rows(view, school, rows)
         return self
 
@@ -137,14 +151,17 @@ def main(argv):
     p.add_argument("--pg-port", help="apply the changes to the database norv of the test server on this port")
     p.add_argument("--sql-out", help="write the statements to this file ('-' for standard output)")
     p.add_argument("--changes-out", help="write the changed and new rows as JSON to this file")
-    p.add_argument("--per-school", type=int, default=3, help="rows changed, blanked and added per school and view")
+    p.add_argument("--per-school", type=int, default=3,
+                   help="rows changed, blanked, cleared with NULL, deleted and added per school and view")
     p.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
     p.add_argument("--today", help="the day of the changes, YYYY-MM-DD (default: today)")
+    p.add_argument("--window-days", type=int, default=14,
+                   help="deleted rows are of this many days before today (default 14, the default overlap)")
     args = p.parse_args(argv)
     today = dt.date.fromisoformat(args.today) if args.today else dt.date.today()
     with open(args.json, encoding="utf-8") as f:
         doc = json.load(f)
-    changer = Changer(doc, args.seed, args.per_school, today).run()
+    changer = Changer(doc, args.seed, args.per_school, today, args.window_days).run()
     script = "\n".join(changer.statements) + "\n"
 
     if args.sql_out == "-":
@@ -164,8 +181,9 @@ def main(argv):
         env = dict(os.environ, NORV_PG_PORT=args.pg_port)
         subprocess.run([os.path.join(os.path.dirname(here), "scripts", "pg-test-server.sh"), "psql", "-d", "norv"],
                        input=("BEGIN;\n" + script + "COMMIT;\n").encode("utf-8"), env=env, check=True)
-    sys.stderr.write("%d attendance rows changed, %d added\n" % (
-        sum(c["kind"] != "added" for c in changer.changes), sum(c["kind"] == "added" for c in changer.changes)))
+    count = lambda *kinds: sum(c["kind"] in kinds for c in changer.changes)
+    sys.stderr.write("%d attendance rows changed, %d deleted, %d added\n" % (
+        count("changed", "blanked", "nulled"), count("deleted"), count("added")))
     return 0
 
 

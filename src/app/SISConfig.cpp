@@ -100,6 +100,10 @@ void SISConfig::declareParams() {
     addParam(global, "validate", "Validate", "default", "Validate command line interface features.", "");
     addParam(global, "inactivedate", "Inactive Date", "default",
              "Include Inactive Staff and Students after this date.", "");
+    addParam(global, "overlapdays", "Overlap Days", "default",
+             "Days before today whose absences are compared with the source again, so that corrections and "
+             "deletions reach the target (0: none; default: the folder's setting, else 14).",
+             "");
     addParam(global, "year", "SchoolYear", "default", "School Year, hidden used for testing", "");
     addParam(global, "teacher", "Teacher", "bridgelist", "List of teachers available in associated bridge",
              "");

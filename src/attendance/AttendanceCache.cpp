@@ -1,6 +1,9 @@
 #include "attendance/AttendanceCache.h"
 
+#include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -82,13 +85,25 @@ void AttendanceCache::dropTable(const XString& table) {
     m_database.Execute("DROP TABLE %s", table.c_str());
 }
 
-XString AttendanceCache::storedText(const XString& value) {
-    if (value.find('\'') < 0) {
-        return value;
+void AttendanceCache::check() {
+    sqlite::Query query(m_database);
+    query.Prepare("PRAGMA quick_check");
+    if (query.Step()) {
+        const XString verdict = query.StringColumnAt(0);
+        if (verdict != "ok") {
+            throw sqlite::SqlError(SQLITE_CORRUPT, verdict.toStdString(), "The attendance cache is damaged.",
+                                   "AttendanceCache::check", "PRAGMA quick_check");
+        }
     }
-    XString text = value;
-    text.replaceAll("'", "");
-    return text;
+}
+
+bool AttendanceCache::isDamage(const std::exception& error) {
+    const auto* sql = dynamic_cast<const sqlite::SqlError*>(&error);
+    if (sql == nullptr) {
+        return false;
+    }
+    const int primary = sql->ResultCode() & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
 AttendanceCache::Statements& AttendanceCache::statementsFor(const XString& table) {
@@ -117,21 +132,21 @@ AttendanceCache::Statements& AttendanceCache::statementsFor(const XString& table
 
 void AttendanceCache::store(const XString& table, const AttendanceRecord& record) {
     Statements& statements = statementsFor(table);
-    const XString student = storedText(record.student);
-    const XString date = storedText(record.date.IsoText());
-    const XString key = storedText(record.key);
-    const XString header = storedText(record.header);
-    const XString code = storedText(record.code);
+    const XString& student = record.student;
+    const XString date = record.date.IsoText();
+    const XString& key = record.key;
+    const XString& header = record.header;
+    const XString& code = record.code;
 
     if (code.isEmpty()) {
         // A code that is gone blanks the row sent before; without such a row there is nothing to send.
         sqlite::Query& update = *statements.update;
         update.Bind(1, code);
-        update.Bind(2, storedText(record.excused));
-        update.Bind(3, storedText(record.absent));
-        update.Bind(4, storedText(record.tardy));
-        update.Bind(5, storedText(record.truant));
-        update.Bind(6, storedText(record.discipline));
+        update.Bind(2, record.excused);
+        update.Bind(3, record.absent);
+        update.Bind(4, record.tardy);
+        update.Bind(5, record.truant);
+        update.Bind(6, record.discipline);
         update.Bind(7, student);
         update.Bind(8, date);
         update.Bind(9, key);
@@ -144,12 +159,12 @@ void AttendanceCache::store(const XString& table, const AttendanceRecord& record
     sqlite::Query& upsert = *statements.upsert;
     upsert.Bind(1, student);
     upsert.Bind(2, date);
-    upsert.Bind(3, storedText(record.reason));
-    upsert.Bind(4, storedText(record.excused));
-    upsert.Bind(5, storedText(record.absent));
-    upsert.Bind(6, storedText(record.tardy));
-    upsert.Bind(7, storedText(record.truant));
-    upsert.Bind(8, storedText(record.discipline));
+    upsert.Bind(3, record.reason);
+    upsert.Bind(4, record.excused);
+    upsert.Bind(5, record.absent);
+    upsert.Bind(6, record.tardy);
+    upsert.Bind(7, record.truant);
+    upsert.Bind(8, record.discipline);
     upsert.Bind(9, key);
     upsert.Bind(10, header);
     upsert.Bind(11, code);
@@ -168,7 +183,8 @@ int AttendanceCache::run(sqlite::Query& statement) {
 }
 
 XString AttendanceCache::changedCondition(const XString& keyName, bool specialKey) {
-    const XString name = storedText(keyName);
+    XString name = keyName;
+    name.replaceAll("'", "''");
     XString condition = "newcode IS NOT NULL AND (newcode <> oldcode OR oldcode IS NULL) AND ";
     if (specialKey) {
         condition += "(header = '" + name + "' OR header = '')";
@@ -188,7 +204,10 @@ int AttendanceCache::markSent(const XString& table, const XString& keyName, bool
                               changedCondition(keyName, specialKey));
 }
 
-int AttendanceCache::blankNewCodes(const XString& table, const XDate& from) {
-    return m_database.Execute("UPDATE %s SET %s='' WHERE %s >= '%q'", table.c_str(), "newcode", "attdate",
-                              from.IsoText().c_str());
+int AttendanceCache::blankNewCodes(const XString& table, const XDate& from, const XDate& to) {
+    return m_database.Execute(
+        "UPDATE %s SET newcode='' WHERE attdate >= '%q' AND (%Q IS NULL OR attdate <= %Q) AND "
+        "newcode <> ''",
+        table.c_str(), from.IsoText().c_str(), to.IsNull() ? nullptr : to.IsoText().c_str(),
+        to.IsNull() ? nullptr : to.IsoText().c_str());
 }

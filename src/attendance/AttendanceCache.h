@@ -2,8 +2,8 @@
 // record read from the source with the code sent last ("oldcode") and the code found now ("newcode"), in the
 // tables "DAILY_ATT" (keyed by time frame) and "PERIOD_ATT" (keyed by period).
 //
-// Values are stored as text with their apostrophes removed, dates as "yyyy-mm-dd". Storing and marking use
-// prepared statements with bound values, so no value can change a statement.
+// Values are stored as text as they are, dates as "yyyy-mm-dd". Storing uses prepared statements with bound
+// values, so no value can change a statement.
 //
 // Owns the database connection and the prepared statements of the store (released by close()).
 // REQUIRES: one thread; one process writes a cache at a time (the import folder is the run's own); the table
@@ -37,6 +37,12 @@ class AttendanceCache {
     // is open already. Raises the file layer's or SQLite's error.
     void open(const XFileSpec& baseFolder);
     void close();
+    // Reads the whole open cache once (SQLite's quick check): raises sqlite::SqlError with a damage code
+    // (isDamage) for a file that is not a database or is damaged.
+    void check();
+    // Whether the error says the cache file is damaged (not a database, or corrupt), as opposed to a failure
+    // of the moment (a full disk, a lock, a permission).
+    static bool isDamage(const std::exception& error);
     bool isOpen() const { return m_database.IsOpen(); }
     sqlite::Database& database() { return m_database; }
 
@@ -60,11 +66,9 @@ class AttendanceCache {
     static XString changedRowsSql(const XString& table, const XString& keyName, bool specialKey);
     // Marks the rows still to send for keyName as sent (oldcode := newcode); the number marked.
     int markSent(const XString& table, const XString& keyName, bool specialKey);
-    // newcode := '' on every row dated on or after from (a null date blanks every row).
-    int blankNewCodes(const XString& table, const XDate& from);
-
-    // The value as stored: apostrophes removed.
-    static XString storedText(const XString& value);
+    // newcode := '' on every row with a code dated from from to to (a null from: from the first day, a null
+    // to: to the last); the number of rows blanked.
+    int blankNewCodes(const XString& table, const XDate& from, const XDate& to = XDate());
 
   private:
     struct Statements {

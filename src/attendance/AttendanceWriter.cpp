@@ -6,6 +6,12 @@
 #include "libraries/support/XTextFile.h"
 #include "writer/SchoolConfig.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 const char* const kPeriodHeader = "AttPerRef";
@@ -63,8 +69,9 @@ void AttendanceWriter::CloseAttendanceCache() {
 bool AttendanceWriter::CheckCacheAge(const XString& table) {
     try {
         sqlite::Query query(m_cache.database());
-        const XString sql =
-            "SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT='" + AttendanceCache::storedText(table) + "'";
+        XString element = table;
+        element.replaceAll("'", "''");
+        const XString sql = "SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT='" + element + "'";
         report(Proprietary, "UpdateConfig Query: " + sql);
         query.Prepare("%s", sql.c_str());
         XDateTime stamp;
@@ -102,6 +109,145 @@ void AttendanceWriter::BlankNewCodeInSQLiteDB(const XString& table, const XDate&
     m_cache.blankNewCodes(table, from);
 }
 
+// --- The attendance part of a run ---
+
+std::optional<int> AttendanceWriter::ParseOverlap(const XString& text) {
+    const QString digits = text.toQString().trimmed();
+    if (digits.isEmpty() || digits.size() > 3) {
+        return std::nullopt;
+    }
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return std::nullopt;
+        }
+    }
+    const int days = digits.toInt();
+    return days <= MaxOverlapDays ? std::optional<int>(days) : std::nullopt;
+}
+
+void AttendanceWriter::chooseOverlap(const XString& overlapOption) {
+    const XString stored = overlap();  // OverlapInDays as the folder's SchoolConfig.xml held it
+    std::optional<int> days;
+    if (!overlapOption.isEmpty()) {
+        days = ParseOverlap(overlapOption);
+        if (!days) {
+            report(Warning, "--overlapdays=" + overlapOption + " is not a number of days from 0 to " +
+                                XString(MaxOverlapDays) + "; the folder's setting is used.");
+        }
+    }
+    if (!days && !stored.isEmpty()) {
+        days = ParseOverlap(stored);
+        if (!days) {
+            report(Warning, "OverlapInDays \"" + stored +
+                                "\" in SchoolConfig.xml is not a number of days from 0 to " +
+                                XString(MaxOverlapDays) + "; " + XString(DefaultOverlapDays) + " is used.");
+        }
+    }
+    m_overlapDays = days.value_or(DefaultOverlapDays);
+    setOverlap(XString(m_overlapDays));
+    const XString& format = settings().dateFormat;
+    if (m_overlapDays == 0) {
+        m_reconcileFrom = XDate();
+        m_reconcileTo = XDate();
+        report(Informational,
+               "Overlap 0 days: attendance is read by its change dates only; absences deleted at "
+               "the source are not sent.");
+        return;
+    }
+    m_reconcileTo = XDate::Today();
+    m_reconcileFrom = m_reconcileTo - m_overlapDays;
+    report(Informational, "Overlap " + XString(m_overlapDays) + " days: every absence dated from " +
+                              m_reconcileFrom.Format(format) + " to " + m_reconcileTo.Format(format) +
+                              " is compared with the source again, so corrections and deletions are sent.");
+}
+
+void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption) {
+    AbortAttendanceUpdate();
+    chooseOverlap(overlapOption);
+    startOverWhenTheCacheIsLost();
+    if (!SetAttendanceDatabase(importFolder())) {
+        reportAndThrow(Error, "The attendance cache could not be opened: " +
+                                  AttendanceCache::fileIn(importFolder()).path());
+    }
+    m_cache.database().Execute("begin transaction");
+    m_runTransaction = true;
+}
+
+void AttendanceWriter::AbortAttendanceUpdate() noexcept {
+    m_blankedTables.clear();
+    m_reconcilePass = false;
+    if (!m_runTransaction) {
+        return;
+    }
+    m_runTransaction = false;
+    try {
+        if (m_cache.database().InTransaction()) {
+            m_cache.database().Execute("rollback transaction");
+        }
+    } catch (...) {
+        // Closing the connection rolls back what is left.
+        m_cache.close();
+    }
+}
+
+void AttendanceWriter::startOverWhenTheCacheIsLost() {
+    const XFileSpec file = AttendanceCache::fileIn(importFolder());
+    XString why;
+    if (file.exists()) {
+        try {
+            m_cache.open(importFolder());
+            m_cache.check();
+        } catch (const std::exception& e) {
+            if (!AttendanceCache::isDamage(e)) {
+                throw;
+            }
+            m_cache.close();
+            why = XString("is damaged (") + e.what() + "); it is kept as " + setCacheAside(file).path();
+        }
+    }
+    // The folder has sent attendance before when SchoolConfig.xml records a pass: its cache must be there,
+    // or deletions and clears of what was sent would never be recognised.
+    const bool sentBefore = !updateDate().IsNull() && updateDate().DayNumber() != 0;
+    if (why.isEmpty() && sentBefore) {
+        if (!file.exists()) {
+            why = "is missing";
+        } else if (!m_cache.tableExists(AttendanceCache::PeriodTable) &&
+                   !m_cache.tableExists(AttendanceCache::DailyTable)) {
+            why = "holds no attendance";
+        }
+    }
+    if (why.isEmpty()) {
+        return;
+    }
+    report(Warning, "The attendance cache " + file.path() + " " + why +
+                        ". Attendance starts over from the school start, as after a configuration change.");
+    DeleteUpdateFiles(importFolder());
+    setUpdateDate(XDate());
+    setUpdateDateTime(XDateTime());
+}
+
+XFileSpec AttendanceWriter::setCacheAside(const XFileSpec& file) {
+    // The damaged file is evidence: it keeps its journal beside it under the new name, and the cache that
+    // replaces it starts empty.
+    const QString stamp = XDateTime::Now().Format("YYYYMMDDHHNNSS").toQString();
+    const QString from = file.path().toQString();
+    QString to = from;
+    to.chop(3);
+    to += QStringLiteral("-damaged-") + stamp + QStringLiteral(".db");
+    for (const char* companion : {"", "-journal", "-wal", "-shm"}) {
+        const QString source = from + QLatin1String(companion);
+        if (!QFileInfo::exists(source) && *companion != '\0') {
+            continue;
+        }
+        if (::rename(QFile::encodeName(source).constData(),
+                     QFile::encodeName(to + QLatin1String(companion)).constData()) != 0) {
+            reportAndThrow(Error, "The damaged attendance cache " + XString(source) +
+                                      " could not be set aside: " + XString(std::strerror(errno)));
+        }
+    }
+    return XFileSpec(XString(to));
+}
+
 // --- Reading the source into the cache ---
 
 void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd) {
@@ -121,23 +267,23 @@ void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, b
     const XString title = daily ? "Student Daily Attendance" : "Student Period Attendance";
     const XString fileName = daily ? "StudentDailyAtt.cef" : "StudentPeriodAtt.cef";
 
-    XDate update = StoredUpdateDate(outputFolder());
-    setUpdateDate(update);
+    // The run's update date: read from SchoolConfig.xml when the run started, and forgotten since when the
+    // configuration changed, the cache was lost or the date lay in the future.
+    const XDate update = updateDate();
     report(Debug, "StartAttTable: After: Update Date is: " + update.Format(settings().dateFormat));
-    if (prepareUpdate) {
-        XString overlap = SchoolConfig::Value(importFolder(), "OverlapInDays");
-        if (overlap.isEmpty()) {
-            overlap = "14";
+    // The change-date windows find what changed since the update date; the reconcile window also finds
+    // what is gone. Its codes are blanked once per table and run (the daily passes share a table), inside
+    // the cache transaction that the re-reading completes.
+    m_reconcilePass = prepareUpdate && !m_reconcileFrom.IsNull();
+    if (m_reconcilePass) {
+        if (!m_cache.database().InTransaction()) {
+            m_cache.database().Execute("begin transaction");
         }
-        setOverlap(overlap);
-        if (!update.IsNull() && update.DayNumber() != 0) {
-            update -= overlap.toInt();
-            setUpdateDate(update);
-        }
-        try {
-            BlankNewCodeInSQLiteDB(table, update);
-        } catch (const std::exception& e) {
-            report(Debug, XString("Attendance::BlankNewCodeInSQLiteDB: ") + e.what());
+        if (m_blankedTables.insert(table).second) {
+            const int blanked = m_cache.blankNewCodes(table, m_reconcileFrom, m_reconcileTo);
+            report(Debug, "Attendance: " + XString(blanked) + " codes of " + table + " dated from " +
+                              m_reconcileFrom.Format(settings().dateFormat) + " to " +
+                              m_reconcileTo.Format(settings().dateFormat) + " blanked, to be read again.");
         }
     }
     report(Debug,
@@ -149,7 +295,12 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
                                             const RowFilter& filter, bool lastDay) {
     const XString& dateFormat = settings().dateFormat;
     AttendanceWindow window(updateDate(), schoolStart, schoolEnd, lastDay);
-    m_cache.database().Execute("begin transaction");
+    // Within the run's transaction the pass is part of it; alone, it is a transaction of its own (begun by
+    // StartAttTable when it blanked the window).
+    const bool ownTransaction = !m_runTransaction;
+    if (!m_cache.database().InTransaction()) {
+        m_cache.database().Execute("begin transaction");
+    }
     try {
         report(Debug, "Update Date is: " + updateDate().Format(dateFormat));
         report(Debug, "startUpdateDate is: ");
@@ -183,24 +334,45 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
                                      .toStdString());
             }
             report(Proprietary, "Write Attendance Table: Table Opened");
-            for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
-                if (filter && !filter()) {
-                    continue;
-                }
-                storeCurrentRecord();
-            }
+            readRecords(filter);
         }
-        m_cache.database().Execute("commit transaction");
+        if (m_reconcilePass) {
+            const XString span =
+                m_reconcileFrom.Format(dateFormat) + " to " + m_reconcileTo.Format(dateFormat);
+            PutJobText("Reading " + currentTitle() + " (absences of " + span + ")...");
+            FilterAttendanceAbsences(m_reconcileFrom, m_reconcileTo);
+            if (!OpenTable(true)) {
+                throw XException(
+                    ("Write Attendance Table: the source could not be read for the absences of " + span + ".")
+                        .toStdString());
+            }
+            readRecords(filter);
+        }
+        if (ownTransaction) {
+            m_cache.database().Execute("commit transaction");
+        }
         ResetAttendanceFilter();
     } catch (...) {
+        // A pass that did not finish is not kept: its blanked codes would read as deletions.
         report(Informational, "Write Attendance Table: Failed with Error.  Cleaning up.");
-        try {
-            m_cache.database().Execute("commit transaction");
-        } catch (...) {
-            // The original failure is the one to report.
+        if (ownTransaction) {
+            try {
+                m_cache.database().Execute("rollback transaction");
+            } catch (...) {
+                // The original failure is the one to report.
+            }
         }
         ResetAttendanceFilter();
         throw;
+    }
+}
+
+void AttendanceWriter::readRecords(const RowFilter& filter) {
+    for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
+        if (filter && !filter()) {
+            continue;
+        }
+        storeCurrentRecord();
     }
 }
 
@@ -421,12 +593,14 @@ void AttendanceWriter::StartUpdate(XTextFile& file) {
 void AttendanceWriter::FinishUpdate() {
     if (CurrentOutputFile() == nullptr) {
         m_marks.clear();
+        AbortAttendanceUpdate();
         return;
     }
     try {
         ODBCDataAccess::FinishUpdate();
     } catch (...) {
         m_marks.clear();
+        AbortAttendanceUpdate();
         throw;
     }
     commitMarks();
@@ -435,12 +609,17 @@ void AttendanceWriter::FinishUpdate() {
 void AttendanceWriter::commitMarks() {
     std::vector<Mark> marks;
     marks.swap(m_marks);
-    if (marks.empty()) {
+    const bool runTransaction = m_runTransaction;
+    m_runTransaction = false;
+    m_blankedTables.clear();
+    if (marks.empty() && !runTransaction) {
         return;
     }
     sqlite::Database& database = m_cache.database();
     try {
-        database.Execute("begin transaction");
+        if (!database.InTransaction()) {
+            database.Execute("begin transaction");
+        }
         int marked = 0;
         for (const Mark& mark : marks) {
             marked += m_cache.markSent(mark.table, mark.keyName, mark.specialKey);

@@ -4,11 +4,18 @@
 // cached rows whose code changed since they were last sent are then written into the update file
 // (CreateStudentAttendanceFromDB).
 //
-// No change is ever lost: the rows written are marked as sent only once the update file is complete, synced
-// and in place under its real name (FinishUpdate), all marks of the run in one cache transaction. A run that
-// stops before that leaves them unmarked, and the next run sends them again. A source that cannot be read
-// or a row that cannot be stored ends the pass with an error, so the run does not move the update date past
-// what it never read.
+// Corrections reach the target through the reconcile window: the absences of the last overlap days up to
+// today (the run's --overlapdays, else the folder's OverlapInDays, else 14) are read again whatever their
+// change dates, after their cached codes were blanked, so a row deleted at the source, or moved to another
+// day or period, is sent once with an empty code.
+//
+// No change is ever lost: the attendance part of a run (BeginAttendanceUpdate .. FinishUpdate) changes the
+// cache in one transaction that commits only once the update file is complete, synced and in place under
+// its real name, with its rows marked as sent. A run that stops before that leaves the cache as it was, and
+// the next run sends the same changes again. A source that cannot be read or a row that cannot be stored
+// ends the pass with an error, so the run does not move the update date past what it never read. A cache
+// that is missing while the folder records sent attendance, or that is damaged, starts attendance over as a
+// configuration change does (a damaged file is set aside, not deleted).
 //
 // Owns: the attendance cache, the key column name sets, the marks of the open update file.
 // REQUIRES: one thread; the output folder is set before any cache operation; the engine declares the
@@ -18,6 +25,7 @@
 #include "attendance/AttendanceCache.h"
 #include "dataaccess/ODBCDataAccess.h"
 
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -32,14 +40,35 @@ class AttendanceWriter : public ODBCDataAccess {
     // Opens the cache under folder (the import folder when folder does not exist). False, with the reason
     // at Debug level, when it cannot be opened.
     bool SetAttendanceDatabase(const XFileSpec& folder);
+
+    // Starts the attendance part of a run: chooses the overlap (overlapOption: the run's --overlapdays text,
+    // empty when not given; it is written back as OverlapInDays), starts over when the cache is lost or
+    // damaged, opens the cache and begins the run's cache transaction (ended by FinishUpdate or
+    // AbortAttendanceUpdate). Raises when the cache cannot be opened.
+    void BeginAttendanceUpdate(const XString& overlapOption);
+    // Ends the attendance part without sending: the cache goes back to where the run found it.
+    void AbortAttendanceUpdate() noexcept;
+    // The overlap in days and the reconcile window: the overlap's days before today, and today (both null
+    // when the overlap is 0).
+    int overlapDays() const { return m_overlapDays; }
+    const XDate& reconcileFrom() const { return m_reconcileFrom; }
+    const XDate& reconcileTo() const { return m_reconcileTo; }
+    // The overlap text as a number of days: 0 to MaxOverlapDays, nothing else.
+    static std::optional<int> ParseOverlap(const XString& text);
+    static constexpr int DefaultOverlapDays = 14;
+    static constexpr int MaxOverlapDays = 366;
+
     // Starts an attendance pass into the cache table ("DAILY_ATT" or "PERIOD_ATT"): opens the cache, creates
-    // the table when missing, declares the pass's output header and takes the stored update date.
-    // prepareUpdate widens the window by the stored overlap and blanks the new codes of that span first;
-    // extendEnd reads each window one day further.
+    // the table when missing, declares the pass's output header and takes the run's update date.
+    // prepareUpdate makes the pass reconcile: the first such pass of a table in the run blanks the new codes
+    // of its rows dated in the reconcile window, and the pass reads every absence of the window again (the
+    // declaration names the absence date, SetAttendanceDateField). extendEnd reads each window one day
+    // further.
     void StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd);
-    // Reads the declared query window by window from the update date (or the school start) to today and
-    // stores the records that pass filter. lastDay: the last window also covers the rest of today. Raises
-    // when the source cannot be read or a record cannot be stored (the rows stored so far are kept).
+    // Reads the declared query window by window from the update date (or the school start) to today, then,
+    // in a reconciling pass, the absences of the reconcile window, and stores the records that pass filter.
+    // lastDay: the last window also covers the rest of today. Raises when the source cannot be read or a
+    // record cannot be stored; without the run's transaction the pass is its own, and is rolled back.
     void WriteAttendanceTable(const XDate& schoolStart, const XDate& schoolEnd,
                               const RowFilter& filter = RowFilter(), bool lastDay = false);
     void BlankNewCodeInSQLiteDB(const XString& table, const XDate& from);
@@ -55,8 +84,9 @@ class AttendanceWriter : public ODBCDataAccess {
 
     // Begins the update file; the marks of an earlier, unfinished one are forgotten.
     void StartUpdate(XTextFile& file) override;
-    // Puts the update file in place, then marks its rows as sent in one cache transaction. Raises when
-    // either fails; unmarked rows are sent again by the next run.
+    // Puts the update file in place, then marks its rows as sent and commits the cache (the run's
+    // transaction, or one of its own). Raises when either fails; unmarked rows are sent again by the next
+    // run.
     void FinishUpdate() override;
 
     void CloseAttendanceCache() override;
@@ -82,6 +112,10 @@ class AttendanceWriter : public ODBCDataAccess {
         const char* exportingText;
     };
 
+    void chooseOverlap(const XString& overlapOption);
+    void startOverWhenTheCacheIsLost();
+    XFileSpec setCacheAside(const XFileSpec& file);
+    void readRecords(const RowFilter& filter);
     void storeCurrentRecord();
     void storeRecord(const AttendanceRecord& record);
     void warnOnce(const XString& text);
@@ -96,4 +130,11 @@ class AttendanceWriter : public ODBCDataAccess {
     std::set<XString> m_timeFrameKeys{"AttTimeFrameRef"};
     bool m_warned = false;
     std::vector<Mark> m_marks;
+
+    int m_overlapDays = 0;
+    XDate m_reconcileFrom;
+    XDate m_reconcileTo;
+    bool m_reconcilePass = false;       // the current pass reads the reconcile window again
+    std::set<XString> m_blankedTables;  // tables whose window was blanked in this run
+    bool m_runTransaction = false;      // BeginAttendanceUpdate's transaction is open
 };

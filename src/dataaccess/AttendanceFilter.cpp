@@ -39,8 +39,21 @@ void AttendanceFilter::apply(QueryDeclaration& declaration, const XDate& from, c
     compare(to, "<=");
 }
 
+void AttendanceFilter::applyAbsences(QueryDeclaration& declaration, const XDate& from, const XDate& to,
+                                     const DateLiteral& literal) {
+    if (!m_absence || !usable(from) || !usable(to)) {
+        throw XException("FilterAttendance: There is no absence date set! So cannot read absences again.");
+    }
+    declaration.removeLastConditions(m_conditionCount);
+    // Before the next day's midnight, so that a date stored with a time of day is still in.
+    declaration.addCondition("AND", m_absence, ">=", nullptr, literal(from), 0);
+    declaration.addCondition("AND", m_absence, "<", nullptr, literal(to + 1), 0);
+    m_conditionCount = 2;
+}
+
 void AttendanceFilter::reset() {
     m_primary = nullptr;
     m_secondary = nullptr;
+    m_absence = nullptr;
     m_conditionCount = 0;
 }

@@ -1,8 +1,9 @@
-// The change-date filter of the attendance query: conditions that keep only the records created or
-// modified between two dates, added at the end of the declared conditions and replaced by the next call.
+// The date filter of the attendance query: conditions that keep only the records created or modified
+// between two dates, or only those of the absences from a date on, added at the end of the declared
+// conditions and replaced by the next call.
 //
-// Holds the change-date fields (not owned; they belong to the declaration and live until its clear()) and
-// how many conditions at the end of the declaration's list it added.
+// Holds the change-date fields and the absence date field (not owned; they belong to the declaration and
+// live until its clear()) and how many conditions at the end of the declaration's list it added.
 // REQUIRES: the declaration's conditions after the filter's are not touched between two apply() calls.
 #pragma once
 
@@ -20,8 +21,11 @@ class AttendanceFilter {
     // joined to the primary comparison with OR.
     void setPrimaryField(ODBCField* field) { m_primary = field; }
     void setSecondaryField(ODBCField* field) { m_secondary = field; }
+    // The date of the absence itself.
+    void setAbsenceField(ODBCField* field) { m_absence = field; }
     ODBCField* primaryField() const { return m_primary; }
     ODBCField* secondaryField() const { return m_secondary; }
+    ODBCField* absenceField() const { return m_absence; }
     int conditionCount() const { return m_conditionCount; }
     // Forgets the added conditions without removing them (the attendance writer starts each table so).
     void setConditionCount(int count) { m_conditionCount = count; }
@@ -30,12 +34,17 @@ class AttendanceFilter {
     // left out). Throws XException "FilterAttendance: There is no change date set! So cannot filter." when no
     // change-date field is set; the caller reports it.
     void apply(QueryDeclaration& declaration, const XDate& from, const XDate& to, const DateLiteral& literal);
+    // Removes the previous call's conditions and keeps the absences dated from from to to, whatever their
+    // change dates. Throws XException when no absence date field is set or a date is null.
+    void applyAbsences(QueryDeclaration& declaration, const XDate& from, const XDate& to,
+                       const DateLiteral& literal);
 
-    // Forgets both fields and the count; the conditions stay in the declaration.
+    // Forgets the fields and the count; the conditions stay in the declaration.
     void reset();
 
   private:
     ODBCField* m_primary = nullptr;
     ODBCField* m_secondary = nullptr;
+    ODBCField* m_absence = nullptr;
     int m_conditionCount = 0;
 };

@@ -204,6 +204,15 @@ void ODBCDataAccess::FilterAttendance(const XDate& from, const XDate& to) {
     }
 }
 
+void ODBCDataAccess::FilterAttendanceAbsences(const XDate& from, const XDate& to) {
+    m_attendanceFilter.applyAbsences(m_declaration, from, to,
+                                     [this](const XDate& date) { return SQLDate(date, 0); });
+}
+
+void ODBCDataAccess::SetAttendanceDateField(ODBCField* field) {
+    m_attendanceFilter.setAbsenceField(field);
+}
+
 void ODBCDataAccess::ResetAttendanceFilter() {
     m_attendanceFilter.reset();
 }

@@ -438,27 +438,46 @@ void ExpEngine::DetermineSchoolDates() {
             AddCondition("AND", semester, "=", "0");
             AddCondition("AND", term, "=", "0");
         }
-        const XDate today = XDate::Today();
-        if (semester != nullptr && term != nullptr && ExecuteQuery() && GetFirstRecord()) {
-            const XDate first = GetFieldDate(start);
-            const XDate last = GetFieldDate(stop);
-            // A section without dates cannot bound the year; its missing end takes the default.
-            m_schoolStartDate = first.IsNull() ? NorvRules::defaultSchoolStart(today) : first;
-            m_schoolEndDate = last.IsNull() ? NorvRules::defaultSchoolEnd(today) : last;
-        } else {
-            report(Informational, "Using Default School Start and End Dates.");
-            m_schoolStartDate = NorvRules::defaultSchoolStart(today);
-            m_schoolEndDate = NorvRules::defaultSchoolEnd(today);
+        // The year runs from the earliest start to the latest end of its all-year sections, in whatever
+        // order the source returns them.
+        std::vector<std::pair<XDate, XDate>> sectionDates;
+        if (semester != nullptr && term != nullptr && ExecuteQuery()) {
+            for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
+                sectionDates.emplace_back(GetFieldDate(start), GetFieldDate(stop));
+            }
         }
         CloseQuery();
-    } catch (...) {
-        // The dates keep their previous values; attendance then reads that span.
+        useSchoolSpan(sectionDates);
+    } catch (const std::exception& e) {
         try {
             CloseQuery();
         } catch (...) {
             // Nothing more to release.
         }
+        report(Warning, XString("The school year's dates could not be read: ") + e.what());
+        useSchoolSpan({});
     }
+}
+
+void ExpEngine::useSchoolSpan(const std::vector<std::pair<XDate, XDate>>& sectionDates) {
+    int year = schoolYear().toInt();
+    if (year < 1600) {
+        year = CurrentSchoolYear().toInt();
+    }
+    const NorvRules::SchoolSpan span = NorvRules::schoolSpan(year, sectionDates);
+    m_schoolStartDate = span.start;
+    m_schoolEndDate = span.end;
+    if (span.defaultStart && span.defaultEnd) {
+        report(Informational, "Using Default School Start and End Dates.");
+    }
+    const XString& format = settings().dateFormat;
+    report(Informational, "School year span: " + span.start.Format(format) + " to " +
+                              span.end.Format(format) + " (" +
+                              (span.defaultStart ? "default start" : "earliest start") + " and " +
+                              (span.defaultEnd ? "default end" : "latest end") + " of the " +
+                              XString(static_cast<long long>(sectionDates.size())) +
+                              " all-year sections of " + XString(year) + "; " + XString(span.ignoredDates) +
+                              " of their dates lie outside the school year and are not used)");
 }
 
 void ExpEngine::ResetLUT() {

@@ -91,8 +91,9 @@ class ExpEngine : public ODBCExpEngineBase {
     // The attendance type of the stored school; a school without a row is daily. Lets connection and query
     // failures through.
     AttendanceType DetermineAttendanceType();
-    // School start and end dates from the all-year sections of the school year, else 1 August to 31 July.
-    // Never throws.
+    // School start and end dates: the earliest start and the latest end of the all-year sections of the
+    // school year, each used only when it lies in that year (NorvRules::schoolSpan), else 1 August and 31
+    // July. Logs the span and where it came from. Never throws.
     void DetermineSchoolDates();
     // Empties the six lookup sets.
     void ResetLUT();
@@ -240,7 +241,9 @@ class ExpEngine : public ODBCExpEngineBase {
     // text is not a real "mm/dd/yyyy" date.
     void setInactiveCutoff(const XString& text);
     void setAttendanceWeights(AttendanceType type);
+    void useSchoolSpan(const std::vector<std::pair<XDate, XDate>>& sectionDates);
     void runAttendancePart();
+    void readAttendance();
     void writeAttendancePass(const XDate& schoolStart, const XDate& schoolEnd);
 
     XString m_schoolLongName;
@@ -252,6 +255,7 @@ class ExpEngine : public ODBCExpEngineBase {
     FieldHandles m_fields;
     std::unique_ptr<XTextFile> m_updateFile;
     ODBCField* m_attendanceReason = nullptr;  // the reason code of the attendance pass being read
+    bool m_attendanceDayPart = false;         // the pass reads one part of the day (daily attendance)
     XString m_attendanceTimeFrame;
 
     LookupSet m_includedStudents;

@@ -11,9 +11,24 @@ const char* const kDailyView = "V_VLMR_STU_DAILY_ATTENDANCE";
 }  // namespace
 
 void ExpEngine::runAttendancePart() {
-    m_updateFile = std::make_unique<XTextFile>('\t');
-    StartUpdate(*m_updateFile);
-    DetermineSchoolDates();
+    // Before the update file: a lost cache starts attendance over, which deletes the folder's update files.
+    BeginAttendanceUpdate(XString(value("overlapdays")));
+    try {
+        m_updateFile = std::make_unique<XTextFile>('\t');
+        StartUpdate(*m_updateFile);
+        DetermineSchoolDates();
+        readAttendance();
+        CreateAttendanceFromDB();
+        // Puts the update file in place and only then marks its rows as sent and commits the cache.
+        FinishUpdate();
+    } catch (...) {
+        AbortAttendanceUpdate();
+        throw;
+    }
+    m_updateFile.reset();
+}
+
+void ExpEngine::readAttendance() {
     switch (DetermineAttendanceType()) {
         case AttendanceType::Period:
             report(Informational, "Period Attendance Type detected: Generating Period Attendance.");
@@ -32,18 +47,15 @@ void ExpEngine::runAttendancePart() {
             DailyAttendance(m_schoolStartDate, m_schoolEndDate, false);
             break;
     }
-    CreateAttendanceFromDB();
-    // Puts the update file in place and only then marks its rows as sent.
-    FinishUpdate();
-    m_updateFile.reset();
 }
 
 void ExpEngine::PeriodAttendance(const XDate& schoolStart, const XDate& schoolEnd) {
-    StartAttTable(AttendanceCache::PeriodTable, false, false);
+    StartAttTable(AttendanceCache::PeriodTable, true, false);
     m_fields = FieldHandles();
+    m_attendanceDayPart = false;
     ODBCTable* att = AddTable(kPeriodView, "PERATT");
     m_fields.pupilNumber = AddField(att, "pupil_number", asText(), "AttStdRef", true);
-    AddField(att, "absent_date", asDate(), "AttDate", true);
+    SetAttendanceDateField(AddField(att, "absent_date", asDate(), "AttDate", true));
     AddField(att, "period", asText(), "AttPerRef", true);
     AddField(att, "absent_code", computed(&ExpEngine::FormatAttendanceCode), "AttAttCodeRef", true);
     m_attendanceReason = NewField(att, "reason_code", true);
@@ -57,21 +69,23 @@ void ExpEngine::PeriodAttendance(const XDate& schoolStart, const XDate& schoolEn
 
 void ExpEngine::DailyAttendance(const XDate& schoolStart, const XDate& schoolEnd, bool morning) {
     const char* score = morning ? "am_attendance_score" : "pm_attendance_score";
-    StartAttTable(AttendanceCache::DailyTable, false, false);
+    StartAttTable(AttendanceCache::DailyTable, true, false);
     m_fields = FieldHandles();
     m_attendanceTimeFrame = morning ? "AM" : "PM";
+    m_attendanceDayPart = true;
     ODBCTable* att = AddTable(kDailyView, "TFATT");
     m_fields.pupilNumber = AddField(att, "pupil_number", asText(), "AttStdRef", true);
-    AddField(att, "absent_date", asDate(), "AttDate", true);
+    SetAttendanceDateField(AddField(att, "absent_date", asDate(), "AttDate", true));
     AddField(att, score, computed(&ExpEngine::FormatAttendanceTimeFrame), "AttTimeFrameRef", true);
-    ODBCField* code = AddField(att, score, computed(&ExpEngine::FormatAttendanceCode), "AttAttCodeRef", true);
+    AddField(att, score, computed(&ExpEngine::FormatAttendanceCode), "AttAttCodeRef", true);
     m_attendanceReason = NewField(att, morning ? "reason_code_am" : "reason_code_pm", true);
     ODBCField* created = NewField(att, "create_date", true);
     ODBCField* modified = NewField(att, "mod_date", true);
     ODBCField* school = NewField(att, "school", true);
+    // Every row of the day is read, also one whose score for this part of the day is empty or NULL (the
+    // two are one value, as they are in Oracle): its code is then empty, which the cache reads as a cleared
+    // absence, not as a row to add.
     AddCondition("", school, "=", SqlLiteral(schoolNumber()));
-    AddCondition("AND (", code, "<>", "''");
-    AddCondition("OR", code, "IS NOT NULL", ")");
     SetAttendanceChangeFields(created, modified);
     writeAttendancePass(schoolStart, schoolEnd);
 }
@@ -85,8 +99,14 @@ void ExpEngine::writeAttendancePass(const XDate& schoolStart, const XDate& schoo
 }
 
 XString ExpEngine::FormatAttendanceCode() {
-    const XString reason = GetFieldText(m_attendanceReason);
-    return reason.isEmpty() ? FormatText() : reason;
+    // Codes are single-line like every other text field: a line break or a TAB would end the update
+    // file's row early.
+    const XString code = FormatText();
+    if (m_attendanceDayPart && code.isEmpty()) {
+        return code;  // no score for this part of the day: no absence, whatever the reason column says
+    }
+    const XString reason = GetFieldSingleLine(m_attendanceReason);
+    return reason.isEmpty() ? code : reason;
 }
 
 XString ExpEngine::FormatAttendanceTimeFrame() {

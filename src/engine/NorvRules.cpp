@@ -5,13 +5,41 @@ XString NorvRules::schoolYearOf(const XDate& today) {
     return XString(year);
 }
 
-XDate NorvRules::defaultSchoolStart(const XDate& today) {
-    const int year = today.Month() < 8 ? today.Year() - 1 : today.Year();
-    return XDate(year, 8, 1);
-}
-
-XDate NorvRules::defaultSchoolEnd(const XDate& today) {
-    return XDate(defaultSchoolStart(today).Year() + 1, 7, 31);
+NorvRules::SchoolSpan NorvRules::schoolSpan(int startYear,
+                                            const std::vector<std::pair<XDate, XDate>>& sections) {
+    const XDate frameStart(startYear, 7, 1);
+    const XDate frameEnd(startYear + 1, 8, 31);
+    SchoolSpan span{XDate(startYear, 8, 1), XDate(startYear + 1, 7, 31)};
+    XDate earliest;
+    XDate latest;
+    for (const auto& [start, end] : sections) {
+        for (const XDate& date : {start, end}) {
+            if (!date.IsNull() && (date < frameStart || date > frameEnd)) {
+                ++span.ignoredDates;
+            }
+        }
+        if (!start.IsNull() && start >= frameStart && start <= frameEnd &&
+            (earliest.IsNull() || start < earliest)) {
+            earliest = start;
+        }
+        if (!end.IsNull() && end >= frameStart && end <= frameEnd && end > latest) {
+            latest = end;
+        }
+    }
+    if (!earliest.IsNull()) {
+        span.start = earliest;
+        span.defaultStart = false;
+    }
+    if (!latest.IsNull()) {
+        span.end = latest;
+        span.defaultEnd = false;
+    }
+    if (span.end < span.start) {
+        const int ignored = span.ignoredDates;
+        span = SchoolSpan{XDate(startYear, 8, 1), XDate(startYear + 1, 7, 31)};
+        span.ignoredDates = ignored;
+    }
+    return span;
 }
 
 NorvRules::AttendanceType NorvRules::attendanceTypeOf(const XString& attendanceType,

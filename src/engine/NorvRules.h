@@ -10,6 +10,9 @@
 #include "libraries/support/XDate.h"
 #include "libraries/support/XString.h"
 
+#include <utility>
+#include <vector>
+
 class NorvRules {
   public:
     // How a school takes attendance, from "V_VLMR_SCHOOL".
@@ -18,10 +21,19 @@ class NorvRules {
     // Four-digit start year of the school year that contains today: the year before when today is before
     // July. REQUIRES: today is not null (also for the span below).
     static XString schoolYearOf(const XDate& today);
-    // The school year span used when the source gives none: 1 August of the start year (the year before
-    // when today is before August) to 31 July of the next.
-    static XDate defaultSchoolStart(const XDate& today);
-    static XDate defaultSchoolEnd(const XDate& today);
+    // The span attendance is read in: the earliest start and the latest end of the all-year sections (start
+    // and end of each, null where the source has none) of the school year starting in startYear. A date
+    // counts only when it lies in the school year with a summer month on each side, 1 July to 31 August of
+    // the next year (a section dated 1900, or last year's, does not). Without a date that counts, the span
+    // takes the default end, 1 August or 31 July; an end before the start gives the default span.
+    struct SchoolSpan {
+        XDate start;
+        XDate end;
+        bool defaultStart = true;
+        bool defaultEnd = true;
+        int ignoredDates = 0;  // dates of the sections outside the school year
+    };
+    static SchoolSpan schoolSpan(int startYear, const std::vector<std::pair<XDate, XDate>>& sections);
 
     // "P" is period attendance; otherwise "Y" in alternatePeriodAttendance adds period to daily.
     // Exact, case-sensitive comparisons.

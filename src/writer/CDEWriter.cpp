@@ -293,10 +293,21 @@ void CDEWriter::StartUpdate(XTextFile& file) {
     dropUpdate();
     m_updateMode = true;
     m_startTime = XDateTime::Now();
-    // Two runs in one second must not share a name: the second file would replace the first before the
-    // importer has read it. The next free second is taken instead.
+    // The importer applies update files in name order, so a new file must sort after every one already in
+    // the folder, also when an earlier run's clock was ahead: it takes the second after the latest stamp
+    // when that is not before now. Two runs in one second must not share a name either: the second file
+    // would replace the first before the importer has read it. The next free second is taken instead.
     XFileSpec spec = importFolder();
     m_updateStamp = m_startTime;
+    XDateTime latest = LatestUpdateStamp(spec);
+    if (!latest.IsNull() && latest >= m_updateStamp) {
+        latest.AddInterval(0, 0, 0, 0, 0, 1);
+        report(Warning,
+               "An update file in the folder is stamped " + latest.Format("YYYY-MM-DD HH:NN:SS") +
+                   " or later, after now (" + m_startTime.Format("YYYY-MM-DD HH:NN:SS") +
+                   "): the clock is behind, or was ahead; the new update file takes the next stamp.");
+        m_updateStamp = latest;
+    }
     for (;;) {
         spec.setFileName("Update " + m_updateStamp.Format("YYYYMMDDHHNNSS") + ".CDU");
         // A temporary file of that name is a crashed run's leftover, which nobody reads: it is replaced.
@@ -319,6 +330,25 @@ void CDEWriter::StartUpdate(XTextFile& file) {
         m_updateFile = nullptr;
         throw;
     }
+}
+
+XDateTime CDEWriter::LatestUpdateStamp(const XFileSpec& folder) {
+    XDateTime latest;
+    XFolderIterator files(folder, "Update *.CDU");
+    XFileSpec entry;
+    for (bool more = files.first(entry); more; more = files.next(entry)) {
+        // "Update " + yyyyMMddhhmmss + ".CDU"; other names that match the pattern are no update files.
+        const QString name = entry.fileName().toQString();
+        if (name.length() != 25) {
+            continue;
+        }
+        const XDateTime stamp = XDateTime::FromQDateTime(
+            QDateTime::fromString(name.mid(7, 14), QStringLiteral("yyyyMMddHHmmss")));
+        if (!stamp.IsNull() && (latest.IsNull() || stamp > latest)) {
+            latest = stamp;
+        }
+    }
+    return latest;
 }
 
 void CDEWriter::dropUpdate() noexcept {
@@ -508,6 +538,8 @@ void CDEWriter::StartWriter() {
     report(Informational, "Starting CDE Writer");
     const XFileSpec folder = importFolder();
     m_globalFolder = SchoolConfig::Value(folder, "GlobalFolder");
+    // Read before a change deletes the file: the overlap a school set outlives the clean-up.
+    m_overlap = SchoolConfig::Value(folder, "OverlapInDays");
     if (ConfigurationChanged()) {
         report(Informational, "Bridge Configuration Changed.");
         DeleteUpdateFiles(folder);
@@ -517,8 +549,35 @@ void CDEWriter::StartWriter() {
         setUpdateDateTime(XDateTime());
     } else {
         report(Informational, "Bridge Configuration Did Not Change.");
+        distrustUpdateDateFromTheFuture();
     }
     report(Informational, QStringLiteral("Import Folder: ") + outputFolder());
+}
+
+void CDEWriter::distrustUpdateDateFromTheFuture() {
+    // The stored stamps lie one day before the last attendance pass. A pass recorded after now was made
+    // with the clock ahead (or the clock is behind now); reading from its date would skip every change made
+    // between the real moment of that pass and its recorded one, so attendance is read from the school
+    // start instead: the cache then sends only what really changed.
+    XDateTime pass = updateDateTime();
+    if (pass.Date().IsNull() || pass.Date().DayNumber() == 0) {
+        pass = XDateTime(updateDate(), XTime(0, 0, 0));
+    }
+    if (pass.Date().IsNull() || pass.Date().DayNumber() == 0) {
+        return;
+    }
+    pass.AddInterval(0, 0, 1);
+    const XDateTime now = XDateTime::Now();
+    if (pass <= now) {
+        return;
+    }
+    report(Warning, "SchoolConfig.xml records the last attendance pass at " +
+                        pass.Format("YYYY-MM-DD HH:NN:SS") + ", after now (" +
+                        now.Format("YYYY-MM-DD HH:NN:SS") +
+                        "): the clock was ahead then, or is behind now. Attendance is read again from the "
+                        "school start, so that no change is missed.");
+    setUpdateDate(XDate());
+    setUpdateDateTime(XDateTime());
 }
 
 bool CDEWriter::ConfigurationChanged() {

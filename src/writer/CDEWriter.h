@@ -208,6 +208,12 @@ class CDEWriter : public BridgeTaskBase {
     void DeleteUpdateFiles(const XFileSpec& folder);
     // Whether the stored configuration differs from the current one (reports the first difference).
     bool ConfigurationChanged();
+    // Forgets the update date read from SchoolConfig.xml (with a Warning) when the pass it records lies
+    // after now.
+    void distrustUpdateDateFromTheFuture();
+    // The latest stamp among the update file names of folder ("Update yyyyMMddhhmmss.CDU", any case); null
+    // when there is none.
+    static XDateTime LatestUpdateStamp(const XFileSpec& folder);
     // Writes SchoolConfig.xml from the current state (update stamps one day back).
     void SaveBridgeConfig();
 

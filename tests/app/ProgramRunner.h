@@ -10,9 +10,12 @@
 
 #include <ostream>
 
-// Readable QString values in test failures.
+// Readable QString and QByteArray values in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
+    *os << '"' << QString::fromLatin1(bytes).toStdString() << '"';
 }
 
 struct ProgramResult {

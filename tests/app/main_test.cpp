@@ -31,6 +31,7 @@ const QStringList kUsage = {
     "   [--log=value]",
     "   [--validate=value]",
     "   [--inactivedate=value]",
+    "   [--overlapdays=value]",
     "   [--year=value]",
     "   [--teacher=value]",
     "   [--dsn=value]",
@@ -154,25 +155,29 @@ TEST_F(Program, VersionSendsSixFields) {
 TEST_F(Program, ParamsOfTheGlobalGroupIncludeTheSwitches) {
     const ProgramResult r = run({"params", "--group=global"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(beforeEngineEnd(r.outLines()),
-              QStringList({
-                  "start_progress\t13",
-                  "params\tall\tswitch\tExtract All Data\tExtract all available data.\t",
-                  "params\tatt\tswitch\tExtract All Data\tExtract all available data.\t",
-                  "params\tdemo\tswitch\tExtract All Data\tExtract all available data.\t",
-                  "params\thelp\tswitch\tHelp\tShow command line usage.\t",
-                  "params\tgroup\tdefault\tGroup\tSet group.\t",
-                  "params\tparamkey\tdefault\tParam Key\tReturn parameter information\t",
-                  "params\tpath\tfolder\tCDE Folder\tSet the CDE Folder\t",
-                  "params\tlogpath\tfolder\tLog Folder\tSet the Log Folder\t",
-                  "params\tlog\tdefault\tLog\tSet the logging style.\t",
-                  "params\tvalidate\tdefault\tValidate\tValidate command line interface features.\t",
-                  "params\tinactivedate\tdefault\tInactive Date\tInclude Inactive Staff and Students after "
-                  "this date.\t",
-                  "params\tyear\tdefault\tSchoolYear\tSchool Year, hidden used for testing\t",
-                  "params\tteacher\tbridgelist\tTeacher\tList of teachers available in associated bridge\t",
-                  "end_progress",
-              }));
+    EXPECT_EQ(
+        beforeEngineEnd(r.outLines()),
+        QStringList({
+            "start_progress\t14",
+            "params\tall\tswitch\tExtract All Data\tExtract all available data.\t",
+            "params\tatt\tswitch\tExtract All Data\tExtract all available data.\t",
+            "params\tdemo\tswitch\tExtract All Data\tExtract all available data.\t",
+            "params\thelp\tswitch\tHelp\tShow command line usage.\t",
+            "params\tgroup\tdefault\tGroup\tSet group.\t",
+            "params\tparamkey\tdefault\tParam Key\tReturn parameter information\t",
+            "params\tpath\tfolder\tCDE Folder\tSet the CDE Folder\t",
+            "params\tlogpath\tfolder\tLog Folder\tSet the Log Folder\t",
+            "params\tlog\tdefault\tLog\tSet the logging style.\t",
+            "params\tvalidate\tdefault\tValidate\tValidate command line interface features.\t",
+            "params\tinactivedate\tdefault\tInactive Date\tInclude Inactive Staff and Students after "
+            "this date.\t",
+            "params\toverlapdays\tdefault\tOverlap Days\tDays before today whose absences are compared "
+            "with the source again, so that corrections and deletions reach the target (0: none; default: "
+            "the folder's setting, else 14).\t",
+            "params\tyear\tdefault\tSchoolYear\tSchool Year, hidden used for testing\t",
+            "params\tteacher\tbridgelist\tTeacher\tList of teachers available in associated bridge\t",
+            "end_progress",
+        }));
 }
 
 TEST_F(Program, CommandOutcomes) {

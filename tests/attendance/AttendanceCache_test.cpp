@@ -5,6 +5,10 @@
 #include "attendance/AttendanceCache.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 
+#include <sqlite3.h>
+#include <QFile>
+#include <stdexcept>
+
 namespace {
 
 class AttendanceCacheTest : public ::testing::Test {
@@ -61,17 +65,17 @@ TEST_F(AttendanceCacheTest, ChangedCodesAreSentUntilMarked) {
     cache.store(AttendanceCache::PeriodTable, record("S1", "1", "A"));
     cache.store(AttendanceCache::PeriodTable, record("O'Brien", "2", "L'"));
     cache.store(AttendanceCache::PeriodTable, record("S3", "3", ""));  // no code and no row: nothing
-    EXPECT_EQ(toSend(), (std::vector<std::string>{"OBrien|2|null|L", "S1|1|null|A"}));
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"O'Brien|2|null|L'", "S1|1|null|A"}));
 
     EXPECT_EQ(cache.markSent(AttendanceCache::PeriodTable, "AttPerRef", true), 2);
     EXPECT_TRUE(toSend().empty());
 
     // The same code again changes nothing; another code, and a code that is gone (blank), are sent.
     cache.store(AttendanceCache::PeriodTable, record("S1", "1", "A"));
-    cache.store(AttendanceCache::PeriodTable, record("OBrien", "2", ""));
-    EXPECT_EQ(toSend(), (std::vector<std::string>{"OBrien|2|L|"}));
+    cache.store(AttendanceCache::PeriodTable, record("O'Brien", "2", ""));
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"O'Brien|2|L'|"}));
     cache.store(AttendanceCache::PeriodTable, record("S1", "1", "ILL"));
-    EXPECT_EQ(toSend(), (std::vector<std::string>{"OBrien|2|L|", "S1|1|A|ILL"}));
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"O'Brien|2|L'|", "S1|1|A|ILL"}));
 }
 
 TEST_F(AttendanceCacheTest, RowsOfAnotherKeyColumnAreSentWithTheirOwn) {
@@ -91,7 +95,49 @@ TEST_F(AttendanceCacheTest, ValuesCannotChangeTheStatements) {
     r.reason = "%s%n";
     cache.store(AttendanceCache::PeriodTable, r);
     EXPECT_TRUE(cache.tableExists(AttendanceCache::PeriodTable));
-    EXPECT_EQ(toSend(), (std::vector<std::string>{"x); DROP TABLE PERIOD_ATT; --|1|null|A"}));
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"x'); DROP TABLE PERIOD_ATT; --|1|null|A"}));
+}
+
+TEST_F(AttendanceCacheTest, BlankingTheWindowSendsWhatIsNotFoundAgain) {
+    for (int day : {19, 20, 21, 22}) {
+        AttendanceRecord r = record("S" + XString(day), "1", "A");
+        r.date = XDate(2025, 1, day);
+        cache.store(AttendanceCache::PeriodTable, r);
+    }
+    cache.markSent(AttendanceCache::PeriodTable, "AttPerRef", true);
+    EXPECT_EQ(cache.blankNewCodes(AttendanceCache::PeriodTable, XDate(2025, 1, 20), XDate(2025, 1, 21)), 2);
+    // Found again: sent as before, so nothing to send; not found: sent once, with its code gone.
+    AttendanceRecord again = record("S20", "1", "A");
+    cache.store(AttendanceCache::PeriodTable, again);
+    EXPECT_EQ(toSend(), (std::vector<std::string>{"S21|1|A|"}));
+    EXPECT_EQ(cache.markSent(AttendanceCache::PeriodTable, "AttPerRef", true), 1);
+    // A code already empty is not blanked again.
+    EXPECT_EQ(cache.blankNewCodes(AttendanceCache::PeriodTable, XDate(2025, 1, 20), XDate(2025, 1, 21)), 1);
+}
+
+TEST(AttendanceCacheCheck, ADamagedFileIsToldFromAFailureOfTheMoment) {
+    QTemporaryDir dir;
+    const XFileSpec base(dir.path() + "/");
+    {
+        AttendanceCache cache;
+        cache.open(base);
+        cache.createTable(AttendanceCache::PeriodTable);
+        cache.check();
+    }
+    QFile file(dir.path() + "/Attendance/Attendance.db");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    AttendanceCache cache;
+    try {
+        cache.open(base);
+        cache.check();
+        FAIL() << "a damaged file passed the check";
+    } catch (const std::exception& e) {
+        EXPECT_TRUE(AttendanceCache::isDamage(e)) << e.what();
+    }
+    EXPECT_FALSE(AttendanceCache::isDamage(sqlite::IOError(SQLITE_IOERR_WRITE, "", "disk full", "", "")));
+    EXPECT_FALSE(AttendanceCache::isDamage(std::runtime_error("other")));
 }
 
 }  // namespace

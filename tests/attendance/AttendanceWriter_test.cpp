@@ -106,17 +106,17 @@ class AttendanceWriterTest : public ::testing::Test {
     AttendanceWriter writer{0, 0};
 };
 
-TEST_F(AttendanceWriterTest, APassStoresOneRowPerPeriodOfARangeWithoutApostrophes) {
+TEST_F(AttendanceWriterTest, APassStoresOneRowPerPeriodOfARangeAsItIs) {
     readPass();
     writer.StartOwnedUpdate();
     writer.CreateStudentAttendanceFromDB(false);
     writer.FinishUpdate();
     QList<QByteArray> rows = updateRows();
     std::sort(rows.begin(), rows.end());
-    EXPECT_EQ(rows,
-              (QList<QByteArray>{"OBrien\t01/21/2025\t0\tL\t\t\t\t\t\td",
-                                 "OBrien\t01/21/2025\t1\tL\t\t\t\t\t\td", "S1\t01/20/2025\t3\tA\t\t\t\t\t\td",
-                                 "S1\t01/20/2025\t4\tA\t\t\t\t\t\td", "S1\t01/20/2025\t5\tA\t\t\t\t\t\td"}));
+    EXPECT_EQ(rows, (QList<QByteArray>{
+                        "O'Brien\t01/21/2025\t0\tL'\t\t\t\t\t\td", "O'Brien\t01/21/2025\t1\tL'\t\t\t\t\t\td",
+                        "S1\t01/20/2025\t3\tA\t\t\t\t\t\td", "S1\t01/20/2025\t4\tA\t\t\t\t\t\td",
+                        "S1\t01/20/2025\t5\tA\t\t\t\t\t\td"}));
     // One warning in the writer's life, however many rows carry the column.
     EXPECT_EQ(logged("SQLite Attendance: Untested header: AttDiscipline, please ensure this is tested"), 1);
     // Windows of the span up to its end, the last one a day longer.
@@ -181,6 +181,26 @@ TEST_F(AttendanceWriterTest, AConfigurationChangeDropsTheGlobalCacheTablesAndKee
     readPass();
     EXPECT_FALSE(cache.tableExists(AttendanceCache::PeriodTable));
     EXPECT_TRUE(QFile::exists(output.path() + "/Attendance/Attendance.db"));
+}
+
+TEST(AttendanceOverlap, IsANumberOfDaysFromNoneToAYear) {
+    const struct {
+        const char* text;
+        std::optional<int> days;
+    } cases[] = {{"14", 14},
+                 {"0", 0},
+                 {" 30 ", 30},
+                 {"366", 366},
+                 {"367", std::nullopt},
+                 {"-3", std::nullopt},
+                 {"2w", std::nullopt},
+                 {"", std::nullopt},
+                 {"1e2", std::nullopt},
+                 {"0x10", std::nullopt},
+                 {"99999999999", std::nullopt}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(AttendanceWriter::ParseOverlap(c.text), c.days) << c.text;
+    }
 }
 
 }  // namespace

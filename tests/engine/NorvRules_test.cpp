@@ -13,11 +13,50 @@ TEST(NorvRules, SchoolYearTurnsOnFirstOfJuly) {
     EXPECT_EQ(NorvRules::schoolYearOf(XDate(2014, 12, 31)), "2014");
 }
 
-TEST(NorvRules, DefaultSchoolSpanTurnsOnFirstOfAugust) {
-    EXPECT_EQ(NorvRules::defaultSchoolStart(XDate(2014, 7, 31)), XDate(2013, 8, 1));
-    EXPECT_EQ(NorvRules::defaultSchoolEnd(XDate(2014, 7, 31)), XDate(2014, 7, 31));
-    EXPECT_EQ(NorvRules::defaultSchoolStart(XDate(2014, 8, 1)), XDate(2014, 8, 1));
-    EXPECT_EQ(NorvRules::defaultSchoolEnd(XDate(2014, 8, 1)), XDate(2015, 7, 31));
+TEST(NorvRules, SchoolSpanTakesOnlyDatesOfTheSchoolYear) {
+    using Sections = std::vector<std::pair<XDate, XDate>>;
+    const XDate september(2014, 9, 2);
+    const XDate june(2015, 6, 26);
+    const struct {
+        const char* name;
+        Sections sections;
+        XDate start;
+        XDate end;
+        int ignored;
+    } cases[] = {
+        {"no sections: 1 August to 31 July", {}, XDate(2014, 8, 1), XDate(2015, 7, 31), 0},
+        {"sections without dates", {{XDate(), XDate()}}, XDate(2014, 8, 1), XDate(2015, 7, 31), 0},
+        {"one section opened in November, whatever the order",
+         {{XDate(2014, 11, 3), june}, {september, june}},
+         september,
+         june,
+         0},
+        {"the latest end", {{september, XDate(2015, 1, 30)}, {september, june}}, september, june, 0},
+        {"July and August count",
+         {{XDate(2014, 7, 1), XDate(2015, 8, 31)}},
+         XDate(2014, 7, 1),
+         XDate(2015, 8, 31),
+         0},
+        {"a section of 1900",
+         {{XDate(1900, 1, 1), XDate(1900, 6, 30)}, {september, june}},
+         september,
+         june,
+         2},
+        {"last year's start", {{XDate(2013, 9, 3), june}}, XDate(2014, 8, 1), june, 1},
+        {"an end years away", {{september, XDate(2099, 12, 31)}}, september, XDate(2015, 7, 31), 1},
+        {"an end before the start",
+         {{XDate(2015, 6, 1), XDate(2014, 9, 1)}},
+         XDate(2014, 8, 1),
+         XDate(2015, 7, 31),
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const NorvRules::SchoolSpan span = NorvRules::schoolSpan(2014, c.sections);
+        EXPECT_EQ(span.start, c.start);
+        EXPECT_EQ(span.end, c.end);
+        EXPECT_EQ(span.ignoredDates, c.ignored);
+    }
 }
 
 TEST(NorvRules, AttendanceTypeComparesExactly) {

@@ -231,6 +231,19 @@ TEST_F(CDEWriterTest, UpdateFilesOfOneSecondTakeTheNextFreeSecond) {
     EXPECT_TRUE(fileBytes(path("Update 20240105090509.CDU")).contains("#pragma update \"20240105090509\""));
 }
 
+TEST_F(CDEWriterTest, AnUpdateFileSortsAfterEveryOneInTheFolderWhateverTheClock) {
+    // Written while the clock was an hour ahead; names that are no update file's do not count.
+    for (const char* name : {"update 20240105100000.cdu", "Update 2099.CDU", "Update 20241399000000.CDU"}) {
+        writeFile(path(name), "earlier");
+    }
+    XTextFile update;
+    writer.StartUpdate(update);
+    writer.FinishUpdate();
+    EXPECT_TRUE(QFile::exists(path("Update 20240105100001.CDU"))) << entries().join(", ").toStdString();
+    EXPECT_TRUE(fileBytes(path("Update 20240105100001.CDU")).contains("#pragma update \"20240105100001\""));
+    EXPECT_TRUE(writer.messageContains("the clock is behind, or was ahead"));
+}
+
 TEST_F(CDEWriterTest, AFullDiskLeavesNoUpdateFile) {
     XTextFile update;
     try {

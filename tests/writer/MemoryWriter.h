@@ -68,6 +68,14 @@ class MemoryWriter : public CDEWriter {
         }
         return false;
     }
+    bool messageContains(const QString& text) const {
+        for (const QString& line : log) {
+            if (line.section('|', 1).contains(text)) {
+                return true;
+            }
+        }
+        return false;
+    }
 
     void CloseAttendanceCache() override { cacheSteps << "close"; }
     void ResetGlobalAttendanceCache(const XFileSpec& folder) override {

@@ -186,7 +186,8 @@ TEST_F(SchoolConfigTest, StartWriterAfterAChangeForgetsTheUpdateStateOnce) {
     EXPECT_EQ(entries.size(), 14u);
     EXPECT_EQ(entries["UpdateDate"], "");
 
-    // The next run with the same settings keeps its update state.
+    // The next run with the same settings, a day later, keeps its update state.
+    platform::Clock::setFixed(QDateTime(QDate(2024, 1, 6), QTime(9, 5, 7)));
     MemoryWriter next;
     ASSERT_TRUE(next.SetCDEFolder(dir.path()));
     configure(next);
@@ -195,6 +196,34 @@ TEST_F(SchoolConfigTest, StartWriterAfterAChangeForgetsTheUpdateStateOnce) {
     EXPECT_TRUE(next.messageLogged("Bridge Configuration Did Not Change."));
     EXPECT_EQ(next.updateDate(), XDate(2024, 1, 5));
     EXPECT_TRUE(QFile::exists(path("Update 20240104090000.CDU")));
+}
+
+TEST_F(SchoolConfigTest, AnUpdateDateFromTheFutureIsNotTrusted) {
+    // The stored stamps lie one day before the pass they record; the clock reads 5 January 2024 09:05:07.
+    const struct {
+        const char* name;
+        XDate date;
+        XDateTime dateTime;
+        bool trusted;
+    } cases[] = {
+        {"a pass yesterday", XDate(2024, 1, 3), XDateTime(XDate(2024, 1, 3), XTime(2, 30, 0)), true},
+        {"a pass a second ago", XDate(2024, 1, 4), XDateTime(XDate(2024, 1, 4), XTime(9, 5, 6)), true},
+        {"a pass in an hour", XDate(2024, 1, 4), XDateTime(XDate(2024, 1, 4), XTime(10, 5, 7)), false},
+        {"a pass in five days, date only", XDate(2024, 1, 9), XDateTime(), false},
+        {"a pass today, date only", XDate(2024, 1, 4), XDateTime(), true},
+        {"no pass", XDate(), XDateTime(), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryWriter run;
+        ASSERT_TRUE(run.SetCDEFolder(dir.path()));
+        configure(run);
+        run.setUpdateDate(c.date);
+        run.setUpdateDateTime(c.dateTime);
+        run.distrustUpdateDateFromTheFuture();
+        EXPECT_EQ(run.updateDate(), c.trusted ? c.date : XDate());
+        EXPECT_EQ(run.messageContains("the clock was ahead then, or is behind now"), !c.trusted);
+    }
 }
 
 TEST_F(SchoolConfigTest, GlobalFolderIsCarriedOver) {

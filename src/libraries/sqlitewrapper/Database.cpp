@@ -101,4 +101,8 @@ int Database::Execute(const char* format, ...) {
     return Execute(sql);
 }
 
+bool Database::InTransaction() const {
+    return m_connection != nullptr && sqlite3_get_autocommit(m_connection) == 0;
+}
+
 }  // namespace sqlite

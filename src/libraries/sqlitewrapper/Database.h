@@ -37,6 +37,9 @@ class Database {
     // the result as above.
     int Execute(const char* format, ...);
 
+    // Whether a transaction is open (BEGIN ran and neither COMMIT nor ROLLBACK has ended it).
+    bool InTransaction() const;
+
     sqlite3* Handle() const { return m_connection; }
     const XString& Path() const { return m_path; }
     int Flags() const { return m_flags; }

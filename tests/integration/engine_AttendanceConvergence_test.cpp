@@ -1,0 +1,325 @@
+// The convergence of attendance: a folder's update files, applied in name order to an empty target, give
+// what a fresh first run against the source sends now. Each case changes a copy of a sample source (through
+// the real SQLite and PostgreSQL drivers) with rows of its own, dated relative to today, and runs the engine
+// on it: deletions, clears with '' and NULL and corrected dates within the overlap window, codes with an
+// apostrophe or a line break, the overlap widened or switched off, a clock that was wrong, and a cache that
+// was lost or damaged.
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonValue>
+#include <functional>
+
+#include "engine_AttendanceUpdates.h"
+#include "engine_SourceFixture.h"
+#include "libraries/platform/Clock.h"
+#include "writer/SchoolConfig.h"
+
+using namespace enginetest;
+
+namespace {
+
+const char* const kSchool = "875";  // period and daily attendance
+
+QString day(int daysFromToday) {
+    return QDate::currentDate().addDays(daysFromToday).toString(Qt::ISODate);
+}
+
+QString quoted(const QString& value) {
+    return value.isNull() ? QStringLiteral("NULL") : "'" + QString(value).replace("'", "''") + "'";
+}
+
+// Fixes the engine's clock for the life of the object.
+class ShiftedClock {
+  public:
+    explicit ShiftedClock(qint64 seconds) {
+        platform::Clock::setFixed(QDateTime::currentDateTime().addSecs(seconds));
+    }
+    ~ShiftedClock() { platform::Clock::clearFixed(); }
+    ShiftedClock(const ShiftedClock&) = delete;
+    ShiftedClock& operator=(const ShiftedClock&) = delete;
+};
+
+class AttendanceConvergence : public SampleSourceTest {
+  protected:
+    void SetUp() override {
+        SampleSourceTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        // The sample's data before the fixture points ODBCINI at its own file.
+        const std::set<QByteArray> pupils = includedPupils(Selection{kSchool, QString()});
+        ASSERT_FALSE(pupils.empty());
+        pupil = QString::fromLatin1(*pupils.begin());
+        QString reason;
+        fixture = FixtureSource::make(GetParam(), reason, true);
+        ASSERT_TRUE(fixture) << reason.toStdString();
+        ASSERT_TRUE(fixture->isValid()) << fixture->error().toStdString();
+        folder = out.path() + "/import";
+        // The pupil's attendance is the test's own. The sample holds the whole school year, its later days
+        // stamped in the future; a real source has no change stamped after now, which a run with its clock
+        // ahead could otherwise read early.
+        const QString now = "'" + QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss") + "'";
+        for (const char* view : {"V_VLMR_STU_PERIOD_ATTENDANCE", "V_VLMR_STU_DAILY_ATTENDANCE"}) {
+            exec(QString("DELETE FROM %1 WHERE create_date > %2 OR pupil_number = %3; "
+                         "UPDATE %1 SET mod_date = NULL WHERE mod_date > %2;")
+                     .arg(view, now, quoted(pupil)));
+        }
+    }
+
+    // One run of the school in a fresh engine; extra holds further task values ("overlapdays").
+    bool run(const QString& into, const TaskValues& extra = TaskValues()) {
+        harness = std::make_unique<EngineHarness>();
+        return harness->run(fixture->source(), into, kSchool, ExpEngine::AttendanceUpdate, extra);
+    }
+    bool run() { return run(folder); }
+
+    // The target a fresh first run builds now (at the engine's clock), in a folder of its own.
+    Target fresh() {
+        QTemporaryDir first;
+        EngineHarness engine;
+        EXPECT_TRUE(engine.run(fixture->source(), first.path(), kSchool, ExpEngine::AttendanceUpdate))
+            << engine.logText().toStdString();
+        return applyUpdateFiles(first.path());
+    }
+    void expectConverged() { EXPECT_EQ(targetDifferences(fresh(), applyUpdateFiles(folder)), ""); }
+
+    void exec(const QString& sql) { ASSERT_TRUE(fixture->exec(sql)) << fixture->error().toStdString(); }
+    // A period row of the test's pupil on the day daysFromToday, created yesterday.
+    void addPeriod(int daysFromToday, const char* period, const QString& code, const QString& reason = "") {
+        exec(QString("INSERT INTO V_VLMR_STU_PERIOD_ATTENDANCE (pupil_number, school, absent_date, period, "
+                     "absent_code, reason_code, create_date, mod_date) VALUES (%1, '%2', '%3', '%4', %5, %6, "
+                     "'%7 08:00:00', NULL);")
+                 .arg(quoted(pupil), kSchool, day(daysFromToday), period, quoted(code), quoted(reason),
+                      day(-1)));
+    }
+    void addDaily(int daysFromToday, const QString& am, const QString& pm, const QString& reasonAm = "") {
+        exec(QString("INSERT INTO V_VLMR_STU_DAILY_ATTENDANCE (pupil_number, school, absent_date, "
+                     "am_attendance_score, reason_code_am, pm_attendance_score, reason_code_pm, create_date, "
+                     "mod_date) VALUES (%1, '%2', '%3', %4, %5, %6, '', '%7 08:00:00', NULL);")
+                 .arg(quoted(pupil), kSchool, day(daysFromToday), quoted(am), quoted(reasonAm), quoted(pm),
+                      day(-1)));
+    }
+    // Changes a row of the pupil (sets is "column = value, ..."), stamped now.
+    void change(const char* view, int daysFromToday, const QString& more, const QString& sets) {
+        exec(QString("UPDATE %1 SET %2, mod_date = '%3' WHERE pupil_number = %4 AND absent_date = '%5'%6;")
+                 .arg(view, sets, QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss"), quoted(pupil),
+                      day(daysFromToday), more));
+    }
+    void remove(const char* view, int daysFromToday, const QString& more = QString()) {
+        exec(QString("DELETE FROM %1 WHERE pupil_number = %2 AND absent_date = '%3'%4;")
+                 .arg(view, quoted(pupil), day(daysFromToday), more));
+    }
+
+    // The update file row of the pupil: date daysFromToday, key, code.
+    QByteArray row(int daysFromToday, const char* key, const QByteArray& code) const {
+        const QByteArray date = QDate::currentDate().addDays(daysFromToday).toString("MM/dd/yyyy").toLatin1();
+        return joinLine({pupil.toLatin1(), date, key, code, "", "", "", "", "", ""});
+    }
+    // The rows of the last update file of the pupil, per table.
+    Tables lastRowsOfPupil() const {
+        Tables tables;
+        for (const auto& [table, rows] : lastUpdateTables(folder)) {
+            QList<QByteArray>& mine = tables[table];
+            for (const QByteArray& r : rows) {
+                if (r.startsWith(pupil.toLatin1() + '\t')) {
+                    mine.append(r);
+                }
+            }
+        }
+        return tables;
+    }
+    // The rows of every table of the last update file.
+    qsizetype lastRowCount() const {
+        qsizetype count = 0;
+        for (const auto& [table, rows] : lastUpdateTables(folder)) {
+            count += rows.size();
+        }
+        return count;
+    }
+
+    std::unique_ptr<FixtureSource> fixture;
+    QString pupil;
+    QTemporaryDir out;
+    QString folder;
+    std::unique_ptr<EngineHarness> harness;
+};
+
+std::string sorted(QList<QByteArray> rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows.join().toStdString();
+}
+
+TEST_P(AttendanceConvergence, DeletionsClearsAndCorrectionsOfTheWindowAreSentOnce) {
+    const QString period = "V_VLMR_STU_PERIOD_ATTENDANCE";
+    addPeriod(-3, "1", "A");                   // deleted
+    addPeriod(-3, "2", "A", "ILL");            // cleared with NULL
+    addPeriod(-5, "1", "L");                   // cleared with ''
+    addPeriod(-5, "2", "A");                   // moved to another day
+    addPeriod(-5, "3", "A");                   // unchanged
+    addPeriod(-3, "3", "A", "DR'S");           // codes as they are: an apostrophe,
+    addPeriod(-3, "4", "A", "X\tY");           // a TAB
+    addPeriod(-3, "5", "A", "LINE\r\nBREAK");  // and a line break
+    addDaily(-3, "A", QString());              // deleted
+    addDaily(-5, "A", "L", "MED");             // the morning cleared with NULL
+    addDaily(-2, "L", QString());              // the morning cleared with ''
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+    EXPECT_TRUE(harness->logged(Informational, "Overlap 14 days: every absence dated from"));
+
+    // Codes stay on their line and keep their apostrophe.
+    const Tables first = lastRowsOfPupil();
+    for (const QByteArray& expected : {row(-3, "3", "DR'S"), row(-3, "4", outputText(QJsonValue("X\tY"))),
+                                       row(-3, "5", outputText(QJsonValue("LINE\r\nBREAK")))}) {
+        EXPECT_TRUE(first.at(kPeriodTable).contains(expected)) << expected.toStdString() << " not in\n"
+                                                               << sorted(first.at(kPeriodTable));
+    }
+    EXPECT_EQ(first.at(kDailyTable).size(), 4);
+
+    remove(period.toLatin1(), -3, " AND period = '1'");
+    change(period.toLatin1(), -3, " AND period = '2'", "absent_code = NULL, reason_code = NULL");
+    change(period.toLatin1(), -5, " AND period = '1'", "absent_code = '', reason_code = ''");
+    change(period.toLatin1(), -5, " AND period = '2'", "absent_date = '" + day(-1) + "'");
+    remove("V_VLMR_STU_DAILY_ATTENDANCE", -3);
+    change("V_VLMR_STU_DAILY_ATTENDANCE", -5, "", "am_attendance_score = NULL, reason_code_am = NULL");
+    change("V_VLMR_STU_DAILY_ATTENDANCE", -2, "", "am_attendance_score = '', reason_code_am = ''");
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+
+    // Exactly the corrections: each gone absence once with an empty code, the moved one on its new day;
+    // nothing for the rows of the window that did not change.
+    const Tables second = lastUpdateTables(folder);
+    EXPECT_EQ(sorted(second.at(kPeriodTable)), sorted({row(-3, "1", ""), row(-3, "2", ""), row(-5, "1", ""),
+                                                       row(-5, "2", ""), row(-1, "2", "A")}));
+    EXPECT_EQ(sorted(second.at(kDailyTable)),
+              sorted({row(-3, "AM", ""), row(-5, "AM", ""), row(-2, "AM", "")}));
+    expectConverged();
+
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+    EXPECT_EQ(lastRowCount(), 0);
+    expectConverged();
+}
+
+TEST_P(AttendanceConvergence, TheOverlapCanBeSwitchedOffOrWidened) {
+    const QString period = "V_VLMR_STU_PERIOD_ATTENDANCE";
+    addPeriod(-3, "1", "A");   // in the default window
+    addPeriod(-30, "1", "A");  // before it
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+    remove(period.toLatin1(), -3);
+    remove(period.toLatin1(), -30);
+
+    // Off: attendance is read by its change dates only, as without the window; a deletion is not seen.
+    ASSERT_TRUE(run(folder, {{"overlapdays", "0"}})) << harness->logText().toStdString();
+    EXPECT_TRUE(harness->logged(Informational, "Overlap 0 days"));
+    EXPECT_EQ(lastRowCount(), 0);
+    EXPECT_EQ(SchoolConfig::Value(XFileSpec(XString(folder + "/")), "OverlapInDays"), "0");
+    // The folder keeps the setting.
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+    EXPECT_TRUE(harness->logged(Informational, "Overlap 0 days"));
+    EXPECT_EQ(lastRowCount(), 0);
+
+    // A wider window finds both deletions.
+    ASSERT_TRUE(run(folder, {{"overlapdays", "45"}})) << harness->logText().toStdString();
+    EXPECT_EQ(sorted(lastRowsOfPupil().at(kPeriodTable)), sorted({row(-30, "1", ""), row(-3, "1", "")}));
+    EXPECT_EQ(SchoolConfig::Value(XFileSpec(XString(folder + "/")), "OverlapInDays"), "45");
+    expectConverged();
+
+    // A value that is no number of days is named and the folder's setting used.
+    ASSERT_TRUE(run(folder, {{"overlapdays", "2w"}})) << harness->logText().toStdString();
+    EXPECT_TRUE(harness->logged(Warning, "--overlapdays=2w is not a number of days from 0 to 366"));
+    EXPECT_TRUE(harness->logged(Informational, "Overlap 45 days"));
+}
+
+TEST_P(AttendanceConvergence, AClockThatWasAheadLosesNoChangeAndKeepsTheFilesInOrder) {
+    addPeriod(-3, "1", "A");
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+    {
+        // One night the clock is five days ahead: the pass records a date in the future, and its update file
+        // a name after those to come.
+        ShiftedClock ahead(5 * 86400);
+        ASSERT_TRUE(run()) << harness->logText().toStdString();
+    }
+    const QString aheadFile = updateFiles(folder).last();
+    // Changed after that run; then a night is missed, and the next run has the right clock again.
+    change("V_VLMR_STU_PERIOD_ATTENDANCE", -3, " AND period = '1'", "absent_code = 'L'");
+    ShiftedClock later(2 * 86400);
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+    EXPECT_TRUE(harness->logged(Warning, "the clock was ahead then, or is behind now"));
+    EXPECT_TRUE(lastRowsOfPupil().at(kPeriodTable).contains(row(-3, "1", "L")));
+    EXPECT_GT(updateFiles(folder).last(), aheadFile);
+    EXPECT_EQ(updateFiles(folder).size(), 3);
+    expectConverged();
+}
+
+TEST_P(AttendanceConvergence, AnUpdateFileNeverSortsBeforeOneAlreadyInTheFolder) {
+    addPeriod(-3, "1", "A");
+    {
+        ShiftedClock ahead(3600);  // an hour ahead
+        ASSERT_TRUE(run()) << harness->logText().toStdString();
+    }
+    const QString aheadFile = updateFiles(folder).last();
+    change("V_VLMR_STU_PERIOD_ATTENDANCE", -3, " AND period = '1'", "absent_code = 'L'");
+    ASSERT_TRUE(run()) << harness->logText().toStdString();
+    const QStringList files = updateFiles(folder);
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(files.first(), aheadFile);
+    EXPECT_TRUE(readFile(folder + "/" + files.last())
+                    .contains("#pragma update \"" + files.last().mid(7, 14).toLatin1()));
+    expectConverged();
+}
+
+TEST_P(AttendanceConvergence, ALostOrDamagedCacheStartsAttendanceOver) {
+    const struct {
+        const char* name;
+        const char* why;
+        std::function<void(const QString&)> damage;
+    } cases[] = {
+        {"deleted", "is missing", [](const QString& file) { QFile::remove(file); }},
+        {"emptied", "holds no attendance",
+         [](const QString& file) { QFile(file).open(QIODevice::WriteOnly | QIODevice::Truncate); }},
+        {"overwritten", "is damaged",
+         [](const QString& file) {
+             QFile f(file);
+             f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+             f.write(QByteArray(8192, 'x'));
+         }},
+        {"cut short", "is damaged", [](const QString& file) { QFile(file).resize(QFile(file).size() / 2); }},
+    };
+    addPeriod(-30, "1", "A");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir home;
+        folder = home.path() + "/import";
+        exec(QString("UPDATE V_VLMR_STU_PERIOD_ATTENDANCE SET absent_code = 'A', mod_date = NULL WHERE "
+                     "pupil_number = %1 AND absent_date = '%2';")
+                 .arg(quoted(pupil), day(-30)));
+        ASSERT_TRUE(run()) << harness->logText().toStdString();
+        const QString cache = folder + "/Attendance/Attendance.db";
+        c.damage(cache);
+        const QByteArray damaged = readFile(cache);
+        // Cleared today, long after the absence: only a cache that remembers it was sent can tell.
+        change("V_VLMR_STU_PERIOD_ATTENDANCE", -30, " AND period = '1'", "absent_code = NULL");
+        ASSERT_TRUE(run()) << harness->logText().toStdString();
+        EXPECT_TRUE(harness->logged(Warning, QString("Attendance.db ") + c.why))
+            << harness->logText().toStdString();
+        EXPECT_EQ(updateFiles(folder).size(), 1);  // the earlier update files went, as after a change
+        expectConverged();
+        const QStringList aside =
+            QDir(folder + "/Attendance").entryList({"Attendance-damaged-*.db"}, QDir::Files);
+        if (QString(c.why) == "is damaged") {
+            ASSERT_EQ(aside.size(), 1);
+            EXPECT_EQ(readFile(folder + "/Attendance/" + aside.first()), damaged);  // kept as evidence
+        } else {
+            EXPECT_TRUE(aside.isEmpty());
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, AttendanceConvergence,
+                         ::testing::Values(SourceKind::SQLite, SourceKind::PostgreSQL),
+                         [](const ::testing::TestParamInfo<SourceKind>& info) {
+                             return info.param == SourceKind::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+}  // namespace
