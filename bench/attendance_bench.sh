@@ -3,7 +3,9 @@
 # school of 5,000 students with a year of period attendance, beside the native sqlite3 command line loading
 # the same rows (.import) into a table of the cache's layout and primary key. Prints both wall times, their
 # ratio, and the run's peak memory beside that of a run over a tenth of the rows (flat memory: the year is
-# never held in memory).
+# never held in memory). Then the incremental run of the next day (a hundredth of the rows changed) with the
+# default overlap window of 14 days beside the same run without the window (--overlapdays=0), medians of
+# three each, and beside sqlite3 .import of the window's rows.
 #
 #   bench/attendance_bench.sh [--build DIR] [--students N] [--rate R] [--date-indexes]
 #
@@ -119,8 +121,44 @@ SQL
 read -r import_s import_kb import_user import_sys <"$work/time-import"
 imported=$(sqlite3 "$work/import.db" "SELECT COUNT(*) FROM PERIOD_ATT")
 
+# Incremental runs from the folder the first run left, after a hundredth of the rows changed today: with the
+# window (every absence of the last 14 days read again) and without it; interleaved, medians of three.
+sqlite3 "$work/source.db" "UPDATE V_VLMR_STU_PERIOD_ATTENDANCE SET absent_code = 'L',
+  mod_date = datetime('now', 'localtime') WHERE abs(random()) % 100 = 0"
+run_incremental() {  # overlap name
+  local out="$work/incr-$2"
+  rm -rf "$out"
+  cp -a "$work/out-full" "$out"
+  ODBCINI="$work/odbc-full.ini" HOME="$work/home" /usr/bin/time -f '%e %U %S' -o "$work/time-incr" \
+    "$build/norv-extract" run --att --dsn=Benchfull --user=bench --pwd=bench --school=1021 --path="$out" \
+    --logpath="$work/logs" --log=off --overlapdays="$1" >/dev/null 2>&1
+  cat "$work/time-incr"
+}
+median() { sort -n | sed -n 2p; }
+for i in 1 2 3; do
+  run_incremental 14 window >>"$work/incr-window.times"
+  run_incremental 0 nowindow >>"$work/incr-nowindow.times"
+done
+window_s=$(cut -d' ' -f1 "$work/incr-window.times" | median)
+nowindow_s=$(cut -d' ' -f1 "$work/incr-nowindow.times" | median)
+window_cpu=$(awk '{print $2 + $3}' "$work/incr-window.times" | median)
+nowindow_cpu=$(awk '{print $2 + $3}' "$work/incr-nowindow.times" | median)
+window_rows=$(sqlite3 "$work/source.db" "SELECT COUNT(*) FROM V_VLMR_STU_PERIOD_ATTENDANCE
+  WHERE absent_date >= date('now', 'localtime', '-14 days')")
+sqlite3 -separator $'\t' "$work/source.db" \
+  "SELECT pupil_number, absent_date, period, '', '', '', '', '', '', 'AttPerRef', NULL,
+          CASE WHEN reason_code <> '' THEN reason_code ELSE absent_code END
+   FROM V_VLMR_STU_PERIOD_ATTENDANCE WHERE absent_date >= date('now', 'localtime', '-14 days')" >"$work/window.tsv"
+sed "s|$work/rows.tsv|$work/window.tsv|" "$work/import.sql" >"$work/import-window.sql"
+/usr/bin/time -f '%e %U %S' -o "$work/time-import-window" sqlite3 "$work/import-window.db" ".read $work/import-window.sql"
+read -r wimport_s wimport_user wimport_sys <"$work/time-import-window"
+
 echo "source rows:                $source_rows"
 echo "attendance run (--att):     ${run_s} s (cpu ${run_user} + ${run_sys} s), peak ${run_kb} kB, ${run_rows} rows in the update file"
 echo "sqlite3 .import:            ${import_s} s (cpu ${import_user} + ${import_sys} s), ${imported} rows"
 echo "ratio run / import:         $(python3 -c "print(round($run_s / max($import_s, 0.01), 2))")"
 echo "a tenth of the rows:        ${small_s} s, peak ${small_kb} kB, ${small_rows} rows"
+echo "incremental, 14-day window: ${window_s} s (cpu ${window_cpu} s), median of 3"
+echo "incremental, no window:     ${nowindow_s} s (cpu ${nowindow_cpu} s), median of 3"
+echo "window / no window:         $(python3 -c "print(round($window_s / max($nowindow_s, 0.01), 2))") (goal: at most 1.25)"
+echo "sqlite3 .import, window:    ${wimport_s} s (cpu ${wimport_user} + ${wimport_sys} s), ${window_rows} rows"
