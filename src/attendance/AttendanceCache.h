@@ -37,8 +37,8 @@ class AttendanceCache {
     // is open already. Raises the file layer's or SQLite's error.
     void open(const XFileSpec& baseFolder);
     void close();
-    // Reads the whole open cache once (SQLite's quick check): raises sqlite::SqlError with a damage code
-    // (isDamage) for a file that is not a database or is damaged.
+    // Reads the open cache's schema: raises sqlite::SqlError with a damage code (isDamage) for a file that is
+    // not a database. Damage deeper in the file shows when the rows are read.
     void check();
     // Whether the error says the cache file is damaged (not a database, or corrupt), as opposed to a failure
     // of the moment (a full disk, a lock, a permission).
@@ -61,8 +61,8 @@ class AttendanceCache {
     // The condition of the rows still to send for the key column name keyName: newcode known and not the
     // code sent last. specialKey: rows without a header name go with this key.
     static XString changedCondition(const XString& keyName, bool specialKey);
-    // The SELECT of those rows: stdkey, attdate, reason, excused, absent, tardy, truant, discipline, the key
-    // column, oldcode, newcode.
+    // The SELECT of those rows in key order: stdkey, attdate, reason, excused, absent, tardy, truant,
+    // discipline, the key column, oldcode, newcode.
     static XString changedRowsSql(const XString& table, const XString& keyName, bool specialKey);
     // Marks the rows still to send for keyName as sent (oldcode := newcode); the number marked.
     int markSent(const XString& table, const XString& keyName, bool specialKey);

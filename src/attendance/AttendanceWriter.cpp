@@ -56,6 +56,7 @@ bool AttendanceWriter::SetAttendanceDatabase(const XFileSpec& folder) {
         m_cache.open(base);
         return true;
     } catch (const std::exception& e) {
+        NoteAttendanceFailure(e);
         report(Debug, XString("Set Database: ") + e.what());
         report(Debug, "Tried to set: " + folder.path() + " tried: " + path.path());
         return false;
@@ -192,7 +193,6 @@ void AttendanceWriter::AbortAttendanceUpdate() noexcept {
 
 void AttendanceWriter::startOverWhenTheCacheIsLost() {
     const XFileSpec file = AttendanceCache::fileIn(importFolder());
-    XString why;
     if (file.exists()) {
         try {
             m_cache.open(importFolder());
@@ -201,25 +201,47 @@ void AttendanceWriter::startOverWhenTheCacheIsLost() {
             if (!AttendanceCache::isDamage(e)) {
                 throw;
             }
-            m_cache.close();
-            why = XString("is damaged (") + e.what() + "); it is kept as " + setCacheAside(file).path();
+            NoteAttendanceFailure(e);
         }
+    }
+    if (RecoverFromCacheDamage()) {
+        return;
     }
     // The folder has sent attendance before when SchoolConfig.xml records a pass: its cache must be there,
     // or deletions and clears of what was sent would never be recognised.
     const bool sentBefore = !updateDate().IsNull() && updateDate().DayNumber() != 0;
-    if (why.isEmpty() && sentBefore) {
-        if (!file.exists()) {
-            why = "is missing";
-        } else if (!m_cache.tableExists(AttendanceCache::PeriodTable) &&
-                   !m_cache.tableExists(AttendanceCache::DailyTable)) {
-            why = "holds no attendance";
-        }
-    }
-    if (why.isEmpty()) {
+    if (!sentBefore) {
         return;
     }
-    report(Warning, "The attendance cache " + file.path() + " " + why +
+    if (!file.exists()) {
+        startOver(file, "is missing");
+    } else if (!m_cache.tableExists(AttendanceCache::PeriodTable) &&
+               !m_cache.tableExists(AttendanceCache::DailyTable)) {
+        startOver(file, "holds no attendance");
+    }
+}
+
+void AttendanceWriter::NoteAttendanceFailure(const std::exception& error) {
+    if (AttendanceCache::isDamage(error) && m_cacheDamage.isEmpty()) {
+        m_cacheDamage = error.what();
+    }
+}
+
+bool AttendanceWriter::RecoverFromCacheDamage() {
+    if (m_cacheDamage.isEmpty()) {
+        return false;
+    }
+    const XString damage = m_cacheDamage;
+    m_cacheDamage = XString();
+    AbortAttendanceUpdate();
+    m_cache.close();
+    const XFileSpec file = AttendanceCache::fileIn(importFolder());
+    startOver(file, "is damaged (" + damage + "); it is kept as " + setCacheAside(file).path());
+    return true;
+}
+
+void AttendanceWriter::startOver(const XFileSpec& cacheFile, const XString& why) {
+    report(Warning, "The attendance cache " + cacheFile.path() + " " + why +
                         ". Attendance starts over from the school start, as after a configuration change.");
     DeleteUpdateFiles(importFolder());
     setUpdateDate(XDate());
@@ -260,6 +282,7 @@ void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, b
     try {
         m_cache.createTable(table);
     } catch (const std::exception& e) {
+        NoteAttendanceFailure(e);
         report(Debug, "Attendance: Create Table Failed: " + table + ": " + e.what());
     }
 
@@ -516,6 +539,7 @@ void AttendanceWriter::writeCachedTables(const CachedTable& spec, std::set<XStri
     try {
         exists = m_cache.isOpen() && m_cache.tableExists(spec.table);
     } catch (const std::exception& e) {
+        NoteAttendanceFailure(e);
         report(Debug, XString(spec.method) + " Error: " + e.what());
     }
     if (!exists) {
@@ -569,6 +593,7 @@ void AttendanceWriter::writeCachedTable(const CachedTable& spec, const XString& 
         // Marked as sent only once the update file is in place (FinishUpdate).
         m_marks.push_back(Mark{spec.table, keyName, special});
     } catch (const std::exception& e) {
+        NoteAttendanceFailure(e);
         // The rows of this table stay unmarked and are sent again by the next run.
         const bool period = XString(spec.table) == AttendanceCache::PeriodTable;
         report(period ? Warning : Debug,
@@ -627,6 +652,7 @@ void AttendanceWriter::commitMarks() {
         database.Execute("commit transaction");
         report(Debug, "Attendance: marked " + XString(marked) + " rows as sent.");
     } catch (const std::exception& e) {
+        NoteAttendanceFailure(e);
         try {
             database.Execute("rollback transaction");
         } catch (...) {

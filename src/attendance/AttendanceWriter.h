@@ -48,6 +48,13 @@ class AttendanceWriter : public ODBCDataAccess {
     void BeginAttendanceUpdate(const XString& overlapOption);
     // Ends the attendance part without sending: the cache goes back to where the run found it.
     void AbortAttendanceUpdate() noexcept;
+    // Remembers a failure that says the cache file is damaged (others are passed over); the writer's own
+    // operations note what they catch.
+    void NoteAttendanceFailure(const std::exception& error);
+    // After a damage was noted: ends the attendance part, sets the cache file aside and starts attendance
+    // over (update files and state deleted, update date forgotten), with a Warning. False when no damage was
+    // noted.
+    bool RecoverFromCacheDamage();
     // The overlap in days and the reconcile window: the overlap's days before today, and today (both null
     // when the overlap is 0).
     int overlapDays() const { return m_overlapDays; }
@@ -114,6 +121,7 @@ class AttendanceWriter : public ODBCDataAccess {
 
     void chooseOverlap(const XString& overlapOption);
     void startOverWhenTheCacheIsLost();
+    void startOver(const XFileSpec& cacheFile, const XString& why);
     XFileSpec setCacheAside(const XFileSpec& file);
     void readRecords(const RowFilter& filter);
     void storeCurrentRecord();
@@ -137,4 +145,5 @@ class AttendanceWriter : public ODBCDataAccess {
     bool m_reconcilePass = false;       // the current pass reads the reconcile window again
     std::set<XString> m_blankedTables;  // tables whose window was blanked in this run
     bool m_runTransaction = false;      // BeginAttendanceUpdate's transaction is open
+    XString m_cacheDamage;              // what said the cache file is damaged, until recovered
 };

@@ -243,6 +243,7 @@ class ExpEngine : public ODBCExpEngineBase {
     void setAttendanceWeights(AttendanceType type);
     void useSchoolSpan(const std::vector<std::pair<XDate, XDate>>& sectionDates);
     void runAttendancePart();
+    void attendanceAttempt();
     void readAttendance();
     void writeAttendancePass(const XDate& schoolStart, const XDate& schoolEnd);
 

@@ -11,21 +11,39 @@ const char* const kDailyView = "V_VLMR_STU_DAILY_ATTENDANCE";
 }  // namespace
 
 void ExpEngine::runAttendancePart() {
+    // A cache found damaged on the way is set aside and attendance starts over from the school start, once.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            attendanceAttempt();
+        } catch (const std::exception& e) {
+            AbortAttendanceUpdate();
+            NoteAttendanceFailure(e);
+            if (attempt == 1 && RecoverFromCacheDamage()) {
+                continue;
+            }
+            throw;
+        } catch (...) {
+            AbortAttendanceUpdate();
+            throw;
+        }
+        if (attempt == 1 && RecoverFromCacheDamage()) {
+            continue;
+        }
+        m_updateFile.reset();
+        return;
+    }
+}
+
+void ExpEngine::attendanceAttempt() {
     // Before the update file: a lost cache starts attendance over, which deletes the folder's update files.
     BeginAttendanceUpdate(XString(value("overlapdays")));
-    try {
-        m_updateFile = std::make_unique<XTextFile>('\t');
-        StartUpdate(*m_updateFile);
-        DetermineSchoolDates();
-        readAttendance();
-        CreateAttendanceFromDB();
-        // Puts the update file in place and only then marks its rows as sent and commits the cache.
-        FinishUpdate();
-    } catch (...) {
-        AbortAttendanceUpdate();
-        throw;
-    }
-    m_updateFile.reset();
+    m_updateFile = std::make_unique<XTextFile>('\t');
+    StartUpdate(*m_updateFile);
+    DetermineSchoolDates();
+    readAttendance();
+    CreateAttendanceFromDB();
+    // Puts the update file in place and only then marks its rows as sent and commits the cache.
+    FinishUpdate();
 }
 
 void ExpEngine::readAttendance() {

@@ -34,8 +34,7 @@ class AttendanceCacheTest : public ::testing::Test {
     std::vector<std::string> toSend() {
         sqlite::Query query(cache.database());
         query.Prepare(
-            "%s ORDER BY stdkey, perkey",
-            AttendanceCache::changedRowsSql(AttendanceCache::PeriodTable, "AttPerRef", true).c_str());
+            "%s", AttendanceCache::changedRowsSql(AttendanceCache::PeriodTable, "AttPerRef", true).c_str());
         std::vector<std::string> rows;
         while (query.Step()) {
             rows.push_back(
