@@ -97,6 +97,7 @@ Driver=SQLite3
 Database=file:$db?mode=ro
 LoadExt=$work/norv_oracle.so
 Timeout=30000
+StepAPI=1
 INI
   mkdir -p "$out" "$work/home"
   ODBCINI="$work/odbc-$name.ini" HOME="$work/home" /usr/bin/time -f '%e %M %U %S' -o "$work/time-$name" \

@@ -48,11 +48,12 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
     m_database.Open(file.path());
     // A first run stores a year of rows in key order that the windows' date order scatters: a page cache of
     // 16 MiB (bounded, whatever the year holds) keeps the B-tree from being read and spilled page by page.
-    m_database.Execute("PRAGMA cache_size = -16384");
+    m_database.Execute("PRAGMA cache_size = -2048");
 }
 
 void AttendanceCache::close() {
-    m_statements.clear();
+    m_stageStatements.clear();
+    m_stagedRecords.clear();
     m_database.Close();
 }
 
@@ -81,7 +82,8 @@ void AttendanceCache::dropTable(const XString& table) {
     if (keyColumn(table) == nullptr) {
         return;
     }
-    m_statements.erase(table);
+    m_stageStatements.erase(table);
+    m_stagedRecords.erase(table);
     m_database.Execute("DROP TABLE %s", table.c_str());
 }
 
@@ -99,80 +101,136 @@ bool AttendanceCache::isDamage(const std::exception& error) {
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
-AttendanceCache::Statements& AttendanceCache::statementsFor(const XString& table) {
-    Statements& statements = m_statements[table];
-    if (!statements.update) {
+sqlite::Query& AttendanceCache::stageStatementFor(const XString& table) {
+    std::unique_ptr<sqlite::Query>& statement = m_stageStatements[table];
+    if (!statement) {
         const char* key = keyColumn(table);
         if (key == nullptr) {
-            m_statements.erase(table);
+            m_stageStatements.erase(table);
             throw XException(("Not an attendance table: " + table).toStdString());
         }
-        statements.update = std::make_unique<sqlite::Query>(m_database);
-        statements.update->Prepare(
-            "UPDATE %s SET newcode=?1, excused=?2, absent=?3, tardy=?4, truant=?5, discipline=?6 "
-            "WHERE stdkey=?7 AND attdate=?8 AND %s=?9 AND header=?10",
+        // Appended in arrival order (seq); the merge takes the last record of each key.
+        execute("CREATE TEMP TABLE IF NOT EXISTS stage_" + table +
+                " (seq INTEGER PRIMARY KEY, stdkey, attdate, " + key +
+                ", header, reason, excused, absent, tardy, truant, discipline, newcode)");
+        statement = std::make_unique<sqlite::Query>(m_database);
+        statement->Prepare(
+            "INSERT INTO temp.stage_%s (stdkey, attdate, %s, header, reason, excused, absent, tardy, truant, "
+            "discipline, newcode) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)",
             table.c_str(), key);
-        statements.upsert = std::make_unique<sqlite::Query>(m_database);
-        statements.upsert->Prepare(
-            "INSERT INTO %s (%s, %s, header, newcode) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11) "
-            "ON CONFLICT (stdkey, attdate, %s, header) DO UPDATE SET newcode=excluded.newcode, "
-            "excused=excluded.excused, absent=excluded.absent, tardy=excluded.tardy, truant=excluded.truant, "
-            "discipline=excluded.discipline",
-            table.c_str(), kDateColumns, key, key);
     }
-    return statements;
+    return *statement;
 }
 
-void AttendanceCache::store(const XString& table, const AttendanceRecord& record) {
-    Statements& statements = statementsFor(table);
-    const XString& student = record.student;
+void AttendanceCache::stage(const XString& table, const AttendanceRecord& record) {
+    sqlite::Query& insert = stageStatementFor(table);
+    // The record outlives the insert: its texts are bound without copies.
     const XString date = record.date.IsoText();
-    const XString& key = record.key;
-    const XString& header = record.header;
-    const XString& code = record.code;
-
-    if (code.isEmpty()) {
-        // A code that is gone blanks the row sent before; without such a row there is nothing to send.
-        sqlite::Query& update = *statements.update;
-        update.Bind(1, code);
-        update.Bind(2, record.excused);
-        update.Bind(3, record.absent);
-        update.Bind(4, record.tardy);
-        update.Bind(5, record.truant);
-        update.Bind(6, record.discipline);
-        update.Bind(7, student);
-        update.Bind(8, date);
-        update.Bind(9, key);
-        update.Bind(10, header);
-        m_lastWasInsert = false;
-        run(update);
-        return;
+    const XString* values[] = {
+        &record.student, &date,         &record.key,    &record.header,     &record.reason, &record.excused,
+        &record.absent,  &record.tardy, &record.truant, &record.discipline, &record.code};
+    for (int i = 0; i < 11; ++i) {
+        insert.BindUnowned(i + 1, *values[i]);
     }
-    // The row of the key gets the new code and values, or is made: one statement, one search of the key.
-    sqlite::Query& upsert = *statements.upsert;
-    upsert.Bind(1, student);
-    upsert.Bind(2, date);
-    upsert.Bind(3, record.reason);
-    upsert.Bind(4, record.excused);
-    upsert.Bind(5, record.absent);
-    upsert.Bind(6, record.tardy);
-    upsert.Bind(7, record.truant);
-    upsert.Bind(8, record.discipline);
-    upsert.Bind(9, key);
-    upsert.Bind(10, header);
-    upsert.Bind(11, code);
-    m_lastWasInsert = true;
-    run(upsert);
-}
-
-int AttendanceCache::run(sqlite::Query& statement) {
     try {
-        return statement.Run();
+        insert.Run();
+        ++m_stagedRecords[table];
     } catch (...) {
         // Formatting the statement with its values costs more than running it: only for the message.
-        m_lastStatement = statement.ExpandedSql();
+        m_lastStatement = insert.ExpandedSql();
         throw;
     }
+}
+
+bool AttendanceCache::hasStaged(const XString& table) const {
+    return m_stageStatements.count(table) != 0;
+}
+
+void AttendanceCache::discardStaged() noexcept {
+    for (const auto& [table, statement] : m_stageStatements) {
+        try {
+            m_database.Execute("DROP TABLE IF EXISTS temp.stage_" + table);
+        } catch (...) {
+            // A closed or broken connection has no staging left either.
+        }
+    }
+    m_stageStatements.clear();
+    m_stagedRecords.clear();
+}
+
+int AttendanceCache::execute(const XString& sql) {
+    m_lastStatement = sql;
+    return m_database.Execute(sql);
+}
+
+AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table, const XDate& reconcileFrom,
+                                                    const XDate& reconcileTo) {
+    MergeCounts counts;
+    const char* key = keyColumn(table);
+    if (key == nullptr) {
+        return counts;
+    }
+    const XString t = table;
+    const XString k = key;
+    const XString stage = "temp.stage_" + t;
+    const XString values = "reason, excused, absent, tardy, truant, discipline";
+    const XString sameKey = "s.stdkey = " + t + ".stdkey AND s.attdate = " + t + ".attdate AND s." + k +
+                            " = " + t + "." + k + " AND s.header = " + t + ".header";
+    const bool staged = hasStaged(table);
+    if (staged) {
+        // No code: a code that is gone blanks the row sent before; without such a row there is nothing to
+        // send. Records with a code come after, so that a key read with a code and without one keeps the
+        // code.
+        counts.written =
+            execute("UPDATE " + t +
+                    " SET newcode = '', excused = s.excused, absent = s.absent, tardy = s.tardy, truant = " +
+                    "s.truant, discipline = s.discipline FROM " + stage + " AS s WHERE s.newcode = '' AND " +
+                    sameKey + " AND (" + t + ".newcode IS NOT '' OR " + t + ".excused IS NOT s.excused OR " +
+                    t + ".absent IS NOT s.absent OR " + t + ".tardy IS NOT s.tardy OR " + t +
+                    ".truant IS NOT s.truant OR " + t + ".discipline IS NOT s.discipline)");
+        // A code: the row of the key gets it and the values, or is made, in key order (the order the B-tree
+        // keeps), the last record of a key last; a row that holds them already is left as it is.
+        counts.written += execute(
+            "INSERT INTO " + t + " (stdkey, attdate, " + values + ", " + k +
+            ", header, newcode) SELECT stdkey, " + "attdate, " + values + ", " + k +
+            ", header, newcode FROM " + stage + " WHERE newcode <> '' ORDER BY " + "stdkey, attdate, " + k +
+            ", header, seq ON CONFLICT (stdkey, attdate, " + k +
+            ", header) DO UPDATE SET newcode = excluded.newcode, excused = excluded.excused, absent = "
+            "excluded.absent, tardy = excluded.tardy, truant = excluded.truant, discipline = "
+            "excluded.discipline "
+            "WHERE newcode IS NOT excluded.newcode OR excused IS NOT excluded.excused OR absent IS NOT "
+            "excluded.absent OR tardy IS NOT excluded.tardy OR truant IS NOT excluded.truant OR discipline "
+            "IS "
+            "NOT excluded.discipline");
+    }
+    if (!reconcileFrom.IsNull() && !reconcileTo.IsNull()) {
+        // Every absence of the window was read again: a row of it with a code that no record holds is gone at
+        // the source. Nothing to look for in a cache without such rows (a first run).
+        const XString window = t + ".attdate >= '" + reconcileFrom.IsoText() + "' AND " + t +
+                               ".attdate <= '" + reconcileTo.IsoText() + "' AND " + t + ".newcode <> ''";
+        bool held = false;
+        {
+            sqlite::Query probe(m_database);
+            probe.Prepare("SELECT 1 FROM %s WHERE %s LIMIT 1", t.c_str(), window.c_str());
+            held = probe.Step();
+        }
+        if (held) {
+            XString gone = "UPDATE " + t + " SET newcode = '' WHERE " + window;
+            if (staged) {
+                execute("CREATE INDEX temp.stage_key_" + t + " ON stage_" + t + " (stdkey, attdate, " + k +
+                        ", header)");
+                gone += " AND NOT EXISTS (SELECT 1 FROM " + stage + " AS s WHERE " + sameKey + ")";
+            }
+            counts.blanked = execute(gone);
+        }
+    }
+    if (staged) {
+        m_stageStatements.erase(table);
+        counts.records = m_stagedRecords[table];
+        m_stagedRecords.erase(table);
+        execute("DROP TABLE " + stage);
+    }
+    return counts;
 }
 
 XString AttendanceCache::changedCondition(const XString& keyName, bool specialKey) {

@@ -2,10 +2,12 @@
 // record read from the source with the code sent last ("oldcode") and the code found now ("newcode"), in the
 // tables "DAILY_ATT" (keyed by time frame) and "PERIOD_ATT" (keyed by period).
 //
-// Values are stored as text as they are, dates as "yyyy-mm-dd". Storing uses prepared statements with bound
-// values, so no value can change a statement.
+// Values are stored as text as they are, dates as "yyyy-mm-dd". The records of a pass are staged (appended to
+// a temporary table by a prepared statement with bound values, so no value can change a statement) and
+// merged into their table in one set of statements in key order: a year of records costs about what loading
+// them costs, and a row whose values did not change is not written again.
 //
-// Owns the database connection and the prepared statements of the store (released by close()).
+// Owns the database connection and the prepared statements of the staging (released by close()).
 // REQUIRES: one thread; one process writes a cache at a time (the import folder is the run's own); the table
 // names given are "DAILY_ATT" or "PERIOD_ATT" unless stated.
 #pragma once
@@ -51,12 +53,26 @@ class AttendanceCache {
     bool tableExists(const XString& table);
     void dropTable(const XString& table);
 
-    // Stores what the source holds now for the record: its new code and values on the row of its key, or a
-    // new row when there is none and a code is known. Raises sqlite::SqlError; lastStatement() then holds
-    // the failing statement with its values and lastWasInsert() whether it was the insert.
-    void store(const XString& table, const AttendanceRecord& record);
+    // Stages what the source holds now for the record, for the next merge of table. Raises sqlite::SqlError;
+    // lastStatement() then holds the failing statement with its values.
+    void stage(const XString& table, const AttendanceRecord& record);
+    // Whether records are staged for table.
+    bool hasStaged(const XString& table) const;
+    // Forgets what is staged (after a rollback, which took the staging tables with it). Never throws.
+    void discardStaged() noexcept;
+    struct MergeCounts {
+        int records = 0;  // records staged
+        int written = 0;  // rows made or changed by a staged record
+        int blanked = 0;  // rows of the reconcile window that no record holds, their code blanked
+    };
+    // Applies the records staged for table: a record's new code and values go on the row of its key (written
+    // only when they differ), or on a new row when there is none and a code is known; of the records of one
+    // key, the last one with a code counts, or, without any, the last one. With a reconcile window (both
+    // dates set), every other row dated in it that has a code gets an empty one: its absence is gone. The
+    // staging is emptied. Raises sqlite::SqlError (lastStatement() holds the statement).
+    MergeCounts merge(const XString& table, const XDate& reconcileFrom = XDate(),
+                      const XDate& reconcileTo = XDate());
     const XString& lastStatement() const { return m_lastStatement; }
-    bool lastWasInsert() const { return m_lastWasInsert; }
 
     // The condition of the rows still to send for the key column name keyName: newcode known and not the
     // code sent last. specialKey: rows without a header name go with this key.
@@ -71,15 +87,11 @@ class AttendanceCache {
     int blankNewCodes(const XString& table, const XDate& from, const XDate& to = XDate());
 
   private:
-    struct Statements {
-        std::unique_ptr<sqlite::Query> update;
-        std::unique_ptr<sqlite::Query> upsert;
-    };
-    Statements& statementsFor(const XString& table);
-    int run(sqlite::Query& statement);
+    sqlite::Query& stageStatementFor(const XString& table);
+    int execute(const XString& sql);
 
     sqlite::Database m_database;
-    std::map<XString, Statements> m_statements;
+    std::map<XString, std::unique_ptr<sqlite::Query>> m_stageStatements;  // per table with staged records
+    std::map<XString, int> m_stagedRecords;
     XString m_lastStatement;
-    bool m_lastWasInsert = false;
 };

@@ -15,6 +15,9 @@
 namespace {
 
 const char* const kPeriodHeader = "AttPerRef";
+// The key column names that range columns store their rows under.
+const XString kPeriodRangeHeader(kPeriodHeader);
+const XString kTimeSlotHeader("AttTimeSlot");
 const char* const kTimeFrameHeader = "AttTimeFrameRef";
 
 const char* const kOutputColumns[] = {"AttStdRef",  "AttDate", "",         "AttAttCodeRef", "AttAttReasonRef",
@@ -175,8 +178,9 @@ void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption) {
 }
 
 void AttendanceWriter::AbortAttendanceUpdate() noexcept {
-    m_blankedTables.clear();
+    m_reconciledTables.clear();
     m_reconcilePass = false;
+    m_cache.discardStaged();
     if (!m_runTransaction) {
         return;
     }
@@ -274,6 +278,7 @@ XFileSpec AttendanceWriter::setCacheAside(const XFileSpec& file) {
 
 void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd) {
     m_table = table;
+    m_planned = false;
     m_extendEnd = extendEnd;
     report(Informational,
            "Start Attendance Table at: " + XDateTime::Now().Format("dd/mm/yyyy|hh:nn:ss") + " ");
@@ -294,20 +299,12 @@ void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, b
     // configuration changed, the cache was lost or the date lay in the future.
     const XDate update = updateDate();
     report(Debug, "StartAttTable: After: Update Date is: " + update.Format(settings().dateFormat));
-    // The change-date windows find what changed since the update date; the reconcile window also finds
-    // what is gone. Its codes are blanked once per table and run (the daily passes share a table), inside
-    // the cache transaction that the re-reading completes.
+    // The change window finds what changed since the update date; the reconcile window also finds what is
+    // gone: its absences are read again, and those no record holds are blanked when the table's records are
+    // merged (once per table and run: the daily passes share a table).
     m_reconcilePass = prepareUpdate && !m_reconcileFrom.IsNull();
     if (m_reconcilePass) {
-        if (!m_cache.database().InTransaction()) {
-            m_cache.database().Execute("begin transaction");
-        }
-        if (m_blankedTables.insert(table).second) {
-            const int blanked = m_cache.blankNewCodes(table, m_reconcileFrom, m_reconcileTo);
-            report(Debug, "Attendance: " + XString(blanked) + " codes of " + table + " dated from " +
-                              m_reconcileFrom.Format(settings().dateFormat) + " to " +
-                              m_reconcileTo.Format(settings().dateFormat) + " blanked, to be read again.");
-        }
+        m_reconciledTables.insert(table);
     }
     report(Debug,
            "StartAttTable: Before StartTable: Update Date is: " + update.Format(settings().dateFormat));
@@ -317,54 +314,49 @@ void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, b
 void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDate& schoolEnd,
                                             const RowFilter& filter, bool lastDay) {
     const XString& dateFormat = settings().dateFormat;
-    AttendanceWindow window(updateDate(), schoolStart, schoolEnd, lastDay);
-    // Within the run's transaction the pass is part of it; alone, it is a transaction of its own (begun by
-    // StartAttTable when it blanked the window).
+    const AttendanceWindow window(updateDate(), schoolStart, schoolEnd, lastDay);
+    // Within the run's transaction the pass is part of it; alone, it is a transaction of its own, and its
+    // records are merged at its end.
     const bool ownTransaction = !m_runTransaction;
-    if (!m_cache.database().InTransaction()) {
+    if (ownTransaction && !m_cache.database().InTransaction()) {
         m_cache.database().Execute("begin transaction");
     }
     try {
+        XDate start = window.start();
+        XDate end = window.end();
         report(Debug, "Update Date is: " + updateDate().Format(dateFormat));
-        report(Debug, "startUpdateDate is: ");
-        report(Debug, "endUpdateDate is: ");
+        report(Debug, "startUpdateDate is: " + start.Format(dateFormat));
+        report(Debug, "endUpdateDate is: " + end.Format(dateFormat));
         report(Debug, "School Start Date is: " + schoolStart.Format(dateFormat));
         report(Debug, "School End Date is: " + schoolEnd.Format(dateFormat));
-        bool last = false;
-        while (!last) {
-            last = window.next();
-            XDate start = window.start();
-            XDate end = window.end();
-            report(Debug, "Update Date is: " + window.update().Format(dateFormat));
-            report(Debug, "startUpdateDate is: " + start.Format(dateFormat));
-            report(Debug, "endUpdateDate is: " + end.Format(dateFormat));
-            report(Debug, "m_schoolStartDate is: " + schoolStart.Format(dateFormat));
-            report(Debug, "m_schoolEndDate is: " + schoolEnd.Format(dateFormat));
-            XString job = "Reading " + currentTitle();
-            if (!window.update().IsNull()) {
-                job += " (" + start.Format(dateFormat) + " to " + end.Format(dateFormat) + ")";
-            }
-            PutJobText(job + "...");
-            if (m_extendEnd) {
-                end += 1;
-            }
-            FilterAttendance(start, end);
-            report(Proprietary, "Write Attendance Table: Done Filtering Attendance");
-            // A window that cannot be read would be skipped for good: the update date moves past it.
-            if (!OpenTable(true)) {
-                throw XException(("Write Attendance Table: the source could not be read for " +
-                                  start.Format(dateFormat) + " to " + end.Format(dateFormat) + ".")
-                                     .toStdString());
-            }
-            report(Proprietary, "Write Attendance Table: Table Opened");
-            readRecords(filter);
+        // One streamed query reads the whole change window, each record of the source once whatever the
+        // span; in a reconciling pass a second one reads the absences of the reconcile window. Two queries
+        // each find their rows by one date column (an index's), where one query asking for either would
+        // have the source read every row of the view.
+        XString job = "Reading " + currentTitle();
+        if (!start.IsNull()) {
+            job += " (" + start.Format(dateFormat) + " to " + end.Format(dateFormat) + ")";
         }
+        PutJobText(job + "...");
+        if (m_extendEnd) {
+            end += 1;
+        }
+        FilterAttendance(start, end);
+        report(Proprietary, "Write Attendance Table: Done Filtering Attendance");
+        // A span that cannot be read would be skipped for good: the update date moves past it.
+        if (!OpenTable(true, RowPasses::Once)) {
+            throw XException(("Write Attendance Table: the source could not be read for " +
+                              start.Format(dateFormat) + " to " + end.Format(dateFormat) + ".")
+                                 .toStdString());
+        }
+        report(Proprietary, "Write Attendance Table: Table Opened");
+        readRecords(filter);
         if (m_reconcilePass) {
             const XString span =
                 m_reconcileFrom.Format(dateFormat) + " to " + m_reconcileTo.Format(dateFormat);
             PutJobText("Reading " + currentTitle() + " (absences of " + span + ")...");
             FilterAttendanceAbsences(m_reconcileFrom, m_reconcileTo);
-            if (!OpenTable(true)) {
+            if (!OpenTable(true, RowPasses::Once)) {
                 throw XException(
                     ("Write Attendance Table: the source could not be read for the absences of " + span + ".")
                         .toStdString());
@@ -372,11 +364,12 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
             readRecords(filter);
         }
         if (ownTransaction) {
+            mergeTable(m_table);
             m_cache.database().Execute("commit transaction");
         }
         ResetAttendanceFilter();
     } catch (...) {
-        // A pass that did not finish is not kept: its blanked codes would read as deletions.
+        // A pass that did not finish is not kept: what it staged would be merged as if complete.
         report(Informational, "Write Attendance Table: Failed with Error.  Cleaning up.");
         if (ownTransaction) {
             try {
@@ -384,9 +377,34 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
             } catch (...) {
                 // The original failure is the one to report.
             }
+            m_cache.discardStaged();
         }
         ResetAttendanceFilter();
         throw;
+    }
+}
+
+void AttendanceWriter::mergeTable(const XString& table) {
+    const bool reconciled = m_reconciledTables.count(table) != 0;
+    const AttendanceCache::MergeCounts counts =
+        m_cache.merge(table, reconciled ? m_reconcileFrom : XDate(), reconciled ? m_reconcileTo : XDate());
+    m_reconciledTables.erase(table);
+    report(Debug, "Attendance: " + table + ": " + XString(counts.records) + " records read, " +
+                      XString(counts.written) + " rows written, " + XString(counts.blanked) +
+                      " absences of the reconcile window gone.");
+}
+
+void AttendanceWriter::mergePasses() {
+    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        if (m_cache.hasStaged(table) || m_reconciledTables.count(table) != 0) {
+            try {
+                mergeTable(table);
+            } catch (const std::exception& e) {
+                NoteAttendanceFailure(e);
+                report(Debug, "Attendance: Merge: " + m_cache.lastStatement());
+                throw;
+            }
+        }
     }
 }
 
@@ -406,69 +424,141 @@ void AttendanceWriter::warnOnce(const XString& text) {
     }
 }
 
-void AttendanceWriter::storeCurrentRecord() {
-    AttendanceRecord record;
-    XString rangeStart;
-    XString rangeEnd;
-    bool range = false;
+void AttendanceWriter::planColumns() {
+    // The role of each bound output column, looked up once per pass instead of once per record.
+    static const std::pair<const char*, Role> roles[] = {
+        {"ATTSTDREF", Role::Student},
+        {"ATTDATE", Role::Date},
+        {"ATTPERREF", Role::PeriodKey},
+        {"ATTSECREF", Role::PeriodKey},
+        {"ATTTIMESLOT", Role::PeriodKey},
+        {"ATTTIMEFRAMEREF", Role::TimeFrameKey},
+        {"ATTATTCODEREF", Role::Code},
+        {"ATTATTREASONREF", Role::Reason},
+        {"ATTSTARTPERREF", Role::PeriodRangeStart},
+        {"ATTENDPERREF", Role::PeriodRangeEnd},
+        {"ATTSTARTTIMESLOT", Role::SlotRangeStart},
+        {"ATTENDTIMESLOT", Role::SlotRangeEnd},
+        {"ATTEXCUSED", Role::Excused},
+        {"ATTABS", Role::Absent},
+        {"ATTTARDY", Role::Tardy},
+        {"ATTTRUANT", Role::Truant},
+        {"ATTEXCABS", Role::ExcusedAbsent},
+        {"ATTUNEXCABS", Role::UnexcusedAbsent},
+        {"ATTEXCTARDY", Role::ExcusedTardy},
+        {"ATTUNEXCTARDY", Role::UnexcusedTardy},
+        {"ATTDISCIPLINE", Role::Discipline},
+    };
+    m_plan.clear();
     const XVectorOf<SISExpHeaderField>& fields = currentHeader()->fields();
     int n = 0;
     for (const ColumnBinding& binding : columnBindings()) {
         if (!binding.formatter) {
             continue;
         }
-        const XString value = BindingValue(binding);
         const XString name = n < fields.count() ? fields.at(n)->name() : XString();
         ++n;
         const XString column = name.toUpper();
-        if (column == "ATTSTDREF") {
-            record.student = value;
-        } else if (column == "ATTDATE") {
-            record.date.Parse(settings().dateFormat, value);
-        } else if (column == "ATTPERREF" || column == "ATTSECREF" || column == "ATTTIMESLOT") {
-            record.key = value;
-            record.header = name;
-            m_periodKeys.insert(name);
-        } else if (column == "ATTTIMEFRAMEREF") {
-            record.key = value;
-            record.header = name;
-            m_timeFrameKeys.insert(name);
-        } else if (column == "ATTATTCODEREF") {
-            record.code = value;
-        } else if (column == "ATTATTREASONREF") {
-            record.reason = value;
-        } else if (column == "ATTSTARTPERREF" || column == "ATTENDPERREF") {
-            (column == "ATTSTARTPERREF" ? rangeStart : rangeEnd) = value;
-            range = true;
-            record.header = kPeriodHeader;
-            m_periodKeys.insert(kPeriodHeader);
-        } else if (column == "ATTSTARTTIMESLOT" || column == "ATTENDTIMESLOT") {
-            (column == "ATTSTARTTIMESLOT" ? rangeStart : rangeEnd) = value;
-            range = true;
-            record.header = "AttTimeSlot";
-            m_timeFrameKeys.insert("AttTimeSlot");
-        } else if (column == "ATTEXCUSED") {
-            record.excused = value;
-        } else if (column == "ATTABS") {
-            record.absent = value;
-        } else if (column == "ATTTARDY") {
-            record.tardy = value;
-        } else if (column == "ATTTRUANT") {
-            record.truant = value;
-        } else if (column == "ATTEXCABS" || column == "ATTUNEXCABS" || column == "ATTEXCTARDY" ||
-                   column == "ATTUNEXCTARDY") {
-            const bool absence = column.endsWith("ABS");
-            (absence ? record.absent : record.tardy) = value;
-            if (!value.isEmpty()) {
-                record.excused = excusedFrom(value, column.startsWith("ATTUNEXC"));
-                warnOnce("SQLite Attendance: Untested header: " + name + ", please ensure this is tested");
+        Role role = Role::Unsupported;
+        for (const auto& [text, candidate] : roles) {
+            if (column == text) {
+                role = candidate;
+                break;
             }
-        } else if (column == "ATTDISCIPLINE") {
-            record.discipline = value;
-            warnOnce("SQLite Attendance: Untested header: " + name + ", please ensure this is tested");
-        } else {
-            warnOnce("SQLite Attendance: Unsupported header: " + name + ", skipping.");
         }
+        m_plan.push_back(PlannedColumn{&binding, role, name});
+    }
+    m_planned = true;
+    m_keysJoined = false;
+}
+
+void AttendanceWriter::storeCurrentRecord() {
+    if (!m_planned) {
+        planColumns();
+    }
+    AttendanceRecord record;
+    XString rangeStart;
+    XString rangeEnd;
+    bool range = false;
+    const XString* keyName = nullptr;  // the name joining a key name set, with the set
+    bool timeFrame = false;
+    for (const PlannedColumn& column : m_plan) {
+        const XString value = BindingValue(*column.binding);
+        switch (column.role) {
+            case Role::Student:
+                record.student = value;
+                break;
+            case Role::Date:
+                record.date.Parse(settings().dateFormat, value);
+                break;
+            case Role::PeriodKey:
+            case Role::TimeFrameKey:
+                record.key = value;
+                record.header = column.name;
+                keyName = &column.name;
+                timeFrame = column.role == Role::TimeFrameKey;
+                break;
+            case Role::Code:
+                record.code = value;
+                break;
+            case Role::Reason:
+                record.reason = value;
+                break;
+            case Role::PeriodRangeStart:
+            case Role::PeriodRangeEnd:
+            case Role::SlotRangeStart:
+            case Role::SlotRangeEnd: {
+                const bool start =
+                    column.role == Role::PeriodRangeStart || column.role == Role::SlotRangeStart;
+                (start ? rangeStart : rangeEnd) = value;
+                range = true;
+                timeFrame = column.role == Role::SlotRangeStart || column.role == Role::SlotRangeEnd;
+                keyName = timeFrame ? &kTimeSlotHeader : &kPeriodRangeHeader;
+                record.header = *keyName;
+                break;
+            }
+            case Role::Excused:
+                record.excused = value;
+                break;
+            case Role::Absent:
+                record.absent = value;
+                break;
+            case Role::Tardy:
+                record.tardy = value;
+                break;
+            case Role::Truant:
+                record.truant = value;
+                break;
+            case Role::ExcusedAbsent:
+            case Role::UnexcusedAbsent:
+            case Role::ExcusedTardy:
+            case Role::UnexcusedTardy: {
+                const bool absence =
+                    column.role == Role::ExcusedAbsent || column.role == Role::UnexcusedAbsent;
+                (absence ? record.absent : record.tardy) = value;
+                if (!value.isEmpty()) {
+                    const bool unexcused =
+                        column.role == Role::UnexcusedAbsent || column.role == Role::UnexcusedTardy;
+                    record.excused = excusedFrom(value, unexcused);
+                    warnOnce("SQLite Attendance: Untested header: " + column.name +
+                             ", please ensure this is tested");
+                }
+                break;
+            }
+            case Role::Discipline:
+                record.discipline = value;
+                warnOnce("SQLite Attendance: Untested header: " + column.name +
+                         ", please ensure this is tested");
+                break;
+            case Role::Unsupported:
+                warnOnce("SQLite Attendance: Unsupported header: " + column.name + ", skipping.");
+                break;
+        }
+    }
+    // The key column's name joins its key name set with the pass's first record.
+    if (!m_keysJoined && keyName != nullptr) {
+        (timeFrame ? m_timeFrameKeys : m_periodKeys).insert(*keyName);
+        m_keysJoined = true;
     }
 
     if (!range) {
@@ -491,13 +581,11 @@ void AttendanceWriter::storeCurrentRecord() {
 
 void AttendanceWriter::storeRecord(const AttendanceRecord& record) {
     try {
-        m_cache.store(m_table, record);
+        m_cache.stage(m_table, record);
     } catch (const std::exception& e) {
         // A record that is not stored would never be sent: the pass ends, and the next run reads it again.
-        const XString prefix =
-            m_cache.lastWasInsert() ? "Attendance: Insert Row: " : "Attendance: Update Row: ";
-        report(Debug, prefix + m_cache.lastStatement());
-        report(Debug, prefix + e.what());
+        report(Debug, "Attendance: Insert Row: " + m_cache.lastStatement());
+        report(Debug, XString("Attendance: Insert Row: ") + e.what());
         throw;
     }
 }
@@ -505,6 +593,9 @@ void AttendanceWriter::storeRecord(const AttendanceRecord& record) {
 // --- Writing the cache into the update file ---
 
 void AttendanceWriter::CreateStudentAttendanceFromDB(bool filter) {
+    if (m_cache.isOpen()) {
+        mergePasses();
+    }
     CreateStudentDailyAttendanceFromDB(filter);
     CreateStudentPeriodAttendanceFromDB(filter);
 }
@@ -636,7 +727,7 @@ void AttendanceWriter::commitMarks() {
     marks.swap(m_marks);
     const bool runTransaction = m_runTransaction;
     m_runTransaction = false;
-    m_blankedTables.clear();
+    m_reconciledTables.clear();
     if (marks.empty() && !runTransaction) {
         return;
     }

@@ -124,6 +124,11 @@ class AttendanceWriter : public ODBCDataAccess {
     void startOver(const XFileSpec& cacheFile, const XString& why);
     XFileSpec setCacheAside(const XFileSpec& file);
     void readRecords(const RowFilter& filter);
+    // Merges the table's staged records into the cache (blanking its reconcile window when a pass of this
+    // run reconciled it); mergePasses does so for every table with records or a window.
+    void mergeTable(const XString& table);
+    void mergePasses();
+    void planColumns();
     void storeCurrentRecord();
     void storeRecord(const AttendanceRecord& record);
     void warnOnce(const XString& text);
@@ -139,11 +144,43 @@ class AttendanceWriter : public ODBCDataAccess {
     bool m_warned = false;
     std::vector<Mark> m_marks;
 
+    // What each bound output column of the pass's declaration gives a record.
+    enum class Role {
+        Student,
+        Date,
+        PeriodKey,
+        TimeFrameKey,
+        Code,
+        Reason,
+        PeriodRangeStart,
+        PeriodRangeEnd,
+        SlotRangeStart,
+        SlotRangeEnd,
+        Excused,
+        Absent,
+        Tardy,
+        Truant,
+        ExcusedAbsent,
+        UnexcusedAbsent,
+        ExcusedTardy,
+        UnexcusedTardy,
+        Discipline,
+        Unsupported
+    };
+    struct PlannedColumn {
+        const ColumnBinding* binding;
+        Role role;
+        XString name;  // as declared
+    };
+    std::vector<PlannedColumn> m_plan;  // made from the first record of a pass (StartAttTable forgets it)
+    bool m_planned = false;
+    bool m_keysJoined = false;
+
     int m_overlapDays = 0;
     XDate m_reconcileFrom;
     XDate m_reconcileTo;
-    bool m_reconcilePass = false;       // the current pass reads the reconcile window again
-    std::set<XString> m_blankedTables;  // tables whose window was blanked in this run
-    bool m_runTransaction = false;      // BeginAttendanceUpdate's transaction is open
-    XString m_cacheDamage;              // what said the cache file is damaged, until recovered
+    bool m_reconcilePass = false;          // the current pass reads the reconcile window again
+    std::set<XString> m_reconciledTables;  // tables whose reconcile window is still to blank
+    bool m_runTransaction = false;         // BeginAttendanceUpdate's transaction is open
+    XString m_cacheDamage;                 // what said the cache file is damaged, until recovered
 };

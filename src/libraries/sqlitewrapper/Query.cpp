@@ -95,6 +95,15 @@ void Query::Bind(int index, const XString& text) {
     Check(result == SQLITE_OK, result, m_imp->connection(), "sqlite::Query::Bind", "failed", m_imp->sql());
 }
 
+void Query::BindUnowned(int index, const XString& text) {
+    Check(m_imp->statement() != nullptr, -1, nullptr, "sqlite::Query::BindUnowned", "No prepared statement",
+          "");
+    const int result =
+        sqlite3_bind_text(m_imp->statement(), index, text.c_str(), text.length(), SQLITE_STATIC);
+    Check(result == SQLITE_OK, result, m_imp->connection(), "sqlite::Query::BindUnowned", "failed",
+          m_imp->sql());
+}
+
 void Query::Reset() {
     Check(m_imp->statement() != nullptr, -1, nullptr, "sqlite::Query::Reset", "No prepared statement", "");
     // The result of reset repeats the last step's failure, which Step already raised.

@@ -39,6 +39,9 @@ class Query {
     bool ColumnIsNullAt(int index);
     // Binds text to the 1-based parameter of the prepared statement (copied by SQLite).
     void Bind(int index, const XString& text);
+    // Binds text without a copy, for a statement run once per row of a long load.
+    // REQUIRES: text stays alive and unchanged until the statement has run (Run) and is bound anew.
+    void BindUnowned(int index, const XString& text);
     // Makes the prepared statement ready to run again; the bound values stay.
     void Reset();
     // Steps a statement that returns no rows and answers the rows it changed.

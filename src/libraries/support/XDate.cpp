@@ -200,8 +200,14 @@ XString XDate::Format(const XString& pattern) const {
     }
     int year, month, day;
     GetParts(year, month, day);
-    const XString monthName = MonthName(month);
-    const XString dayName = DayName(DayOfWeek());
+    // Dates are formatted for every row of many tables: numbers are written digit by digit, and the names
+    // looked up only for a pattern that shows them.
+    const auto twoDigits = [](XString& text, int value) {
+        text.append(static_cast<char>('0' + value / 10 % 10));
+        text.append(static_cast<char>('0' + value % 10));
+    };
+    const auto monthName = [&] { return MonthName(month); };
+    const auto dayName = [&] { return DayName(DayOfWeek()); };
 
     XString out;
     const int n = pattern.length();
@@ -222,28 +228,28 @@ XString XDate::Format(const XString& pattern) const {
                 if (run == 1) {
                     out.append(XString(day));
                 } else if (run == 2) {
-                    out.append(XString::formatted("%02d", day));
+                    twoDigits(out, day);
                 } else {
-                    out.append(cut(dayName, run == 3 ? 3 : -1));
+                    out.append(cut(dayName(), run == 3 ? 3 : -1));
                 }
                 break;
             case 'M':
                 if (run == 1) {
                     out.append(XString(month));
                 } else if (run == 2) {
-                    out.append(XString::formatted("%02d", month));
+                    twoDigits(out, month);
                 } else {
-                    out.append(cut(monthName, run == 3 ? 3 : -1));
+                    out.append(cut(monthName(), run == 3 ? 3 : -1));
                 }
                 break;
             case 'W':
-                out.append(cut(dayName, run <= 3 ? run : -1));
+                out.append(cut(dayName(), run <= 3 ? run : -1));
                 break;
             case 'Y':
                 if (run == 1) {
                     out.append(XString(year % 10));
                 } else if (run == 2) {
-                    out.append(XString::formatted("%02d", year % 100));
+                    twoDigits(out, year % 100);
                 } else if (run == 4) {
                     out.append(XString(year));
                 } else {

@@ -1,5 +1,7 @@
 #include "libraries/support/XString.h"
 
+#include <charconv>
+
 #include "libraries/platform/CodePage.h"
 #include "libraries/support/XException.h"
 
@@ -119,16 +121,16 @@ XString::XString(char c) {
     append(c);
 }
 
-XString::XString(int value) {
-    format("%d", value);
-}
+XString::XString(int value) : XString(static_cast<long long>(value)) {}
 
-XString::XString(long value) {
-    format("%ld", value);
-}
+XString::XString(long value) : XString(static_cast<long long>(value)) {}
 
 XString::XString(long long value) {
-    format("%lld", value);
+    // Decimal digits as printf's %lld gives them, without its formatting machinery (counts and keys of every
+    // row go through here).
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    append(digits, static_cast<int>(end.ptr - digits));
 }
 
 XString::XString(double value, int decimals) {
