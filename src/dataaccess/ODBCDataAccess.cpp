@@ -241,9 +241,16 @@ XString ODBCDataAccess::BuildConnectionString(const XString& dataSourceText,
 }
 
 void ODBCDataAccess::Connect(const XString& connectionString) {
-    if (IsConnected()) {
-        Disconnect();
+    if (IsConnected() && m_holdConnection && connectionString == m_lastConnectionString) {
+        // The connection of the run serves every question put to the same source: only a result still
+        // being streamed is released, as a disconnect would.
+        releaseStreamedResult();
+        return;
     }
+    if (IsConnected()) {
+        closeConnection();
+    }
+    m_sourceCatalogue.clear();
     if (m_dbType == DbType::DBaseXBase) {
         report(Informational, "Connect - Could not connect need to define USE_XBASE");
         return;
@@ -271,13 +278,29 @@ void ODBCDataAccess::Disconnect() {
         report(Informational, "Disconnect: Xbase not defined!");
         return;
     }
+    if (m_holdConnection) {
+        releaseStreamedResult();
+        return;
+    }
+    closeConnection();
+}
+
+void ODBCDataAccess::releaseStreamedResult() {
     // A static result holds its rows without the connection; a forward-only one must go first.
     if (m_recordset && m_recordset->cursorType() == ado::Recordset::adOpenForwardOnly) {
         m_recordset.reset();
     }
+}
+
+void ODBCDataAccess::closeConnection() {
+    releaseStreamedResult();
     if (m_connection->isOpen()) {
         m_connection->close();
     }
+}
+
+void ODBCDataAccess::HoldConnection(bool hold) {
+    m_holdConnection = hold;
 }
 
 bool ODBCDataAccess::IsConnected() const {
@@ -292,6 +315,8 @@ void ODBCDataAccess::SetDataSource(const XString& text) {
 }
 
 void ODBCDataAccess::Reconnect() {
+    // A lost connection is opened anew, held or not.
+    closeConnection();
     Connect(m_lastConnectionString);
 }
 
@@ -313,7 +338,7 @@ void ODBCDataAccess::FinishWriter() {
     report(Debug, "Finishing Import");
     if (!m_keepConnection) {
         report(Debug, "Disconnecting");
-        Disconnect();
+        closeConnection();
     }
     report(Debug, "Saving Bridge Config");
     SaveBridgeConfig();
@@ -527,7 +552,56 @@ bool ODBCDataAccess::TableExists(const XString& tableName) {
     return false;
 }
 
+const std::set<XString>* ODBCDataAccess::catalogueColumns(const XString& tableName) {
+    if (m_options & GenericProbes) {
+        return nullptr;
+    }
+    const std::pair<int, XString> key(m_dbType, tableName.toUpper());
+    const auto known = m_sourceCatalogue.find(key);
+    if (known != m_sourceCatalogue.end()) {
+        return &known->second;
+    }
+    const XString name = SqlText::escaped(tableName);
+    XString query;
+    switch (m_dbType) {
+        case DbType::OracleODBC:
+        case DbType::OracleOLE:
+        case DbType::OracleMSDAORA:
+            query = "SELECT column_name FROM all_tab_columns WHERE UPPER(table_name) = UPPER('" + name + "')";
+            break;
+        case DbType::MSSQL:
+        case DbType::SybaseODBC:
+            query =
+                "SELECT syscolumns.name FROM syscolumns JOIN sysobjects ON syscolumns.id=sysobjects.id WHERE "
+                "(sysobjects.xtype = 'U' OR sysobjects.xtype = 'V') AND UPPER(sysobjects.name) = UPPER('" +
+                name + "')";
+            if (m_dbType == DbType::SybaseODBC) {
+                query.replaceAll("xtype", "type");
+            }
+            break;
+        case DbType::SQLite:
+            query = "SELECT name FROM pragma_table_info('" + name + "')";
+            break;
+        case DbType::MySQL:
+            query = "SELECT column_name FROM information_schema.COLUMNS C WHERE (table_name = '" + name + "')";
+            break;
+        default:
+            return nullptr;  // the probes of one table or column at a time answer
+    }
+    // Every existence question about a view is answered from one read of its columns.
+    report(Proprietary, "Columns query:" + query);
+    std::set<XString> columns;
+    auto probe = openProbe(query);
+    for (; !probe->eof(); probe->moveNext()) {
+        columns.insert(VariantText(probe->value(0)).trimmed().toUpper());
+    }
+    return &(m_sourceCatalogue[key] = std::move(columns));
+}
+
 bool ODBCDataAccess::tableExists(const XString& tableName) {
+    if (const std::set<XString>* columns = catalogueColumns(tableName)) {
+        return !columns->empty();
+    }
     const XString name = SqlText::escaped(tableName);
     XString query;
     Judgement judgement = Judgement::Count;
@@ -630,6 +704,9 @@ bool ODBCDataAccess::FieldExists(const XString& tableName, const XString& column
 }
 
 bool ODBCDataAccess::fieldExists(const XString& tableName, const XString& columnName) {
+    if (const std::set<XString>* columns = catalogueColumns(tableName)) {
+        return columns->count(columnName.toUpper()) != 0;
+    }
     const XString table = SqlText::escaped(tableName);
     const XString column = SqlText::escaped(columnName);
     XString query;

@@ -28,8 +28,10 @@
 #include "libraries/ado/ComError.h"
 #include "libraries/ado/Variant.h"
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace ado {
 class Connection;
@@ -126,8 +128,16 @@ class ODBCDataAccess : public DataAccessBase {
                                           const std::optional<XString>& user = std::nullopt,
                                           const std::optional<XString>& password = std::nullopt);
     // Opens the connection (closing an open one first). Throws XException with the driver's diagnostics.
+    // While the connection is held, a connection open to the same string is kept instead.
     void Connect(const XString& connectionString);
+    // Closes the connection; while it is held, only releases a result being streamed.
     void Disconnect();
+    // Holds the connection: the questions of a run or a host request share one connection to the source
+    // (each costs a login otherwise) until the run ends (FinishWriter), the connection string changes, a
+    // lost connection is opened anew (Reconnect) or this object goes.
+    void HoldConnection(bool hold);
+    // Forgets what the catalogue said about tables and columns (it is asked once per table and connection).
+    void ForgetCatalogue() { m_sourceCatalogue.clear(); }
     bool IsConnected() const;
     // Disconnects when connected, then sets the data source.
     void SetDataSource(const XString& dataSource);
@@ -211,10 +221,18 @@ class ODBCDataAccess : public DataAccessBase {
     bool judge(std::unique_ptr<ado::Recordset>& probe, Judgement judgement, bool logSteps);
     bool tableExists(const XString& tableName);
     bool fieldExists(const XString& tableName, const XString& columnName);
+    void releaseStreamedResult();
+    void closeConnection();
+    // The columns of a table (upper case) from one catalogue query per table, database type and
+    // connection; null for a database type whose catalogue cannot list them (or a failing query).
+    const std::set<XString>* catalogueColumns(const XString& tableName);
 
     int m_options;
     int m_dbType;
     bool m_keepConnection = false;
+    bool m_holdConnection = false;
+    // dbType + table (upper case) -> its columns; what was asked of the catalogue of this connection.
+    std::map<std::pair<int, XString>, std::set<XString>> m_sourceCatalogue;
     XString m_lastConnectionString;
     std::unique_ptr<ado::Connection> m_connection;
     std::unique_ptr<ado::Recordset> m_recordset;

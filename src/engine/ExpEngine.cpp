@@ -28,6 +28,8 @@ ExpEngine::ExpEngine(QObject* parent) : ODBCExpEngineBase(0x03, parent) {
     // message naming it instead of an SQL error.
     setOptions(CheckExistence);
     setDbType(OracleDbType);
+    // A run (or a host request) asks the source many questions: one login answers them all.
+    HoldConnection(true);
 
     WriterSettings& header = settings();
     header.minVersion = PackedVersion::Parse("7.5.0");
@@ -358,6 +360,8 @@ bool ExpEngine::DetectSourceDriver(const XString& dataSourceName, const XString&
                                    const XString& password) {
     try {
         storeConnectionInputs(dataSourceName, user, password);
+        // A new run or request: what the source's catalogue said before is asked again.
+        ForgetCatalogue();
         if (TableExistsConnected(connectionString(), kSchoolView, false)) {
             report(Debug, "Using Oracle Driver");
             return true;

@@ -48,13 +48,14 @@ struct Layer {
             log.push_back({-1, (key + " " + text).toStdString()});
         });
     }
-    bool logged(int level, const std::string& text) const {
+    bool logged(int level, const std::string& text) const { return count(level, text) > 0; }
+    // Lines at level that begin with text.
+    int count(int level, const std::string& text) const {
+        int lines = 0;
         for (const LogLine& line : log) {
-            if (line.level == level && line.text == text) {
-                return true;
-            }
+            lines += line.level == level && line.text.compare(0, text.size(), text) == 0 ? 1 : 0;
         }
-        return false;
+        return lines;
     }
     std::vector<LogLine> log;
     ODBCDataAccess access;
@@ -191,8 +192,8 @@ TEST_P(DataAccessTest, ProbesFindTablesAndColumnsInAnyLetterCase) {
     EXPECT_TRUE(layer.access.FieldExists("V_VLMR_SCHOOL", "LONG_NAME"));
     EXPECT_TRUE(layer.access.FieldExists("v_vlmr_school", "long_name"));
     EXPECT_FALSE(layer.access.FieldExists("V_VLMR_SCHOOL", "NO_SUCH_COLUMN"));
-    EXPECT_TRUE(layer.logged(8, "Field Valid."));
-    EXPECT_TRUE(layer.logged(8, "Query RecordCount = 0"));
+    // One catalogue query per view answers every question about it, whatever the letter case.
+    EXPECT_EQ(layer.count(9, "Columns query:"), 3);
     EXPECT_TRUE(layer.access.TrialQuery("SELECT school FROM V_VLMR_SCHOOL"));
     EXPECT_FALSE(layer.access.TrialQuery("SELECT nothing FROM V_VLMR_SCHOOL"));
 }
