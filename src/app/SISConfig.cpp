@@ -306,6 +306,7 @@ int SISConfig::runExtraction(int mode) {
     }
     const QString logPath = LogManager::instance().logFilePath();
     const bool ok = executeTask(paramValues, mode);
+    log.flush();
     if (!logPath.isEmpty()) {
         // QFile::copy never overwrites: a copy left by an earlier run of the day stays as it is.
         QFile::copy(logPath, QDir(value(QStringLiteral("path"))).filePath(QFileInfo(logPath).fileName()));

@@ -583,7 +583,8 @@ const std::set<XString>* ODBCDataAccess::catalogueColumns(const XString& tableNa
             query = "SELECT name FROM pragma_table_info('" + name + "')";
             break;
         case DbType::MySQL:
-            query = "SELECT column_name FROM information_schema.COLUMNS C WHERE (table_name = '" + name + "')";
+            query =
+                "SELECT column_name FROM information_schema.COLUMNS C WHERE (table_name = '" + name + "')";
             break;
         default:
             return nullptr;  // the probes of one table or column at a time answer

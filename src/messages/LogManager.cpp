@@ -99,7 +99,8 @@ void LogManager::consoleLine(int level, const QString& message, const QString& m
 }
 
 bool LogManager::fileReady() const {
-    return file_.isOpen() && QFile::exists(file_.fileName());
+    // No look at the disk per line: a file removed while the run writes only loses what follows.
+    return file_.isOpen();
 }
 
 void LogManager::fileLine(int level, const QString& message, const QString& method) {
@@ -112,14 +113,22 @@ void LogManager::fileLine(int level, const QString& message, const QString& meth
     if (level == 9) {
         line = QStringLiteral("proprietary:") + QString::fromLatin1(line.toUtf8().toBase64());
     }
-    writeLine(line);
+    // The detail lines (Debug, Proprietary) of a step go out with the next line that matters, so that a
+    // run's thousands of them cost a few writes; every more severe line is on disk when it is logged.
+    writeLine(line, level <= 7);
 }
 
-void LogManager::writeLine(const QString& text) {
+void LogManager::writeLine(const QString& text, bool flush) {
     if (!file_.isOpen()) {
         return;
     }
     fileStream_ << text << "\r\n";
+    if (flush) {
+        fileStream_.flush();
+    }
+}
+
+void LogManager::flush() {
     fileStream_.flush();
 }
 

@@ -62,6 +62,8 @@ class LogManager : public QObject {
 
     // The path of the open log file; empty when there is none.
     QString logFilePath() const;
+    // Puts the lines written so far on disk (Debug and Proprietary lines wait for the next other one).
+    void flush();
 
     // The header block: blank line, title block, build date, generation time, version, OS name.
     void writeHeader(const QString& title, const QString& version, const QString& buildDate);
@@ -71,7 +73,7 @@ class LogManager : public QObject {
     // One console "log" line (levels 0 to 7), whatever the destination bits say.
     void consoleLine(int level, const QString& message, const QString& method);
     // Appends text and CR LF to the open log file.
-    void writeLine(const QString& text);
+    void writeLine(const QString& text, bool flush = true);
 
   public slots:
     void log(int logLevel, const QString& message, const QString& method);

@@ -366,7 +366,7 @@ TEST(CliKill, AKilledRunNeverReadsAsTheLastGoodOne) {
     const KillPoint points[] = {
         {"rename", 1, "KILL"},  {"rename", 2, "KILL"},  {"rename", 3, "TERM"}, {"rename", 4, "KILL"},
         {"rename", 5, "KILL"},  {"rename", 6, "TERM"},  {"rename", 8, "KILL"}, {"rename", 9, "KILL"},
-        {"write", 300, "KILL"}, {"write", 800, "TERM"}, {"unlink", 4, "KILL"},
+        {"write", 300, "KILL"}, {"write", 500, "TERM"}, {"unlink", 4, "KILL"},
     };
     for (const KillPoint& point : points) {
         const std::string name =

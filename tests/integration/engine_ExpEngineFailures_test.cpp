@@ -12,7 +12,6 @@ using namespace enginetest;
 
 namespace {
 
-
 class EngineFailure : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -205,11 +204,12 @@ TEST_F(EngineFailure, MissingOptionalColumnsOfContactsAndStaffDropTheirFields) {
 TEST_F(EngineFailure, SourceFoundOnlyInTheSqlServerDialect) {
     SqliteFixture fixture;
     // No Oracle catalogue, but a SQL Server one that lists the school view.
-    ASSERT_TRUE(fixture.isValid() && fixture.exec("DROP VIEW all_tab_columns;"
-                                                  "CREATE TABLE sysobjects (id INTEGER, name TEXT, xtype TEXT);"
-                                                  "CREATE TABLE syscolumns (id INTEGER, name TEXT);"
-                                                  "INSERT INTO sysobjects VALUES (7, 'V_VLMR_SCHOOL', 'V');"
-                                                  "INSERT INTO syscolumns VALUES (7, 'school')"))
+    ASSERT_TRUE(fixture.isValid() &&
+                fixture.exec("DROP VIEW all_tab_columns;"
+                             "CREATE TABLE sysobjects (id INTEGER, name TEXT, xtype TEXT);"
+                             "CREATE TABLE syscolumns (id INTEGER, name TEXT);"
+                             "INSERT INTO sysobjects VALUES (7, 'V_VLMR_SCHOOL', 'V');"
+                             "INSERT INTO syscolumns VALUES (7, 'school')"))
         << fixture.error().toStdString();
     const SampleSource source = fixture.source();
     EXPECT_TRUE(harness.engine().DetectSourceDriver(source.dsn, source.user, source.password));
