@@ -1,13 +1,13 @@
 // AttendanceWriter: the layer of the task chain (ODBCDataAccess <- AttendanceWriter <- ODBCExpEngineBase)
-// that keeps attendance incremental. An attendance pass reads the declared attendance query of the source in
-// date windows and stores what it finds in the attendance cache (StartAttTable, WriteAttendanceTable); the
-// cached rows whose code changed since they were last sent are then written into the update file
-// (CreateStudentAttendanceFromDB).
+// that keeps attendance incremental. An attendance pass reads the declared attendance query of the source,
+// streamed, and stages what it finds for the attendance cache (StartAttTable, WriteAttendanceTable); the
+// staged records are merged into the cache, and the cached rows whose code changed since they were last sent
+// are written into the update file (CreateStudentAttendanceFromDB).
 //
 // Corrections reach the target through the reconcile window: the absences of the last overlap days up to
 // today (the run's --overlapdays, else the folder's OverlapInDays, else 14) are read again whatever their
-// change dates, after their cached codes were blanked, so a row deleted at the source, or moved to another
-// day or period, is sent once with an empty code.
+// change dates, and a row of the window that no record holds has its code blanked, so a row deleted at the
+// source, or moved to another day or period, is sent once with an empty code.
 //
 // No change is ever lost: the attendance part of a run (BeginAttendanceUpdate .. FinishUpdate) changes the
 // cache in one transaction that commits only once the update file is complete, synced and in place under
@@ -72,7 +72,7 @@ class AttendanceWriter : public ODBCDataAccess {
     // declaration names the absence date, SetAttendanceDateField). extendEnd reads each window one day
     // further.
     void StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd);
-    // Reads the declared query window by window from the update date (or the school start) to today, then,
+    // Reads the declared query from the update date (or the school start) to today in one streamed query, then,
     // in a reconciling pass, the absences of the reconcile window, and stores the records that pass filter.
     // lastDay: the last window also covers the rest of today. Raises when the source cannot be read or a
     // record cannot be stored; without the run's transaction the pass is its own, and is rolled back.
