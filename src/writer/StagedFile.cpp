@@ -20,7 +20,7 @@ constexpr int kNameAttempts = 16;
 
 // fsync of a path that is not held open: the page cache belongs to the file, not to a descriptor.
 bool syncPath(const XFileSpec& spec, int flags) {
-    const QByteArray path = QFile::encodeName(spec.toQString());
+    const QByteArray path = spec.native();
     const int fd = ::open(path.constData(), flags | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
         return false;
@@ -33,8 +33,9 @@ bool syncPath(const XFileSpec& spec, int flags) {
 XFileSpec randomTemporary(const XFileSpec& finalSpec) {
     const quint64 token = QRandomGenerator::system()->generate64();
     XFileSpec temporary = finalSpec;
-    temporary.setFileName("." + finalSpec.fileName() + "." +
-                          XString(QStringLiteral("%1").arg(token, 16, 16, QLatin1Char('0'))) + ".part");
+    temporary.setFileName(QLatin1Char('.') + finalSpec.nativeFileName() + QLatin1Char('.') +
+                          QStringLiteral("%1").arg(token, 16, 16, QLatin1Char('0')) +
+                          QStringLiteral(".part"));
     return temporary;
 }
 
@@ -59,7 +60,7 @@ void StagedFile::open(const XFileSpec& finalSpec) {
             }
             // Callers and users know the file by its real name.
             XString message(e.message());
-            message.replaceAll(m_temporary.c_str(), m_final.c_str());
+            message.replaceAll(m_temporary.path().c_str(), m_final.path().c_str());
             throw XException(message.toStdString(), e.code());
         }
     }
@@ -93,14 +94,14 @@ void StagedFile::commit() {
     }
     if (error != 0) {
         abandon();
-        XException::raise(error, "Error closing file: %s", m_final.c_str());
+        XException::raise(error, "Error closing file: %s", m_final.path().c_str());
     }
     m_staged = false;
 }
 
 bool StagedFile::moveIntoPlace(const XFileSpec& from, const XFileSpec& to) {
-    const QByteArray source = QFile::encodeName(from.toQString());
-    const QByteArray target = QFile::encodeName(to.toQString());
+    const QByteArray source = from.native();
+    const QByteArray target = to.native();
     if (::rename(source.constData(), target.constData()) != 0) {
         return false;
     }
@@ -118,7 +119,7 @@ void StagedFile::abandon() noexcept {
         m_file.close();
     } catch (...) {
     }
-    const QByteArray path = QFile::encodeName(m_temporary.toQString());
+    const QByteArray path = m_temporary.native();
     ::unlink(path.constData());
 }
 
@@ -127,7 +128,7 @@ void StagedFile::discard() noexcept {
         return;
     }
     m_staged = false;
-    const QByteArray path = QFile::encodeName(m_temporary.toQString());
+    const QByteArray path = m_temporary.native();
     ::unlink(path.constData());
 }
 
