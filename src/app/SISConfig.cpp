@@ -5,6 +5,7 @@
 #include "engine/ExpEngine.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
+#include "libraries/support/XException.h"
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
 #include "task/AppTaskBase.h"
@@ -302,11 +303,25 @@ int SISConfig::runExtraction(int mode) {
     }
     const QString logPath = LogManager::instance().logFilePath();
     const bool ok = executeTask(paramValues, mode);
-    if (!logPath.isEmpty()) {
-        // QFile::copy never overwrites: a copy left by an earlier run of the day stays as it is.
-        QFile::copy(logPath, QDir(value(QStringLiteral("path"))).filePath(QFileInfo(logPath).fileName()));
-    }
+    copyLogIntoFolder(logPath);
     return ok ? 0 : 1;
+}
+
+void SISConfig::copyLogIntoFolder(const QString& logPath) {
+    if (logPath.isEmpty()) {
+        return;
+    }
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    // Written once a day and never through a link: a copy or anything else already at the name stays.
+    const QString copy = QDir(value(QStringLiteral("path"))).filePath(QFileInfo(logPath).fileName());
+    try {
+        StagedFile::writeNew(XFileSpec(copy), log.readAll());
+    } catch (const XException&) {
+        // A copy that cannot be named is no copy; the log itself is complete.
+    }
 }
 
 void SISConfig::connectTask(AppTaskBase& task) {

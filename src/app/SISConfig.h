@@ -64,6 +64,8 @@ class SISConfig : public AppBase {
     void prepareRun(const QString& path);
     // Removes the finished files and the status file of folder before a command changes anything.
     void clearStatusFiles(const QString& path);
+    // Leaves a copy of the log file at logPath in the output folder, unless one (or anything else) is there.
+    void copyLogIntoFolder(const QString& logPath);
 
     std::unique_ptr<ExpEngine> engine_;
     bool endsAtOnce_ = false;

@@ -2,6 +2,9 @@
 
 #include "libraries/support/XException.h"
 
+#include <QFileInfo>
+#include <cerrno>
+
 namespace {
 
 const char* const kDateColumns = "stdkey, attdate, reason, excused, absent, tardy, truant, discipline";
@@ -41,8 +44,21 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
         return;
     }
     const XFileSpec file = fileIn(baseFolder);
-    file.folder().create();
-    m_database.Open(file.path());
+    const XFileSpec folder = file.folder();
+    // The cache belongs to the output folder: a link planted at either name would have it written (and its
+    // journal deleted) wherever the link points.
+    for (const XFileSpec& own : {folder, file}) {
+        if (own.isLink()) {
+            XException::raise(ELOOP, "The attendance cache must not be a symbolic link: %s",
+                              own.path().c_str());
+        }
+    }
+    folder.create();
+    // By the folder's real path with every link refused, so that a link planted after the check still stops
+    // the open; the folders above the output folder may be links of the installation.
+    const QString real = QFileInfo(baseFolder.toQString()).canonicalFilePath();
+    m_database.Open(real.isEmpty() ? file.toQString() : real + QStringLiteral("/Attendance/Attendance.db"),
+                    XString(), sqlite::Database::OpenReadWriteCreate | sqlite::Database::OpenNoFollow);
     // A first run stores a year of rows in key order that the windows' date order scatters: a page cache of
     // 16 MiB (bounded, whatever the year holds) keeps the B-tree from being read and spilled page by page.
     m_database.Execute("PRAGMA cache_size = -16384");

@@ -4,6 +4,9 @@
 #include "libraries/platform/OsName.h"
 #include "messages/LineField.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringConverter>
@@ -99,7 +102,7 @@ void LogManager::consoleLine(int level, const QString& message, const QString& m
 }
 
 bool LogManager::fileReady() const {
-    return file_.isOpen() && QFile::exists(file_.fileName());
+    return file_.isOpen() && QFile::exists(filePath_);
 }
 
 void LogManager::fileLine(int level, const QString& message, const QString& method) {
@@ -151,10 +154,10 @@ bool LogManager::setupLogFile() {
     const QString path = folder_->filePath(name);
     fileStream_.setDevice(nullptr);
     file_.close();
-    file_.setFileName(path);
-    // Append creates a missing file, so one file holds every run of the day for one base name.
-    const bool opened = file_.open(QIODevice::WriteOnly | QIODevice::Append);
+    filePath_.clear();
+    const bool opened = openForAppending(path);
     if (opened) {
+        filePath_ = path;
         fileStream_.setDevice(&file_);
     }
     rotateLogFiles(path);
@@ -164,6 +167,24 @@ bool LogManager::setupLogFile() {
     }
     log(3, "Log file " + path + " cannot be opened.", method);
     return false;
+}
+
+bool LogManager::openForAppending(const QString& path) {
+    // Append creates a missing file, so one file holds every run of the day for one base name. Only a
+    // regular file is appended to: a link planted under the name would have the log written wherever it
+    // points, and a FIFO would hold the run until someone reads it.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file_.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 void LogManager::rotateLogFiles(const QString& path) {
@@ -189,7 +210,7 @@ void LogManager::rotateLogFiles(const QString& path) {
 }
 
 QString LogManager::logFilePath() const {
-    return file_.isOpen() ? file_.fileName() : QString();
+    return file_.isOpen() ? filePath_ : QString();
 }
 
 void LogManager::writeHeader(const QString& title, const QString& version, const QString& buildDate) {

@@ -88,7 +88,7 @@ void StagedFile::commit() {
             m_staged = false;
             return;
         }
-        if (!moveIntoPlace(m_temporary, m_final)) {
+        if (!(m_keepExisting ? placeNew(m_temporary, m_final) : moveIntoPlace(m_temporary, m_final))) {
             error = errno;
         }
     }
@@ -106,6 +106,16 @@ bool StagedFile::moveIntoPlace(const XFileSpec& from, const XFileSpec& to) {
         return false;
     }
     // The rename itself is durable only once the folder is synced; a failure here leaves a complete file.
+    syncPath(to.folder(), O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+bool StagedFile::placeNew(const XFileSpec& from, const XFileSpec& to) {
+    // link() never replaces what is at the name, a link included; the temporary name then goes.
+    if (::link(from.native().constData(), to.native().constData()) != 0) {
+        return false;
+    }
+    ::unlink(from.native().constData());
     syncPath(to.folder(), O_RDONLY | O_DIRECTORY);
     return true;
 }
@@ -133,10 +143,19 @@ void StagedFile::discard() noexcept {
 }
 
 bool StagedFile::writeWhole(const XFileSpec& finalSpec, const QByteArray& bytes) {
+    return writeStandalone(finalSpec, bytes, false);
+}
+
+bool StagedFile::writeNew(const XFileSpec& finalSpec, const QByteArray& bytes) {
+    return writeStandalone(finalSpec, bytes, true);
+}
+
+bool StagedFile::writeStandalone(const XFileSpec& finalSpec, const QByteArray& bytes, bool keep) {
     XTextFile file;
     StagedFile staged(file);
     // The status and state files of the folder are never part of an extract set.
     staged.m_collectable = false;
+    staged.m_keepExisting = keep;
     try {
         staged.open(finalSpec);
         file.writeText(bytes.constData(), static_cast<int>(bytes.size()));

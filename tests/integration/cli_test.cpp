@@ -309,6 +309,103 @@ TEST_P(CliSQLite, ConnectionValuesCannotAddAttributes) {
     EXPECT_EQ(readFile(other), otherBytes);
 }
 
+// Nothing the run deletes, writes or appends to follows a symbolic link: links planted at those names in
+// the output folder are removed or left as links, and what they point at stays as it was.
+TEST_P(CliSQLite, PlantedLinksAreNeverFollowed) {
+    const QString out = at("out");
+    const QString victim = at("victim");  // a folder of someone else's
+    const QString victimFile = at("victim.txt");
+    const QStringList victimNames = {"keep.txt", "Attendance.db", "Attendance.db-journal",
+                                     "SchoolConfig.xml"};
+    for (const QString& name : victimNames) {
+        writeFile(victim + "/" + name, "victim\r\n");
+    }
+    writeFile(victimFile, "victim\r\n");
+    const QString logName = "Norv--1021-" + today() + ".log";
+    QDir().mkpath(out);
+    // The clean-up after a configuration change (no SchoolConfig.xml of this run) deletes these.
+    for (const char* name : {"PAT", "DAT", "AATP1", "aatd2", "Attendance"}) {
+        ASSERT_TRUE(QFile::link(victim, out + "/" + name)) << name;
+    }
+    for (const QString& name : QStringList{"old.CDU", "SchoolConfig.xml", "Students.cef", "Norv.CDE",
+                                           "finished.tmp", logName, "Norv--1021-2000-01-01.log"}) {
+        ASSERT_TRUE(QFile::link(victimFile, out + "/" + name)) << name.toStdString();
+    }
+    const auto victimsUntouched = [&](const char* step) {
+        for (const QString& name : victimNames) {
+            EXPECT_EQ(readFile(victim + "/" + name), "victim\r\n") << step << " " << name.toStdString();
+        }
+        EXPECT_EQ(filesUnder(victim).size(), victimNames.size()) << step;
+        EXPECT_EQ(readFile(victimFile), "victim\r\n") << step;
+    };
+
+    const QStringList args = QStringList{"run", "--school=1021", "--path=" + out} + login(source);
+    ProgramResult r = run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    victimsUntouched("after a configuration change");
+    for (const char* name : {"PAT", "DAT", "AATP1", "aatd2", "old.CDU"}) {
+        EXPECT_FALSE(QFileInfo(out + "/" + name).isSymLink()) << name;
+    }
+    for (const char* name :
+         {"SchoolConfig.xml", "Students.cef", "Norv.CDE", "Attendance", "Attendance/Attendance.db"}) {
+        EXPECT_FALSE(QFileInfo(out + "/" + name).isSymLink()) << name;
+        EXPECT_TRUE(QFileInfo::exists(out + "/" + name)) << name;
+    }
+    // The day's log is not appended to through the link: it went to the documents folder, and the link
+    // at the copy's name stays a link.
+    EXPECT_TRUE(r.errLines().value(0).startsWith("error\tLog File Error\tCould not write to: " + out))
+        << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo(out + "/" + logName).isSymLink());
+    EXPECT_TRUE(readFile(at("Documents/" + logName)).contains("Bridge Configuration Changed."));
+
+    // The cache of a folder whose configuration stands is never opened through a link either: the run
+    // fails, and a cache elsewhere stays as it was.
+    QFile::remove(out + "/" + logName);
+    const QString cache = out + "/Attendance/Attendance.db";
+    ASSERT_TRUE(QFile::remove(victim + "/Attendance.db"));
+    {
+        // A database of someone else's, which a cache opened on it would add its tables to.
+        sqlite::Database other;
+        other.Open(victim + "/Attendance.db");
+        other.Execute("CREATE TABLE other (x)");
+    }
+    writeFile(victim + "/Attendance.db-journal", "victim\r\n");  // SQLite removed its own journal
+    const QByteArray victimCache = readFile(victim + "/Attendance.db");
+    ASSERT_TRUE(QFile::rename(cache, cache + ".kept"));
+    const struct {
+        const char* name;
+        QString link;
+        QString target;
+    } cacheLinks[] = {
+        {"the cache", cache, victim + "/Attendance.db"},
+        {"its journal", cache + "-journal", victim + "/Attendance.db-journal"},
+        {"its folder", out + "/Attendance", victim},
+    };
+    for (const auto& c : cacheLinks) {
+        if (c.link != cache) {
+            ASSERT_TRUE(QFile::copy(cache + ".kept", cache));
+        }
+        if (c.link == out + "/Attendance") {
+            ASSERT_TRUE(QFile::rename(out + "/Attendance", out + "/Attendance.kept"));
+        }
+        ASSERT_TRUE(QFile::link(c.target, c.link)) << c.name;
+        r = run(args);
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_TRUE(
+            readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"))
+            << c.name;
+        EXPECT_EQ(readFile(victim + "/Attendance.db"), victimCache) << c.name;
+        EXPECT_EQ(readFile(victim + "/Attendance.db-journal"), "victim\r\n") << c.name;
+        QFile::remove(c.link);
+        if (c.link == out + "/Attendance") {
+            ASSERT_TRUE(QFile::rename(out + "/Attendance.kept", out + "/Attendance"));
+        } else {
+            QFile::remove(cache);
+        }
+    }
+    EXPECT_TRUE(readFile(out + "/" + logName).contains("must not be a symbolic link"));
+}
+
 // An inactive date that is not a real date is named in a warning and gives no cutoff; none rolls over.
 TEST_P(Cli, MalformedInactiveDateIsWarnedAboutAndNeverRollsOver) {
     struct Case {
