@@ -6,12 +6,14 @@
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <map>
 
 #include "../app/ProgramRunner.h"
 #include "app/SISConfig.h"
+#include "cli_SilentRelay.h"
 #include "engine_SourceFixture.h"
 #include "libraries/platform/CodePage.h"
 #include "libraries/sqlitewrapper/Database.h"
@@ -404,6 +406,70 @@ TEST_P(CliSQLite, PlantedLinksAreNeverFollowed) {
         }
     }
     EXPECT_TRUE(readFile(out + "/" + logName).contains("must not be a symbolic link"));
+}
+
+// A server that answers the login and then falls silent ends the command within the timeout, with the
+// reason in the log, "Failed" in the status file and exit code 1; the next run is not locked out.
+TEST(CliSilentSource, EndsTheCommandWithinItsTimeout) {
+    QString reason;
+    const auto pg = enginetest::sampleSource(SourceKind::PostgreSQL, reason);
+    if (!pg) {
+        FAIL() << reason.toStdString();
+    }
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const int timeout = 2;  // seconds
+    // The limit, the grace for a driver that cannot cancel, and room for starting the program.
+    const qint64 bound = (timeout + 2 + 8) * 1000;
+    const QStringList connection = {"--dsn=NorvSilent", "--user=" + pg->user.toQString(),
+                                    "--pwd=" + pg->password.toQString(),
+                                    "--timeout=" + QString::number(timeout)};
+    const struct {
+        const char* name;
+        QStringList args;
+        QString failure;
+    } commands[] = {
+        {"test", {"test", "--group=school", "--school=1021"}, "Failed testing parameters."},
+        {"run", {"run", "--school=1021"}, "Failed on extraction."},
+    };
+    for (const auto& c : commands) {
+        // The login and the driver's own questions pass; the first question about the views meets silence.
+        SilentRelay relay(qEnvironmentVariableIntValue("NORV_PG_PORT"), "V_VLMR");
+        ASSERT_NE(relay.port(), 0);
+        QByteArray ini = readFile(qEnvironmentVariable("ODBCINI"));
+        ini += "\n[NorvSilent]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
+               QByteArray::number(relay.port()) +
+               "\nDatabase=norv\nReadOnly=1\nUseDeclareFetch=1\nSSLmode=disable\n";
+        writeFile(home.filePath("odbc.ini"), ini);
+        const QString out = home.filePath(QString("out-") + c.name);
+        QElapsedTimer clock;
+        clock.start();
+        const ProgramResult r = runProgram(c.args + connection + QStringList{"--path=" + out}, home.path(),
+                                           QString(), {"ODBCINI=" + home.filePath("odbc.ini")});
+        const qint64 took = clock.elapsed();
+        EXPECT_TRUE(relay.silent()) << c.name;
+        EXPECT_EQ(r.exitCode, 1) << c.name << r.out.toStdString() << r.err.toStdString();
+        EXPECT_LT(took, bound) << c.name;
+        EXPECT_GE(took, timeout * 1000) << c.name;
+        EXPECT_TRUE(r.out.contains("\tThe source did not answer for 2 seconds. The command is stopped.\n"))
+            << c.name << r.out.toStdString();
+        // The detail is the command's failure text, or the test's own answer when the driver gave the
+        // cancelled call back.
+        const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
+        EXPECT_TRUE(status.endsWith("\tFailed\t" + c.failure.toUtf8() + "\r\n") ||
+                    status.endsWith("\tFailed\tSchool Not Valid.\r\n"))
+            << c.name << status.toStdString();
+        EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n") << c.name;
+        if (QString(c.name) == "run") {
+            EXPECT_TRUE(
+                readFile(out + "/Norv--1021-" + today() + ".log").contains("The source did not answer"));
+            // The lock went with the process.
+            const ProgramResult next = runProgram({"run", "--validate=0", "--school=1021", "--dsn=NorvPG",
+                                                   "--user=u", "--pwd=p", "--path=" + out},
+                                                  home.path(), QString(), programEnvironment());
+            EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
+        }
+    }
 }
 
 // An inactive date that is not a real date is named in a warning and gives no cutoff; none rolls over.
