@@ -512,8 +512,9 @@ TEST_F(Program, DriverMessagesNeverRevealThePassword) {
         EXPECT_EQ(r.exitCode, 1) << c.password;
         EXPECT_FALSE(r.out.contains("*")) << r.out.toStdString();
         EXPECT_EQ(r.out.contains("Data source name not found"), c.messageShown) << r.out.toStdString();
-        EXPECT_EQ(r.out.contains("driver message withheld: it held the password"), !c.messageShown)
-            << r.out.toStdString();
+        // Withheld without a reason: saying why would tell that the password is one of its words.
+        EXPECT_EQ(r.out.contains("(driver message withheld)"), !c.messageShown) << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains("password")) << r.out.toStdString();
     }
 }
 

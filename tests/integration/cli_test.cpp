@@ -472,6 +472,37 @@ TEST(CliSilentSource, EndsTheCommandWithinItsTimeout) {
     }
 }
 
+// The school test applies the run's rule: a number the source merely compares equal to a listed one (a
+// number column takes "01021" and "1021.0" for 1021) passes neither.
+TEST(CliSchool, TheTestAcceptsExactlyTheNumbersTheRunAccepts) {
+    QString reason;
+    const auto fixture = enginetest::FixtureSource::make(SourceKind::SQLite, reason);
+    ASSERT_TRUE(fixture && fixture->isValid()) << reason.toStdString();
+    ASSERT_TRUE(
+        fixture->exec("DROP TABLE V_VLMR_SCHOOL;"
+                      "CREATE TABLE V_VLMR_SCHOOL (school INTEGER, long_name TEXT, attendance_type TEXT,"
+                      "  alternate_period_attendance TEXT);"
+                      "INSERT INTO V_VLMR_SCHOOL VALUES (1021, 'Central High', 'P', NULL);"))
+        << fixture->error().toStdString();
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QStringList connection = {"--dsn=" + fixture->source().dsn.toQString(), "--user=u", "--pwd=p"};
+    for (const char* school : {"1021", "01021", "1021.0"}) {
+        const bool listed = QByteArray(school) == "1021";
+        const ProgramResult test =
+            runProgram(QStringList{"test", "--group=school", QString("--school=") + school} + connection,
+                       home.path(), QString(), programEnvironment());
+        EXPECT_EQ(test.exitCode, listed ? 0 : 1) << school;
+        EXPECT_TRUE(test.hostLines().contains(listed ? "test\tschool\tsuccess\tSchool Validated."
+                                                     : "test\tschool\tfail\tSchool Not Valid."))
+            << school;
+    }
+    const ProgramResult runOfLoose =
+        runProgram(QStringList{"run", "--school=01021", "--path=" + home.filePath("out")} + connection,
+                   home.path(), QString(), programEnvironment());
+    EXPECT_EQ(runOfLoose.exitCode, 1);
+}
+
 // An inactive date that is not a real date is named in a warning and gives no cutoff; none rolls over.
 TEST_P(Cli, MalformedInactiveDateIsWarnedAboutAndNeverRollsOver) {
     struct Case {

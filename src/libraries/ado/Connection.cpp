@@ -36,7 +36,7 @@ QString scrub(const QString& text, const QStringList& secrets) {
             const bool apartAfter =
                 end == text.size() || !isWordChar(text.at(end)) || !isWordChar(secret.back());
             if (apartBefore && apartAfter) {
-                return QStringLiteral("(driver message withheld: it held the password)");
+                return QStringLiteral("(driver message withheld)");
             }
         }
     }
