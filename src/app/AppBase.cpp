@@ -2,10 +2,14 @@
 
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
+#include "libraries/support/XException.h"
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
 #include "writer/StagedFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -61,33 +65,38 @@ AppBase::~AppBase() {
 
 void AppBase::wire() {
     SISMessageWriter* w = &writer_;
-    connect(this, &AppBase::writeLog, &log_, &LogManager::log);
-    connect(this, &AppBase::writeVersion, w, &SISMessageWriter::outVersion);
-    connect(this, &AppBase::writeParams, w, &SISMessageWriter::outParams);
-    connect(this, &AppBase::writeHiddenParam, w, &SISMessageWriter::outHiddenParam);
-    connect(this, &AppBase::writeList, w, &SISMessageWriter::outList);
-    connect(this, &AppBase::writeTree, w, &SISMessageWriter::outTree);
-    connect(this, &AppBase::writeHidden, w, &SISMessageWriter::outHidden);
-    connect(this, &AppBase::writeFile, w, &SISMessageWriter::outFile);
-    connect(this, &AppBase::writeNumber, w, &SISMessageWriter::outNumber);
-    connect(this, &AppBase::writeDate, w, &SISMessageWriter::outDate);
-    connect(this, &AppBase::writeTest, w, &SISMessageWriter::outTest);
-    connect(this, &AppBase::writeStatus, w, &SISMessageWriter::outStatus);
-    connect(this, &AppBase::writeManage, w, &SISMessageWriter::outManage);
-    connect(this, &AppBase::writeProgress, w, &SISMessageWriter::outProgress);
-    connect(this, &AppBase::writeProgressIncrement, w, &SISMessageWriter::outProgress_increment);
-    connect(this, &AppBase::writeProgressWarning, w, &SISMessageWriter::outProgress_warning);
-    connect(this, &AppBase::writeSetting, w, &SISMessageWriter::outSetting);
-    connect(this, &AppBase::writeSettingIncrement, w,
-            qOverload<const QString&, const QString&, const QString&, const QString&>(
-                &SISMessageWriter::outSetting_increment));
-    connect(this, &AppBase::writeSettingIncrementGrouping, w,
-            qOverload<const QString&, const QString&, const QString&, const QString&, const QString&>(
-                &SISMessageWriter::outSetting_increment));
-    connect(this, &AppBase::writeWarning, w, &SISMessageWriter::outWarning);
-    connect(this, &AppBase::writeMissing, w, &SISMessageWriter::outMissing);
-    connect(this, &AppBase::writeError, w, &SISMessageWriter::outError);
-    connect(this, &AppBase::clearMessages, w, &SISMessageWriter::clearMessages);
+    // Direct whatever thread emits: the source watchdog's handler finishes a command from its own thread
+    // while this one waits, and a queued message would never be written.
+    const auto link = [this](auto signal, auto* receiver, auto slot) {
+        connect(this, signal, receiver, slot, Qt::DirectConnection);
+    };
+    link(&AppBase::writeLog, &log_, &LogManager::log);
+    link(&AppBase::writeVersion, w, &SISMessageWriter::outVersion);
+    link(&AppBase::writeParams, w, &SISMessageWriter::outParams);
+    link(&AppBase::writeHiddenParam, w, &SISMessageWriter::outHiddenParam);
+    link(&AppBase::writeList, w, &SISMessageWriter::outList);
+    link(&AppBase::writeTree, w, &SISMessageWriter::outTree);
+    link(&AppBase::writeHidden, w, &SISMessageWriter::outHidden);
+    link(&AppBase::writeFile, w, &SISMessageWriter::outFile);
+    link(&AppBase::writeNumber, w, &SISMessageWriter::outNumber);
+    link(&AppBase::writeDate, w, &SISMessageWriter::outDate);
+    link(&AppBase::writeTest, w, &SISMessageWriter::outTest);
+    link(&AppBase::writeStatus, w, &SISMessageWriter::outStatus);
+    link(&AppBase::writeManage, w, &SISMessageWriter::outManage);
+    link(&AppBase::writeProgress, w, &SISMessageWriter::outProgress);
+    link(&AppBase::writeProgressIncrement, w, &SISMessageWriter::outProgress_increment);
+    link(&AppBase::writeProgressWarning, w, &SISMessageWriter::outProgress_warning);
+    link(&AppBase::writeSetting, w, &SISMessageWriter::outSetting);
+    link(&AppBase::writeSettingIncrement, w,
+         qOverload<const QString&, const QString&, const QString&, const QString&>(
+             &SISMessageWriter::outSetting_increment));
+    link(&AppBase::writeSettingIncrementGrouping, w,
+         qOverload<const QString&, const QString&, const QString&, const QString&, const QString&>(
+             &SISMessageWriter::outSetting_increment));
+    link(&AppBase::writeWarning, w, &SISMessageWriter::outWarning);
+    link(&AppBase::writeMissing, w, &SISMessageWriter::outMissing);
+    link(&AppBase::writeError, w, &SISMessageWriter::outError);
+    link(&AppBase::clearMessages, w, &SISMessageWriter::clearMessages);
 }
 
 // ---------------------------------------------------------------- registry
@@ -615,8 +624,13 @@ bool AppBase::writeStatusFile(const QString& folder, const QString& name, const 
     platform::createFolderPath(dir);
     // Like every state file of the folder: a reader sees the previous line or the new one, never a torn or
     // empty file, and a link planted under the name is replaced, not written through.
-    return StagedFile::writeWhole(XFileSpec(QDir(dir).filePath(name)),
-                                  (text + QStringLiteral("\r\n")).toUtf8());
+    try {
+        return StagedFile::writeWhole(XFileSpec(QDir(dir).filePath(name)),
+                                      (text + QStringLiteral("\r\n")).toUtf8());
+    } catch (const XException& e) {
+        errno = e.code() != 0 ? e.code() : ENAMETOOLONG;  // a path the file layer cannot hold
+        return false;
+    }
 }
 
 bool AppBase::reportStatusFile(const QString& folder, const QString& name, const QString& text) {
@@ -633,8 +647,16 @@ bool AppBase::reportStatusFile(const QString& folder, const QString& name, const
 bool AppBase::statusFileSucceeded(const QString& folder, const QString& name) {
     const QString dir = statusFolder(folder);
     platform::createFolderPath(dir);
-    QFile file(QDir(dir).filePath(name));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A regular file only: a FIFO planted under the name would hold the run until someone writes to it.
+    const int fd =
+        ::open(QFile::encodeName(QDir(dir).filePath(name)).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    QFile file;
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return false;
     }
     return QString::fromUtf8(file.readAll()).contains(QLatin1String("Succeeded"), Qt::CaseInsensitive);

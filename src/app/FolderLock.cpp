@@ -4,10 +4,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
+#include <thread>
 
 FolderLock::~FolderLock() {
     if (fd_ >= 0) {
@@ -15,17 +18,32 @@ FolderLock::~FolderLock() {
     }
 }
 
-FolderLock::Result FolderLock::lock(const QString& folder) {
-    platform::createFolderPath(folder);
+FolderLock::Result FolderLock::lock(const QString& folder, std::chrono::milliseconds patience) {
+    if (!platform::createFolderPath(folder) || !QFileInfo(folder).isDir()) {
+        error_ = QFileInfo::exists(folder) ? ENOTDIR : (errno != 0 ? errno : EACCES);
+        return Result::NoFolder;
+    }
     const QByteArray path = QFile::encodeName(QDir(folder).filePath(fileName()));
+    // Not following a link, and never a folder: a lock on anything but the folder's own file would let a
+    // second run in.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = fd < 0 ? errno : EINVAL;
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return Result::Unavailable;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const auto giveUp = std::chrono::steady_clock::now() + patience;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        ::close(fd);
-        return error == EWOULDBLOCK ? Result::HeldElsewhere : Result::Unavailable;
+        if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= giveUp) {
+            ::close(fd);
+            error_ = error;
+            return error == EWOULDBLOCK ? Result::HeldElsewhere : Result::Unavailable;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     fd_ = fd;
     return Result::Locked;

@@ -5,6 +5,7 @@
 #include "engine/ExpEngine.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
+#include "libraries/support/XException.h"
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
 #include "task/AppTaskBase.h"
@@ -18,10 +19,25 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
 const QString kConfigFile = QStringLiteral("CVConfig.xml");
+
+// Seconds without an answer from the source before a command fails: long enough for a large school on a
+// slow server, short enough that the next night's run finds the folder free.
+constexpr int kDefaultTimeout = 600;
+constexpr int kLongestTimeout = 86400;
+// The longest folder path: every name the program writes inside it (up to the system's 255 bytes) still
+// makes a path the system takes (PATH_MAX, 4096 bytes with the terminator).
+constexpr int kLongestPath = PATH_MAX - 1 - 1 - NAME_MAX;
+// A run that meets the lock held waits this long before it gives up: another command may hold it for the
+// moment it writes the status files.
+constexpr std::chrono::milliseconds kRunLockPatience(1000);
 
 // Far beyond any real configuration (a few hundred bytes per school): a larger file is not one, and reading
 // it whole would take the memory and time of a file of any size.
@@ -64,7 +80,11 @@ SISConfig::SISConfig(SISMessageWriter& writer, QObject* parent) : AppBase(writer
     addGroup(QStringLiteral("school"));
 }
 
-SISConfig::~SISConfig() = default;
+SISConfig::~SISConfig() {
+    // The engine's last words to the source are watched like any other wait: the handler outlives them.
+    engine_.reset();
+    ado::SourceWatchdog::instance().setHandler({});
+}
 
 AppParam* SISConfig::addParam(const QString& group, const QString& key, const QString& name,
                               const QString& type, const QString& help, const QString& defaultValue) {
@@ -107,6 +127,9 @@ void SISConfig::declareParams() {
     addParam(global, "year", "SchoolYear", "default", "School Year, hidden used for testing", "");
     addParam(global, "teacher", "Teacher", "bridgelist", "List of teachers available in associated bridge",
              "");
+    addParam(global, "timeout", "Timeout", "default",
+             "Seconds to wait for an answer from the source before the command fails.",
+             QString::number(kDefaultTimeout));
 }
 
 int SISConfig::listValues(const QString& key) {
@@ -214,9 +237,18 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
         return finishCommand(required, QString(), QString());
     }
 
+    if (!settleOptionValues()) {
+        emptyProgress();
+        return finishCommand(1, QString(), QString());
+    }
+
     const QString path = value(QStringLiteral("path"));
     if (!path.isEmpty() && command != QLatin1String("run")) {
-        clearStatusFiles(path);
+        // Only while no run holds the folder: its status files are that run's.
+        FolderLock moment;
+        if (moment.lock(path) == FolderLock::Result::Locked) {
+            clearStatusFiles(path);
+        }
     }
     setLogStyle(logManager(), value(QStringLiteral("log")));
     const int mode = extractionMode(switchValues);
@@ -224,6 +256,7 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     QString message;
     int result = 1;
     if (command == QLatin1String("params")) {
+        watchSource(path, QStringLiteral("Failed retrieving parameters."));
         result = validateNumber ? validateParams(*validateNumber, message) : commandParams(message);
         if (result == 1) {
             message = QStringLiteral("Failed retrieving parameters.");
@@ -234,19 +267,18 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     } else if (command == QLatin1String("test")) {
         LogHeader(QString());
         message = QStringLiteral("Failed testing parameters.");
+        watchSource(path, message);
         const QString group = value(QStringLiteral("group"));
         result = validateNumber ? validateTest(*validateNumber, group, message) : commandTest(group, message);
     } else if (command == QLatin1String("run")) {
-        if (folderLock_.lock(path) == FolderLock::Result::HeldElsewhere) {
-            // The folder's files, status files included, belong to the run that holds it.
-            emit writeError(QStringLiteral("Folder Locked"),
-                            "Another extraction is running in the folder: " + path);
+        if (!lockRunFolder(path)) {
             return finishCommand(1, QString(), QString());
         }
         prepareRun(path);
         LogHeader(QString());
-        result = validateNumber ? validateRun(*validateNumber) : runExtraction(mode);
         message = QStringLiteral("Failed on extraction.");
+        watchSource(path, message);
+        result = validateNumber ? validateRun(*validateNumber) : runExtraction(mode);
     } else if (command == QLatin1String("version")) {
         result = validateNumber ? validateVersion(*validateNumber) : commandVersion();
         message = QStringLiteral("Failed retrieving version.");
@@ -254,7 +286,128 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
         reportError("This command has not been defined: " + command);
         message = QStringLiteral("Command not defined.");
     }
-    return finishCommand(result, path, message);
+    return finishInFolder(result, path, message);
+}
+
+bool SISConfig::settleOptionValues() {
+    for (const QString& key : paramKeyList) {
+        const auto it = paramsByKey.find(key);
+        const QString v = value(key);
+        if (it == paramsByKey.end() || v.isEmpty() ||
+            (it->second.type != QLatin1String("folder") && it->second.type != QLatin1String("file"))) {
+            continue;
+        }
+        // The path is used as named: relative to the folder the host started the program in, letters of
+        // any script and backslashes as they are. What cannot be used that way is refused before anything
+        // is written.
+        QString problem;
+        QString absolute = QDir::isAbsolutePath(v) ? v : QDir::currentPath() + QLatin1Char('/') + v;
+        if (v.startsWith(QLatin1Char('~'))) {
+            problem = QStringLiteral("A leading \"~\" is not expanded here; name the folder in full: ") + v;
+        } else if (v.contains(QChar::ReplacementCharacter)) {
+            problem = QStringLiteral("The path is not valid UTF-8: ") + v;
+        } else if (QFile::encodeName(absolute).size() > kLongestPath) {
+            problem = QStringLiteral("The path is longer than %1 bytes: %2...")
+                          .arg(kLongestPath)
+                          .arg(absolute.left(64));
+        }
+        if (!problem.isEmpty()) {
+            emit writeError(key, problem);
+            return false;
+        }
+        paramValues.insert(key, absolute);
+    }
+
+    const QString timeout = value(QStringLiteral("timeout"));
+    int seconds = kDefaultTimeout;
+    if (!timeout.isEmpty()) {
+        bool isNumber = false;
+        seconds = timeout.toInt(&isNumber, 10);
+        if (!isNumber || seconds < 1 || seconds > kLongestTimeout) {
+            emit writeError(QStringLiteral("timeout"),
+                            QStringLiteral("The timeout must be a whole number of seconds from 1 to %1: %2")
+                                .arg(kLongestTimeout)
+                                .arg(timeout));
+            return false;
+        }
+    }
+    ado::SourceWatchdog::instance().setLimit(std::chrono::seconds(seconds));
+    return true;
+}
+
+bool SISConfig::lockRunFolder(const QString& path) {
+    switch (folderLock_.lock(path, kRunLockPatience)) {
+        case FolderLock::Result::Locked:
+            return true;
+        case FolderLock::Result::HeldElsewhere:
+            // The folder's files, status files included, belong to the run that holds it.
+            emit writeError(QStringLiteral("Folder Locked"),
+                            "Another extraction is running in the folder: " + path);
+            return false;
+        case FolderLock::Result::NoFolder:
+            emit writeError(QStringLiteral("file"), "Could not create cde folder: " + path);
+            return false;
+        case FolderLock::Result::Unavailable:
+            // Never a run without the lock: another run could be writing the same files.
+            emit writeError(
+                QStringLiteral("Folder Locked"),
+                "The lock file of the folder cannot be used: " + QDir(path).filePath(FolderLock::fileName()) +
+                    " (" + QString::fromLocal8Bit(std::strerror(folderLock_.error())) + ")");
+            return false;
+    }
+    return false;
+}
+
+int SISConfig::finishInFolder(int code, const QString& path, const QString& message) {
+    if (path.isEmpty() || folderLock_.held()) {
+        return finishCommand(code, path, message);
+    }
+    FolderLock moment;
+    const bool own = moment.lock(path) == FolderLock::Result::Locked;
+    return finishCommand(code, own ? path : QString(), message);
+}
+
+void SISConfig::watchSource(const QString& path, const QString& failure) {
+    abandonedPath_ = path;
+    abandonedFailure_ = failure;
+    ado::SourceWatchdog::instance().setHandler(
+        [this](ado::SourceWatchdog::Event event, const QString& text) { sourceEvent(event, text); });
+}
+
+void SISConfig::sourceEvent(ado::SourceWatchdog::Event event, const QString& text) {
+    // On the watchdog's thread, while this thread's objects wait in the blocked call: direct calls only.
+    const QString method = QStringLiteral("SISConfig::sourceEvent");
+    if (event == ado::SourceWatchdog::Event::Stopped) {
+        logManager().log(2, text + QStringLiteral(" The command is stopped."), method);
+        return;
+    }
+    // The driver keeps the call although it was cancelled: the command ends here, as a failed one, and the
+    // kernel releases the folder's lock with the process.
+    logManager().log(
+        2, QStringLiteral("The driver did not give the cancelled call back; the command ends here."), method);
+    if (folderLock_.held()) {
+        copyLogIntoFolder(logManager().logFilePath());
+    }
+    finishInFolder(1, abandonedPath_, abandonedFailure_);
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+void SISConfig::copyLogIntoFolder(const QString& logPath) {
+    if (logPath.isEmpty()) {
+        return;
+    }
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    // Written once a day and never through a link: a copy or anything else already at the name stays.
+    const QString copy = QDir(value(QStringLiteral("path"))).filePath(QFileInfo(logPath).fileName());
+    try {
+        StagedFile::writeNew(XFileSpec(copy), log.readAll());
+    } catch (const XException&) {
+        // A copy that cannot be named is no copy; the log itself is complete.
+    }
 }
 
 void SISConfig::prepareRun(const QString& path) {
@@ -307,10 +460,7 @@ int SISConfig::runExtraction(int mode) {
     const QString logPath = LogManager::instance().logFilePath();
     const bool ok = executeTask(paramValues, mode);
     log.flush();
-    if (!logPath.isEmpty()) {
-        // QFile::copy never overwrites: a copy left by an earlier run of the day stays as it is.
-        QFile::copy(logPath, QDir(value(QStringLiteral("path"))).filePath(QFileInfo(logPath).fileName()));
-    }
+    copyLogIntoFolder(logPath);
     return ok ? 0 : 1;
 }
 

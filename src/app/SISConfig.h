@@ -10,6 +10,7 @@
 
 #include "app/AppBase.h"
 #include "app/FolderLock.h"
+#include "libraries/ado/SourceWatchdog.h"
 
 #include <memory>
 
@@ -64,8 +65,26 @@ class SISConfig : public AppBase {
     void prepareRun(const QString& path);
     // Removes the finished files and the status file of folder before a command changes anything.
     void clearStatusFiles(const QString& path);
+    // Checks and settles the option values before the command touches anything: folder and file paths
+    // made absolute (relative ones to the working folder) or refused with an "error" line naming the key
+    // (a leading "~", text that is not UTF-8, a path too long for the names written inside it); the
+    // timeout read and given to the source watchdog. False when a value was refused.
+    bool settleOptionValues();
+    // Takes the run's lock on its output folder; false, with the "error" line, when the run must not go on.
+    bool lockRunFolder(const QString& path);
+    // finishCommand with the status files of path written only while this process holds its lock (a run),
+    // or can take it for the moment (any other command): a run in the folder keeps its own.
+    int finishInFolder(int code, const QString& path, const QString& message);
+    // Makes this command the receiver of the source watchdog's events: a silent source is logged, and a
+    // call the driver never gives back ends the process with failure as the status of path.
+    void watchSource(const QString& path, const QString& failure);
+    void sourceEvent(ado::SourceWatchdog::Event event, const QString& text);
+    // Leaves a copy of the log file at logPath in the output folder, unless one (or anything else) is there.
+    void copyLogIntoFolder(const QString& logPath);
 
     std::unique_ptr<ExpEngine> engine_;
     bool endsAtOnce_ = false;
-    FolderLock folderLock_;  // a run's claim on its output folder, held to the end of the process
+    FolderLock folderLock_;     // a run's claim on its output folder, held to the end of the process
+    QString abandonedPath_;     // the status folder of a command that a silent source ends
+    QString abandonedFailure_;  // and its failure text
 };

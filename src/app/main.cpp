@@ -1,11 +1,13 @@
 // Process entry: one command per process; the command's result is the exit code.
 #include "app/BridgeBase.h"
+#include "messages/SISMessageWriter.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 int main(int argc, char** argv) {
     // Taken before the toolkit may consume any of them: the host's arguments are the program's.
@@ -15,7 +17,13 @@ int main(int argc, char** argv) {
     }
     QCoreApplication application(argc, argv);
     BridgeBase bridge;
-    const int code = bridge.processCommandLine(arguments);
+    int code = 1;
+    try {
+        code = bridge.processCommandLine(arguments);
+    } catch (const std::exception& e) {
+        // Nothing the host sends may end the process on an abort: the failure is a failed command.
+        SISMessageWriter::instance().outError(QStringLiteral("App Problem"), QString::fromUtf8(e.what()));
+    }
     if (bridge.endsAtOnce()) {
         // Nothing may follow the parser's warning: the objects' teardown would log.
         std::fflush(nullptr);

@@ -3,6 +3,8 @@
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
 
+#include <QFileInfo>
+#include <cerrno>
 #include <sqlite3.h>
 
 namespace {
@@ -44,10 +46,23 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
         return;
     }
     const XFileSpec file = fileIn(baseFolder);
-    file.folder().create();
-    m_database.Open(file.path());
-    // A first run stores a year of rows in key order that the windows' date order scatters: a page cache of
-    // 16 MiB (bounded, whatever the year holds) keeps the B-tree from being read and spilled page by page.
+    const XFileSpec folder = file.folder();
+    // The cache belongs to the output folder: a link planted at either name would have it written (and its
+    // journal deleted) wherever the link points.
+    for (const XFileSpec& own : {folder, file}) {
+        if (own.isLink()) {
+            XException::raise(ELOOP, "The attendance cache must not be a symbolic link: %s",
+                              own.path().c_str());
+        }
+    }
+    folder.create();
+    // By the folder's real path with every link refused, so that a link planted after the check still stops
+    // the open; the folders above the output folder may be links of the installation.
+    const QString real = QFileInfo(baseFolder.toQString()).canonicalFilePath();
+    m_database.Open(real.isEmpty() ? file.toQString() : real + QStringLiteral("/Attendance/Attendance.db"),
+                    XString(), sqlite::Database::OpenReadWriteCreate | sqlite::Database::OpenNoFollow);
+    // The records of a pass are merged in key order, the order the B-tree keeps: a small page cache (2 MiB,
+    // whatever the school holds) serves that, so memory does not grow with the school.
     m_database.Execute("PRAGMA cache_size = -2048");
 }
 

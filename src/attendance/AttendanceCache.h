@@ -36,7 +36,8 @@ class AttendanceCache {
     static XFileSpec fileIn(const XFileSpec& baseFolder);
 
     // Opens (creating the folder and the file when missing) the cache under baseFolder; nothing when a cache
-    // is open already. Raises the file layer's or SQLite's error.
+    // is open already. Raises the file layer's or SQLite's error, and refuses a cache whose folder or file is
+    // a symbolic link.
     void open(const XFileSpec& baseFolder);
     void close();
     // Reads the open cache's schema: raises sqlite::SqlError with a damage code (isDamage) for a file that is

@@ -65,7 +65,7 @@ class ExpEngine : public ODBCExpEngineBase {
     // Opens and closes a connection with these inputs in the current dialect. False (with the reason
     // logged at Error level) when the source refuses.
     bool TestConnection(const XString& dataSourceName, const XString& user, const XString& password);
-    // True when "V_VLMR_SCHOOL" has a row for schoolNumber.
+    // True when "V_VLMR_SCHOOL" lists exactly the text schoolNumber (the rule of the run).
     bool ValidateSchoolNumber(const XString& dataSourceName, const XString& user, const XString& password,
                               const XString& schoolNumber);
     // The schools of the source as records (number, long name, label "name (number)"), ordered by number
@@ -234,6 +234,9 @@ class ExpEngine : public ODBCExpEngineBase {
     void storeConnectionInputs(const XString& dataSourceName, const XString& user, const XString& password);
     XString connectionString();
     void closeQueryAndConnection();
+    // Whether the school view lists exactly this text as a school number (declares and runs the query on
+    // the open connection).
+    bool schoolListed(const XString& schoolNumber);
     // Raises the run's failure unless the school view lists exactly this school number. Connects for the
     // question only; a failing connection passes its own exception on.
     void requireKnownSchool();

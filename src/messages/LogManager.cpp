@@ -4,6 +4,9 @@
 #include "libraries/platform/OsName.h"
 #include "messages/LineField.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringConverter>
@@ -160,10 +163,10 @@ bool LogManager::setupLogFile() {
     const QString path = folder_->filePath(name);
     fileStream_.setDevice(nullptr);
     file_.close();
-    file_.setFileName(path);
-    // Append creates a missing file, so one file holds every run of the day for one base name.
-    const bool opened = file_.open(QIODevice::WriteOnly | QIODevice::Append);
+    filePath_.clear();
+    const bool opened = openForAppending(path);
     if (opened) {
+        filePath_ = path;
         fileStream_.setDevice(&file_);
     }
     rotateLogFiles(path);
@@ -173,6 +176,24 @@ bool LogManager::setupLogFile() {
     }
     log(3, "Log file " + path + " cannot be opened.", method);
     return false;
+}
+
+bool LogManager::openForAppending(const QString& path) {
+    // Append creates a missing file, so one file holds every run of the day for one base name. Only a
+    // regular file is appended to: a link planted under the name would have the log written wherever it
+    // points, and a FIFO would hold the run until someone reads it.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file_.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 void LogManager::rotateLogFiles(const QString& path) {
@@ -198,7 +219,7 @@ void LogManager::rotateLogFiles(const QString& path) {
 }
 
 QString LogManager::logFilePath() const {
-    return file_.isOpen() ? file_.fileName() : QString();
+    return file_.isOpen() ? filePath_ : QString();
 }
 
 void LogManager::writeHeader(const QString& title, const QString& version, const QString& buildDate) {

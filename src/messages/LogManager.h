@@ -80,12 +80,16 @@ class LogManager : public QObject {
 
   private:
     bool fileReady() const;
+    // Opens file_ on path for appending, creating it; false for anything but a regular file (a link
+    // included) or when the system refuses.
+    bool openForAppending(const QString& path);
 
     int destinations_ = -1;
     QString name_;
     QString fileBase_;
     std::optional<QDir> folder_;
     QFile file_;
+    QString filePath_;  // the path file_ was opened on (a file opened by descriptor has no name)
     QTextStream console_;
     QTextStream fileStream_;
 };

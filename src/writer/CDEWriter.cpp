@@ -661,12 +661,17 @@ void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
             CloseAttendanceCache();
             XFileSpec cache = folder;
             cache.appendFolder("Attendance");
-            // A journal left by a run that was killed would otherwise be rolled back into the new cache,
-            // bringing back the rows marked as sent before the change.
-            for (const char* name :
-                 {"Attendance.db-journal", "Attendance.db-wal", "Attendance.db-shm", "Attendance.db"}) {
-                cache.setFileName(name);
+            if (cache.isLink()) {
+                // Not the folder's own cache: the link goes, what it points at stays.
                 cache.remove();
+            } else {
+                // A journal left by a run that was killed would otherwise be rolled back into the new cache,
+                // bringing back the rows marked as sent before the change.
+                for (const char* name :
+                     {"Attendance.db-journal", "Attendance.db-wal", "Attendance.db-shm", "Attendance.db"}) {
+                    cache.setFileName(name);
+                    cache.remove();
+                }
             }
         } catch (const XException&) {
             debug("Attendance: Database could not be deleted");

@@ -203,8 +203,8 @@ class CDEWriter : public BridgeTaskBase {
     // The output folder as a folder spec (ends in "/").
     XFileSpec importFolder() const;
     // Deletes the update state of folder: update files, SchoolConfig.xml, the importer's attendance folders
-    // and the attendance cache. Failures are reported at Critical level and rethrown with the manual-clean-up
-    // text.
+    // and the attendance cache. A symbolic link at any of these names is removed as a link; nothing it points
+    // at is touched. Failures are reported at Critical level and rethrown with the manual-clean-up text.
     void DeleteUpdateFiles(const XFileSpec& folder);
     // Whether the stored configuration differs from the current one (reports the first difference).
     bool ConfigurationChanged();

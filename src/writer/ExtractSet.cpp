@@ -13,7 +13,7 @@ namespace {
 ExtractSet* g_collecting = nullptr;
 
 void unlinkQuietly(const XFileSpec& spec) {
-    ::unlink(QFile::encodeName(spec.toQString()).constData());
+    ::unlink(spec.native().constData());
 }
 
 }  // namespace
@@ -52,10 +52,10 @@ void ExtractSet::publish() {
         g_collecting = nullptr;
     }
     // The main file names the tables: the previous one goes before any table of this set appears.
-    if (::unlink(QFile::encodeName(m_mainFile.toQString()).constData()) != 0 && errno != ENOENT) {
+    if (::unlink(m_mainFile.native().constData()) != 0 && errno != ENOENT) {
         const int error = errno;
         dropPending();
-        XException::raise(error, "Error closing file: %s", m_mainFile.c_str());
+        XException::raise(error, "Error closing file: %s", m_mainFile.path().c_str());
     }
     std::stable_partition(m_entries.begin(), m_entries.end(),
                           [&](const Entry& entry) { return entry.final != m_mainFile; });
@@ -64,7 +64,7 @@ void ExtractSet::publish() {
         if (!StagedFile::moveIntoPlace(entry.temporary, entry.final)) {
             const int error = errno;
             dropPending();
-            XException::raise(error, "Error closing file: %s", entry.final.c_str());
+            XException::raise(error, "Error closing file: %s", entry.final.path().c_str());
         }
         m_entries.erase(m_entries.begin());
     }

@@ -20,7 +20,7 @@ constexpr int kNameAttempts = 16;
 
 // fsync of a path that is not held open: the page cache belongs to the file, not to a descriptor.
 bool syncPath(const XFileSpec& spec, int flags) {
-    const QByteArray path = QFile::encodeName(spec.toQString());
+    const QByteArray path = spec.native();
     const int fd = ::open(path.constData(), flags | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
         return false;
@@ -33,8 +33,9 @@ bool syncPath(const XFileSpec& spec, int flags) {
 XFileSpec randomTemporary(const XFileSpec& finalSpec) {
     const quint64 token = QRandomGenerator::system()->generate64();
     XFileSpec temporary = finalSpec;
-    temporary.setFileName("." + finalSpec.fileName() + "." +
-                          XString(QStringLiteral("%1").arg(token, 16, 16, QLatin1Char('0'))) + ".part");
+    temporary.setFileName(QLatin1Char('.') + finalSpec.nativeFileName() + QLatin1Char('.') +
+                          QStringLiteral("%1").arg(token, 16, 16, QLatin1Char('0')) +
+                          QStringLiteral(".part"));
     return temporary;
 }
 
@@ -59,7 +60,7 @@ void StagedFile::open(const XFileSpec& finalSpec) {
             }
             // Callers and users know the file by its real name.
             XString message(e.message());
-            message.replaceAll(m_temporary.c_str(), m_final.c_str());
+            message.replaceAll(m_temporary.path().c_str(), m_final.path().c_str());
             throw XException(message.toStdString(), e.code());
         }
     }
@@ -87,24 +88,34 @@ void StagedFile::commit() {
             m_staged = false;
             return;
         }
-        if (!moveIntoPlace(m_temporary, m_final)) {
+        if (!(m_keepExisting ? placeNew(m_temporary, m_final) : moveIntoPlace(m_temporary, m_final))) {
             error = errno;
         }
     }
     if (error != 0) {
         abandon();
-        XException::raise(error, "Error closing file: %s", m_final.c_str());
+        XException::raise(error, "Error closing file: %s", m_final.path().c_str());
     }
     m_staged = false;
 }
 
 bool StagedFile::moveIntoPlace(const XFileSpec& from, const XFileSpec& to) {
-    const QByteArray source = QFile::encodeName(from.toQString());
-    const QByteArray target = QFile::encodeName(to.toQString());
+    const QByteArray source = from.native();
+    const QByteArray target = to.native();
     if (::rename(source.constData(), target.constData()) != 0) {
         return false;
     }
     // The rename itself is durable only once the folder is synced; a failure here leaves a complete file.
+    syncPath(to.folder(), O_RDONLY | O_DIRECTORY);
+    return true;
+}
+
+bool StagedFile::placeNew(const XFileSpec& from, const XFileSpec& to) {
+    // link() never replaces what is at the name, a link included; the temporary name then goes.
+    if (::link(from.native().constData(), to.native().constData()) != 0) {
+        return false;
+    }
+    ::unlink(from.native().constData());
     syncPath(to.folder(), O_RDONLY | O_DIRECTORY);
     return true;
 }
@@ -118,7 +129,7 @@ void StagedFile::abandon() noexcept {
         m_file.close();
     } catch (...) {
     }
-    const QByteArray path = QFile::encodeName(m_temporary.toQString());
+    const QByteArray path = m_temporary.native();
     ::unlink(path.constData());
 }
 
@@ -127,15 +138,24 @@ void StagedFile::discard() noexcept {
         return;
     }
     m_staged = false;
-    const QByteArray path = QFile::encodeName(m_temporary.toQString());
+    const QByteArray path = m_temporary.native();
     ::unlink(path.constData());
 }
 
 bool StagedFile::writeWhole(const XFileSpec& finalSpec, const QByteArray& bytes) {
+    return writeStandalone(finalSpec, bytes, false);
+}
+
+bool StagedFile::writeNew(const XFileSpec& finalSpec, const QByteArray& bytes) {
+    return writeStandalone(finalSpec, bytes, true);
+}
+
+bool StagedFile::writeStandalone(const XFileSpec& finalSpec, const QByteArray& bytes, bool keep) {
     XTextFile file;
     StagedFile staged(file);
     // The status and state files of the folder are never part of an extract set.
     staged.m_collectable = false;
+    staged.m_keepExisting = keep;
     try {
         staged.open(finalSpec);
         file.writeText(bytes.constData(), static_cast<int>(bytes.size()));

@@ -49,6 +49,9 @@ class StagedFile {
     // rename, folder sync), never through an extract set. False with errno set when any step fails; the
     // previous file is then unchanged and no temporary file is left.
     static bool writeWhole(const XFileSpec& finalSpec, const QByteArray& bytes);
+    // The same for a file that is written once: finalSpec is created complete or not at all, and anything
+    // already at its name (a link included) is left as it is: false with errno EEXIST then.
+    static bool writeNew(const XFileSpec& finalSpec, const QByteArray& bytes);
     // Deletes the temporary files that a process which died while writing left in folder. Only for a folder
     // that no other process is writing into (its run lock is held).
     static void removeLeftovers(const XFileSpec& folder);
@@ -59,6 +62,14 @@ class StagedFile {
     XTextFile& m_file;
     XFileSpec m_final;
     XFileSpec m_temporary;
+    // Writes bytes through a staging that extract sets never collect; keep says whether an existing file at
+    // the final name stays (writeNew) or is replaced (writeWhole).
+    static bool writeStandalone(const XFileSpec& finalSpec, const QByteArray& bytes, bool keep);
+    // Gives from the name to when nothing is there yet, then syncs the folder of to. False with errno set
+    // (EEXIST when something is at to) otherwise; from is then left.
+    static bool placeNew(const XFileSpec& from, const XFileSpec& to);
+
     bool m_staged = false;
     bool m_collectable = true;
+    bool m_keepExisting = false;
 };

@@ -6,12 +6,14 @@
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <map>
 
 #include "../app/ProgramRunner.h"
 #include "app/SISConfig.h"
+#include "cli_SilentRelay.h"
 #include "engine_SourceFixture.h"
 #include "libraries/platform/CodePage.h"
 #include "libraries/sqlitewrapper/Database.h"
@@ -307,6 +309,198 @@ TEST_P(CliSQLite, ConnectionValuesCannotAddAttributes) {
                                     QStringList{logins.at(1).at(0), "--user=reader", "--pwd=unused"});
     EXPECT_EQ(plain.exitCode, 0) << plain.out.toStdString();
     EXPECT_EQ(readFile(other), otherBytes);
+}
+
+// Nothing the run deletes, writes or appends to follows a symbolic link: links planted at those names in
+// the output folder are removed or left as links, and what they point at stays as it was.
+TEST_P(CliSQLite, PlantedLinksAreNeverFollowed) {
+    const QString out = at("out");
+    const QString victim = at("victim");  // a folder of someone else's
+    const QString victimFile = at("victim.txt");
+    const QStringList victimNames = {"keep.txt", "Attendance.db", "Attendance.db-journal",
+                                     "SchoolConfig.xml"};
+    for (const QString& name : victimNames) {
+        writeFile(victim + "/" + name, "victim\r\n");
+    }
+    writeFile(victimFile, "victim\r\n");
+    const QString logName = "Norv--1021-" + today() + ".log";
+    QDir().mkpath(out);
+    // The clean-up after a configuration change (no SchoolConfig.xml of this run) deletes these.
+    for (const char* name : {"PAT", "DAT", "AATP1", "aatd2", "Attendance"}) {
+        ASSERT_TRUE(QFile::link(victim, out + "/" + name)) << name;
+    }
+    for (const QString& name : QStringList{"old.CDU", "SchoolConfig.xml", "Students.cef", "Norv.CDE",
+                                           "finished.tmp", logName, "Norv--1021-2000-01-01.log"}) {
+        ASSERT_TRUE(QFile::link(victimFile, out + "/" + name)) << name.toStdString();
+    }
+    const auto victimsUntouched = [&](const char* step) {
+        for (const QString& name : victimNames) {
+            EXPECT_EQ(readFile(victim + "/" + name), "victim\r\n") << step << " " << name.toStdString();
+        }
+        EXPECT_EQ(filesUnder(victim).size(), victimNames.size()) << step;
+        EXPECT_EQ(readFile(victimFile), "victim\r\n") << step;
+    };
+
+    const QStringList args = QStringList{"run", "--school=1021", "--path=" + out} + login(source);
+    ProgramResult r = run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    victimsUntouched("after a configuration change");
+    for (const char* name : {"PAT", "DAT", "AATP1", "aatd2", "old.CDU"}) {
+        EXPECT_FALSE(QFileInfo(out + "/" + name).isSymLink()) << name;
+    }
+    for (const char* name :
+         {"SchoolConfig.xml", "Students.cef", "Norv.CDE", "Attendance", "Attendance/Attendance.db"}) {
+        EXPECT_FALSE(QFileInfo(out + "/" + name).isSymLink()) << name;
+        EXPECT_TRUE(QFileInfo::exists(out + "/" + name)) << name;
+    }
+    // The day's log is not appended to through the link: it went to the documents folder, and the link
+    // at the copy's name stays a link.
+    EXPECT_TRUE(r.errLines().value(0).startsWith("error\tLog File Error\tCould not write to: " + out))
+        << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo(out + "/" + logName).isSymLink());
+    EXPECT_TRUE(readFile(at("Documents/" + logName)).contains("Bridge Configuration Changed."));
+
+    // The cache of a folder whose configuration stands is never opened through a link either: the run
+    // fails, and a cache elsewhere stays as it was.
+    QFile::remove(out + "/" + logName);
+    const QString cache = out + "/Attendance/Attendance.db";
+    ASSERT_TRUE(QFile::remove(victim + "/Attendance.db"));
+    {
+        // A database of someone else's, which a cache opened on it would add its tables to.
+        sqlite::Database other;
+        other.Open(victim + "/Attendance.db");
+        other.Execute("CREATE TABLE other (x)");
+    }
+    writeFile(victim + "/Attendance.db-journal", "victim\r\n");  // SQLite removed its own journal
+    const QByteArray victimCache = readFile(victim + "/Attendance.db");
+    ASSERT_TRUE(QFile::rename(cache, cache + ".kept"));
+    const struct {
+        const char* name;
+        QString link;
+        QString target;
+    } cacheLinks[] = {
+        {"the cache", cache, victim + "/Attendance.db"},
+        {"its journal", cache + "-journal", victim + "/Attendance.db-journal"},
+        {"its folder", out + "/Attendance", victim},
+    };
+    for (const auto& c : cacheLinks) {
+        if (c.link != cache) {
+            ASSERT_TRUE(QFile::copy(cache + ".kept", cache));
+        }
+        if (c.link == out + "/Attendance") {
+            ASSERT_TRUE(QFile::rename(out + "/Attendance", out + "/Attendance.kept"));
+        }
+        ASSERT_TRUE(QFile::link(c.target, c.link)) << c.name;
+        r = run(args);
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_TRUE(
+            readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tFailed\tFailed on extraction.\r\n"))
+            << c.name;
+        EXPECT_EQ(readFile(victim + "/Attendance.db"), victimCache) << c.name;
+        EXPECT_EQ(readFile(victim + "/Attendance.db-journal"), "victim\r\n") << c.name;
+        QFile::remove(c.link);
+        if (c.link == out + "/Attendance") {
+            ASSERT_TRUE(QFile::rename(out + "/Attendance.kept", out + "/Attendance"));
+        } else {
+            QFile::remove(cache);
+        }
+    }
+    EXPECT_TRUE(readFile(out + "/" + logName).contains("must not be a symbolic link"));
+}
+
+// A server that answers the login and then falls silent ends the command within the timeout, with the
+// reason in the log, "Failed" in the status file and exit code 1; the next run is not locked out.
+TEST(CliSilentSource, EndsTheCommandWithinItsTimeout) {
+    QString reason;
+    const auto pg = enginetest::sampleSource(SourceKind::PostgreSQL, reason);
+    if (!pg) {
+        FAIL() << reason.toStdString();
+    }
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const int timeout = 2;  // seconds
+    // The limit, the grace for a driver that cannot cancel, and room for starting the program.
+    const qint64 bound = (timeout + 2 + 8) * 1000;
+    const QStringList connection = {"--dsn=NorvSilent", "--user=" + pg->user.toQString(),
+                                    "--pwd=" + pg->password.toQString(),
+                                    "--timeout=" + QString::number(timeout)};
+    const struct {
+        const char* name;
+        QStringList args;
+        QString failure;
+    } commands[] = {
+        {"test", {"test", "--group=school", "--school=1021"}, "Failed testing parameters."},
+        {"run", {"run", "--school=1021"}, "Failed on extraction."},
+    };
+    for (const auto& c : commands) {
+        // The login and the driver's own questions pass; the first question about the views meets silence.
+        SilentRelay relay(qEnvironmentVariableIntValue("NORV_PG_PORT"), "V_VLMR");
+        ASSERT_NE(relay.port(), 0);
+        QByteArray ini = readFile(qEnvironmentVariable("ODBCINI"));
+        ini += "\n[NorvSilent]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
+               QByteArray::number(relay.port()) +
+               "\nDatabase=norv\nReadOnly=1\nUseDeclareFetch=1\nSSLmode=disable\n";
+        writeFile(home.filePath("odbc.ini"), ini);
+        const QString out = home.filePath(QString("out-") + c.name);
+        QElapsedTimer clock;
+        clock.start();
+        const ProgramResult r = runProgram(c.args + connection + QStringList{"--path=" + out}, home.path(),
+                                           QString(), {"ODBCINI=" + home.filePath("odbc.ini")});
+        const qint64 took = clock.elapsed();
+        EXPECT_TRUE(relay.silent()) << c.name;
+        EXPECT_EQ(r.exitCode, 1) << c.name << r.out.toStdString() << r.err.toStdString();
+        EXPECT_LT(took, bound) << c.name;
+        EXPECT_GE(took, timeout * 1000) << c.name;
+        EXPECT_TRUE(r.out.contains("\tThe source did not answer for 2 seconds. The command is stopped.\n"))
+            << c.name << r.out.toStdString();
+        // The detail is the command's failure text, or the test's own answer when the driver gave the
+        // cancelled call back.
+        const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
+        EXPECT_TRUE(status.endsWith("\tFailed\t" + c.failure.toUtf8() + "\r\n") ||
+                    status.endsWith("\tFailed\tSchool Not Valid.\r\n"))
+            << c.name << status.toStdString();
+        EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n") << c.name;
+        if (QString(c.name) == "run") {
+            EXPECT_TRUE(
+                readFile(out + "/Norv--1021-" + today() + ".log").contains("The source did not answer"));
+            // The lock went with the process.
+            const ProgramResult next = runProgram({"run", "--validate=0", "--school=1021", "--dsn=NorvPG",
+                                                   "--user=u", "--pwd=p", "--path=" + out},
+                                                  home.path(), QString(), programEnvironment());
+            EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
+        }
+    }
+}
+
+// The school test applies the run's rule: a number the source merely compares equal to a listed one (a
+// number column takes "01021" and "1021.0" for 1021) passes neither.
+TEST(CliSchool, TheTestAcceptsExactlyTheNumbersTheRunAccepts) {
+    QString reason;
+    const auto fixture = enginetest::FixtureSource::make(SourceKind::SQLite, reason);
+    ASSERT_TRUE(fixture && fixture->isValid()) << reason.toStdString();
+    ASSERT_TRUE(
+        fixture->exec("DROP TABLE V_VLMR_SCHOOL;"
+                      "CREATE TABLE V_VLMR_SCHOOL (school INTEGER, long_name TEXT, attendance_type TEXT,"
+                      "  alternate_period_attendance TEXT);"
+                      "INSERT INTO V_VLMR_SCHOOL VALUES (1021, 'Central High', 'P', NULL);"))
+        << fixture->error().toStdString();
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QStringList connection = {"--dsn=" + fixture->source().dsn.toQString(), "--user=u", "--pwd=p"};
+    for (const char* school : {"1021", "01021", "1021.0"}) {
+        const bool listed = QByteArray(school) == "1021";
+        const ProgramResult test =
+            runProgram(QStringList{"test", "--group=school", QString("--school=") + school} + connection,
+                       home.path(), QString(), programEnvironment());
+        EXPECT_EQ(test.exitCode, listed ? 0 : 1) << school;
+        EXPECT_TRUE(test.hostLines().contains(listed ? "test\tschool\tsuccess\tSchool Validated."
+                                                     : "test\tschool\tfail\tSchool Not Valid."))
+            << school;
+    }
+    const ProgramResult runOfLoose =
+        runProgram(QStringList{"run", "--school=01021", "--path=" + home.filePath("out")} + connection,
+                   home.path(), QString(), programEnvironment());
+    EXPECT_EQ(runOfLoose.exitCode, 1);
 }
 
 // An inactive date that is not a real date is named in a warning and gives no cutoff; none rolls over.

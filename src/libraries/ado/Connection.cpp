@@ -36,7 +36,7 @@ QString scrub(const QString& text, const QStringList& secrets) {
             const bool apartAfter =
                 end == text.size() || !isWordChar(text.at(end)) || !isWordChar(secret.back());
             if (apartBefore && apartAfter) {
-                return QStringLiteral("(driver message withheld: it held the password)");
+                return QStringLiteral("(driver message withheld)");
             }
         }
     }
@@ -129,12 +129,15 @@ void Connection::open(const QString& connectionString, const QString& user, cons
         d_->environment = std::move(environment);
 
         if (d_->connectionTimeout >= 0) {
-            d_->setOptionalAttribute(SQL_ATTR_LOGIN_TIMEOUT, static_cast<SQLULEN>(d_->connectionTimeout));
+            // Never longer than the watchdog waits: the driver's own bound ends a silent login first.
+            const int seconds = SourceWatchdog::instance().capSeconds(d_->connectionTimeout);
+            d_->setOptionalAttribute(SQL_ATTR_LOGIN_TIMEOUT, static_cast<SQLULEN>(seconds));
         }
         if (d_->mode == adModeRead) {
             d_->setOptionalAttribute(SQL_ATTR_ACCESS_MODE, SQL_MODE_READ_ONLY);
         }
 
+        SQLHDBC dbc = d_->connection.get();
         SQLRETURN rc;
         if (login) {
             const QByteArray dsn = login->dsn.toUtf8();
@@ -143,15 +146,18 @@ void Connection::open(const QString& connectionString, const QString& user, cons
             auto text = [](const QByteArray& bytes) {
                 return reinterpret_cast<SQLCHAR*>(const_cast<char*>(bytes.constData()));
             };
-            rc = SQLConnect(d_->connection.get(), text(dsn), static_cast<SQLSMALLINT>(dsn.size()), text(uid),
-                            static_cast<SQLSMALLINT>(uid.size()), text(pwd),
-                            static_cast<SQLSMALLINT>(pwd.size()));
+            rc = OdbcCall::watched(SQL_HANDLE_DBC, dbc, [&] {
+                return SQLConnect(dbc, text(dsn), static_cast<SQLSMALLINT>(dsn.size()), text(uid),
+                                  static_cast<SQLSMALLINT>(uid.size()), text(pwd),
+                                  static_cast<SQLSMALLINT>(pwd.size()));
+            });
         } else {
             const QByteArray text = odbc.toUtf8();
-            rc = SQLDriverConnect(d_->connection.get(), nullptr,
-                                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
-                                  static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr,
-                                  SQL_DRIVER_NOPROMPT);
+            rc = OdbcCall::watched(SQL_HANDLE_DBC, dbc, [&] {
+                return SQLDriverConnect(
+                    dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.constData())),
+                    static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+            });
         }
         d_->check(rc, SQL_HANDLE_DBC, d_->connection.get());
         d_->connection.setConnected(true);
@@ -173,7 +179,8 @@ void Connection::close() {
         throw ComError(ComError::ObjectClosed, kConnectionSource,
                        QStringLiteral("Operation is not allowed when the object is closed."));
     }
-    const SQLRETURN rc = SQLDisconnect(d_->connection.get());
+    SQLHDBC dbc = d_->connection.get();
+    const SQLRETURN rc = OdbcCall::watched(SQL_HANDLE_DBC, dbc, [dbc] { return SQLDisconnect(dbc); });
     QList<ErrorRecord> records;
     if (rc == SQL_ERROR) {
         records = OdbcCall::diagnostics(SQL_HANDLE_DBC, d_->connection.get());

@@ -10,7 +10,8 @@
 //     must be read-only (SQLite: Database=file:PATH?mode=ro; PostgreSQL: ReadOnly=1). Every other
 //     mode (share-exclusive included: ODBC has no exclusive access) leaves the driver's default.
 //   ConnectionTimeout -> SQL_ATTR_LOGIN_TIMEOUT; CommandTimeout -> SQL_ATTR_QUERY_TIMEOUT of every
-//     statement opened on the connection (0 = no limit).
+//     statement opened on the connection (0 = no limit); both kept within the source watchdog's limit,
+//     which bounds every call that may wait for the source on this side too (SourceWatchdog).
 // Errors: every failure throws ComError (see ComError.h for the fixed HRESULT and source). The
 // Errors collection (errors()) holds the diagnostic records of the last failed operation on this
 // connection, including a recordset's Open on it; a successful Open clears it.

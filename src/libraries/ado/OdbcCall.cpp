@@ -5,6 +5,12 @@
 namespace ado {
 
 SQLRETURN OdbcCall::check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle) {
+    const SourceWatchdog& watchdog = SourceWatchdog::instance();
+    if (watchdog.stopped()) {
+        // Whatever a cancelled call gave back, the source is gone: the command must wind down.
+        throw ComError::fromDiagnostics(
+            {{0, QStringLiteral("HYT00"), QStringLiteral("[HYT00] ") + watchdog.stoppedMessage()}});
+    }
     if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE) {
         QList<ErrorRecord> records = diagnostics(handleType, handle);
         if (records.isEmpty()) {

@@ -48,11 +48,14 @@ void OdbcHandle::reset() {
     if (handle_ == SQL_NULL_HANDLE) {
         return;
     }
+    // Both may talk to the source (a closing cursor, the goodbye of a connection): watched like any wait.
+    const SQLSMALLINT type = type_;
+    const SQLHANDLE handle = handle_;
     if (connected_) {
-        SQLDisconnect(handle_);
+        OdbcCall::watched(type, handle, [handle] { return SQLDisconnect(handle); });
         connected_ = false;
     }
-    SQLFreeHandle(type_, handle_);
+    OdbcCall::watched(type, handle, [type, handle] { return SQLFreeHandle(type, handle); });
     handle_ = SQL_NULL_HANDLE;
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "libraries/ado/ColumnStore.h"
@@ -219,6 +220,11 @@ struct Recordset::Impl {
     std::vector<SQLUSMALLINT> rowStatus;
 
     SQLRETURN check(SQLRETURN rc) { return connection->check(rc, SQL_HANDLE_STMT, statement.get()); }
+    // A statement call that may wait for the source: watched, then checked.
+    template <typename Call>
+    SQLRETURN checkWatched(Call&& call) {
+        return check(OdbcCall::watched(SQL_HANDLE_STMT, statement.get(), std::forward<Call>(call)));
+    }
 
     void requireOpen() const {
         if (!open) {
@@ -242,27 +248,30 @@ struct Recordset::Impl {
 };
 
 void Recordset::Impl::execute() {
-    check(SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
-                        static_cast<SQLINTEGER>(sql.size())));
+    checkWatched([this] {
+        return SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                             static_cast<SQLINTEGER>(sql.size()));
+    });
 }
 
 void Recordset::Impl::describe() {
     SQLSMALLINT count = 0;
-    check(SQLNumResultCols(statement.get(), &count));
+    checkWatched([&] { return SQLNumResultCols(statement.get(), &count); });
     columns.clear();
     columns.resize(static_cast<std::size_t>(count));
     for (SQLSMALLINT i = 0; i < count; ++i) {
         Column& column = columns[static_cast<std::size_t>(i)];
         std::vector<SQLCHAR> name(256);
         SQLSMALLINT nameLength = 0;
-        check(SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(i + 1), name.data(),
-                             static_cast<SQLSMALLINT>(name.size()), &nameLength, &column.sqlType,
-                             &column.size, &column.digits, &column.nullable));
+        const auto describeColumn = [&] {
+            return SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(i + 1), name.data(),
+                                  static_cast<SQLSMALLINT>(name.size()), &nameLength, &column.sqlType,
+                                  &column.size, &column.digits, &column.nullable);
+        };
+        checkWatched(describeColumn);
         if (nameLength >= static_cast<SQLSMALLINT>(name.size())) {
             name.resize(static_cast<std::size_t>(nameLength) + 1);
-            check(SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(i + 1), name.data(),
-                                 static_cast<SQLSMALLINT>(name.size()), &nameLength, &column.sqlType,
-                                 &column.size, &column.digits, &column.nullable));
+            checkWatched(describeColumn);
         }
         column.name = QString::fromUtf8(reinterpret_cast<const char*>(name.data()), nameLength);
         bool isUnsigned = false;
@@ -365,7 +374,9 @@ void Recordset::Impl::readWithGetData(std::size_t column, ColumnStore& store) {
     };
     if (!isVariableLength(cType)) {
         alignas(8) char value[64] = {};
-        const SQLRETURN rc = SQLGetData(stmt, number, cType, value, sizeof value, &indicator);
+        const SQLRETURN rc = OdbcCall::watched(SQL_HANDLE_STMT, stmt, [&] {
+            return SQLGetData(stmt, number, cType, value, sizeof value, &indicator);
+        });
         if (!OdbcCall::succeeded(rc)) {
             failed(adFieldCantConvertValue);
         } else if (indicator == SQL_NULL_DATA) {
@@ -383,7 +394,9 @@ void Recordset::Impl::readWithGetData(std::size_t column, ColumnStore& store) {
     std::vector<char> data;
     bool isNull = false;
     for (;;) {
-        const SQLRETURN rc = SQLGetData(stmt, number, cType, piece.data(), kPieceBytes, &indicator);
+        const SQLRETURN rc = OdbcCall::watched(SQL_HANDLE_STMT, stmt, [&] {
+            return SQLGetData(stmt, number, cType, piece.data(), kPieceBytes, &indicator);
+        });
         if (rc == SQL_NO_DATA) {
             break;
         }
@@ -431,12 +444,11 @@ std::size_t Recordset::Impl::fetchBlock() {
     SQLHSTMT stmt = statement.get();
     rowsFetched = 0;
     std::fill(rowStatus.begin(), rowStatus.end(), static_cast<SQLUSMALLINT>(SQL_ROW_NOROW));
-    const SQLRETURN rc = SQLFetch(stmt);
+    const SQLRETURN rc = checkWatched([stmt] { return SQLFetch(stmt); });
     if (rc == SQL_NO_DATA) {
         exhausted = true;
         return 0;
     }
-    check(rc);
     if (!bound) {
         rowsFetched = 1;
     } else if (rowsFetched == 0 || rowsFetched > blockRows) {
@@ -485,8 +497,10 @@ std::size_t Recordset::Impl::fetchBlock() {
                 if (indicator == SQL_NO_TOTAL || indicator > room) {
                     // Does not fit: read the whole value again with SQLGetData on this row.
                     if (!positioned) {
-                        check(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
-                                        SQL_LOCK_NO_CHANGE));
+                        checkWatched([stmt, row] {
+                            return SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
+                                             SQL_LOCK_NO_CHANGE);
+                        });
                         positioned = true;
                     }
                     readWithGetData(col, store);
@@ -573,9 +587,10 @@ void Recordset::open(const QString& sql, Connection& connection, CursorType curs
         connection.fail(error);
     }
     try {
-        const SQLRETURN rc = SQLSetStmtAttr(
-            d.statement.get(), SQL_ATTR_QUERY_TIMEOUT,
-            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(0, connection.commandTimeout()))), 0);
+        // Never longer than the watchdog waits: a driver that enforces it ends a slow query first.
+        const int timeout = SourceWatchdog::instance().capSeconds(std::max(0, connection.commandTimeout()));
+        const SQLRETURN rc = SQLSetStmtAttr(d.statement.get(), SQL_ATTR_QUERY_TIMEOUT,
+                                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), 0);
         if (rc == SQL_ERROR) {
             // A driver without query timeouts runs the query without one rather than not at all.
             bool unsupported = false;
@@ -649,7 +664,7 @@ void Recordset::moveFirst() {
         return;
     }
     // A forward-only cursor cannot go back: run the query again, as ADO's providers do.
-    d.connection->check(SQLFreeStmt(d.statement.get(), SQL_CLOSE), SQL_HANDLE_STMT, d.statement.get());
+    d.checkWatched([&d] { return SQLFreeStmt(d.statement.get(), SQL_CLOSE); });
     d.exhausted = false;
     d.moved = false;
     d.execute();

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 #include <QCryptographicHash>
+#include <QFile>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -26,7 +27,7 @@ Database::~Database() {
     }
 }
 
-void Database::Open(const XString& path, const XString& passPhrase, int flags) {
+void Database::Open(const QString& path, const XString& passPhrase, int flags) {
     m_path = path;
     m_flags = flags;
     m_keyLength = 0;
@@ -38,7 +39,7 @@ void Database::Open(const XString& path, const XString& passPhrase, int flags) {
     }
 
     sqlite3* connection = nullptr;
-    const int result = sqlite3_open_v2(path.c_str(), &connection, flags, nullptr);
+    const int result = sqlite3_open_v2(QFile::encodeName(path).constData(), &connection, flags, nullptr);
     if (result != SQLITE_OK) {
         // The message lives in the half-open handle: take it before closing.
         const std::string message = connection ? sqlite3_errmsg(connection) : sqlite3_errstr(result);

@@ -8,6 +8,8 @@
 
 #include "libraries/support/XString.h"
 
+#include <QString>
+
 struct sqlite3;
 
 namespace sqlite {
@@ -16,16 +18,24 @@ class Database {
   public:
     // SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, the flags of the attendance cache.
     static constexpr int OpenReadWriteCreate = 0x02 | 0x04;
+    // SQLITE_OPEN_NOFOLLOW: the open fails when any part of the path is a symbolic link. SQLite opens the
+    // journal beside the file without following a link in any case.
+    static constexpr int OpenNoFollow = 0x01000000;
 
     Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
     virtual ~Database();
 
-    // Opens path with flags. A non-empty pass phrase asks for an encrypted database, which this SQLite build
-    // cannot provide: the open then fails with "Unable to decrypt database." rather than store plain text.
+    // Opens path (native: handed to the file system in its own encoding) with flags. A non-empty pass
+    // phrase asks for an encrypted database, which this SQLite build cannot provide: the open then fails with
+    // "Unable to decrypt database." rather than store plain text.
     // REQUIRES: !IsOpen().
-    void Open(const XString& path, const XString& passPhrase = XString(), int flags = OpenReadWriteCreate);
+    void Open(const QString& path, const XString& passPhrase = XString(), int flags = OpenReadWriteCreate);
+    // The same for a path in the working code page.
+    void Open(const XString& path, const XString& passPhrase = XString(), int flags = OpenReadWriteCreate) {
+        Open(path.toQString(), passPhrase, flags);
+    }
     bool IsOpen() const { return m_connection != nullptr; }
     // Nothing when closed. A failure still releases the connection (once its statements are finalized).
     void Close();
@@ -41,12 +51,12 @@ class Database {
     bool InTransaction() const;
 
     sqlite3* Handle() const { return m_connection; }
-    const XString& Path() const { return m_path; }
+    const QString& Path() const { return m_path; }
     int Flags() const { return m_flags; }
 
   private:
     sqlite3* m_connection = nullptr;
-    XString m_path;
+    QString m_path;
     unsigned char m_key[16] = {};
     int m_keyLength = 0;
     int m_flags = 0;

@@ -2,44 +2,74 @@
 
 #include "libraries/support/XException.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 #include <climits>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
-// Longest path text; PATH_MAX counts the terminator.
+// Longest path in the system's encoding; PATH_MAX counts the terminator.
 constexpr int MaxPathLength = PATH_MAX - 1;
 
-QByteArray nativePath(const QString& path) {
-    return QFile::encodeName(path);
+int nativeLength(const QString& text) {
+    return static_cast<int>(QFile::encodeName(text).size());
 }
 
-bool isRealFolder(const QByteArray& path) {
+[[noreturn]] void raiseNotDeleted(int error, const QString& path) {
+    XException::raise(error, "Could not delete spec: %s", XString(path).c_str());
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Deletes the entry name of the folder parentFd: a folder with its content, anything else (a link too) as
+// it is. Every folder is entered through its own descriptor opened without following a link, so an entry
+// swapped for a link while this runs is removed as a link, never walked into.
+void removeEntry(int parentFd, const char* name, const QString& shown) {
     struct stat info {};
-    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Deletes the content of a folder, folders recursively, then the folder itself (a failure to remove the
-// folder is not reported: the content is what matters to callers).
-void removeFolderTree(const QString& folder) {
-    const QStringList names =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& name : names) {
-        const QString path = folder + QLatin1Char('/') + name;
-        const QByteArray native = nativePath(path);
-        if (isRealFolder(native)) {
-            removeFolderTree(path);
-        } else if (::unlink(native.constData()) != 0 && errno != ENOENT) {
-            XException::raise(errno, "Could not delete spec: %s", XString(path).c_str());
-        }
+    if (::fstatat(parentFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return;  // gone already
     }
-    ::rmdir(nativePath(folder).constData());
+    if (S_ISDIR(info.st_mode)) {
+        const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
+            if (!dir) {
+                ::close(fd);
+                return;
+            }
+            std::vector<std::string> names;
+            while (const dirent* entry = ::readdir(dir.get())) {
+                const std::string entryName = entry->d_name;
+                if (entryName != "." && entryName != "..") {
+                    names.push_back(entryName);
+                }
+            }
+            for (const std::string& entryName : names) {
+                removeEntry(fd, entryName.c_str(),
+                            shown + QLatin1Char('/') + QFile::decodeName(entryName.c_str()));
+            }
+            // A folder that cannot be removed after its content went is not reported: the content matters.
+            ::unlinkat(parentFd, name, AT_REMOVEDIR);
+            return;
+        }
+        if (errno != ELOOP && errno != ENOTDIR) {
+            return;
+        }
+        // Replaced by a link or a file since it was looked at: removed as it is now, below.
+    }
+    if (::unlinkat(parentFd, name, 0) != 0 && errno != ENOENT) {
+        raiseNotDeleted(errno, shown);
+    }
 }
 
 }  // namespace
@@ -51,87 +81,96 @@ XFileSpec::XFileSpec(const XString& path) {
 }
 
 XFileSpec::XFileSpec(const QString& path) {
-    set(XString(path));
+    set(path);
 }
 
-void XFileSpec::set(const XString& path) {
-    XString text(path);
-    text.replaceAll("\\", "/");
-    if (!text.isEmpty() && text.at(0) != '/') {
-        XException::raise(0, "No support for relative paths: %s", text.c_str());
+void XFileSpec::set(const QString& path) {
+    if (!path.isEmpty() && path.at(0) != QLatin1Char('/')) {
+        XException::raise(0, "No support for relative paths: %s", XString(path).c_str());
     }
-    if (text.length() > MaxPathLength) {
-        XException::raise(0, "Path length (%u) exceeds maximum %u: %s", static_cast<unsigned>(text.length()),
-                          static_cast<unsigned>(MaxPathLength), text.c_str());
+    const int length = nativeLength(path);
+    if (length > MaxPathLength) {
+        XException::raise(0, "Path length (%u) exceeds maximum %u: %s", static_cast<unsigned>(length),
+                          static_cast<unsigned>(MaxPathLength), XString(path).c_str());
     }
-    m_path = text;
+    m_path = path;
     updateNamePos();
 }
 
 void XFileSpec::updateNamePos() {
-    const int slash = m_path.findLast('/');
-    if (m_path.isEmpty() || slash == m_path.length() - 1) {
+    const qsizetype slash = m_path.lastIndexOf(QLatin1Char('/'));
+    if (m_path.isEmpty() || slash == m_path.size() - 1) {
         m_namePos = -1;
     } else {
-        m_namePos = slash + 1;
+        m_namePos = static_cast<int>(slash + 1);
     }
 }
 
-void XFileSpec::setFileName(const XString& name) {
-    XString base = hasFileName() ? m_path.left(m_namePos) : m_path;
-    if (!base.endsWith("/")) {
-        base.append('/');
+void XFileSpec::setFileName(const QString& name) {
+    QString base = hasFileName() ? m_path.left(m_namePos) : m_path;
+    if (!base.endsWith(QLatin1Char('/'))) {
+        base.append(QLatin1Char('/'));
     }
-    XString cleanName(name);
-    cleanName.replaceAll("\\", "/");
-    const int room = MaxPathLength - base.length();
-    if (cleanName.length() > room) {
+    const int room = MaxPathLength - nativeLength(base);
+    const int nameLength = nativeLength(name);
+    if (nameLength > room) {
         XException::raise(0, "Appended length (%u) would make path length exceed maximum %u.",
-                          static_cast<unsigned>(cleanName.length()),
-                          static_cast<unsigned>(room < 0 ? 0 : room));
+                          static_cast<unsigned>(nameLength), static_cast<unsigned>(room < 0 ? 0 : room));
     }
-    set(base + cleanName);
+    set(base + name);
 }
 
-void XFileSpec::appendFolder(const XString& name) {
+void XFileSpec::appendFolder(const QString& name) {
     setFileName(name);
-    if (m_path.endsWith("/")) {
+    if (m_path.endsWith(QLatin1Char('/'))) {
         return;
     }
-    if (m_path.length() + 1 > MaxPathLength) {
-        XException::raise(0, "Appended length (%u) would make path length exceed maximum %u.",
-                          static_cast<unsigned>(name.length() + 1), static_cast<unsigned>(name.length()));
+    if (nativeLength(m_path) + 1 > MaxPathLength) {
+        const unsigned length = static_cast<unsigned>(nativeLength(name));
+        XException::raise(0, "Appended length (%u) would make path length exceed maximum %u.", length + 1,
+                          length);
     }
-    m_path.append('/');
+    m_path.append(QLatin1Char('/'));
     updateNamePos();
 }
 
 XFileSpec XFileSpec::folder() const {
     XFileSpec result;
-    if (m_path.length() <= 1) {
+    if (m_path.size() <= 1) {
         result.m_path = m_path;
         result.updateNamePos();
         return result;
     }
-    XString text = m_path.left(m_path.length() - 1);
-    text.truncate(text.findLast('/') + 1);
+    QString text = m_path.left(m_path.size() - 1);
+    text.truncate(text.lastIndexOf(QLatin1Char('/')) + 1);
     result.m_path = text;
     result.updateNamePos();
     return result;
+}
+
+QByteArray XFileSpec::native() const {
+    return QFile::encodeName(m_path);
+}
+
+QByteArray XFileSpec::nativeEntry() const {
+    if (m_path.size() > 1 && m_path.endsWith(QLatin1Char('/'))) {
+        return QFile::encodeName(m_path.left(m_path.size() - 1));
+    }
+    return native();
 }
 
 bool XFileSpec::isFolder() const {
     return !m_path.isEmpty() && m_namePos < 0;
 }
 
-XString XFileSpec::fileName() const {
-    return hasFileName() ? m_path.mid(m_namePos) : XString();
+QString XFileSpec::nativeFileName() const {
+    return hasFileName() ? m_path.mid(m_namePos) : QString();
 }
 
 XString XFileSpec::extension() const {
-    const XString name = fileName();
-    const int dot = name.findLast('.');
-    return dot < 0 ? XString() : name.mid(dot + 1);
+    const QString name = nativeFileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? XString() : XString(name.mid(dot + 1));
 }
 
 bool XFileSpec::exists() const {
@@ -139,7 +178,15 @@ bool XFileSpec::exists() const {
         return false;
     }
     struct stat info {};
-    return ::lstat(nativePath(toQString()).constData(), &info) == 0;
+    return ::lstat(nativeEntry().constData(), &info) == 0;
+}
+
+bool XFileSpec::isLink() const {
+    if (m_path.isEmpty()) {
+        return false;
+    }
+    struct stat info {};
+    return ::lstat(nativeEntry().constData(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 void XFileSpec::create() const {
@@ -147,20 +194,20 @@ void XFileSpec::create() const {
         return;
     }
     const XFileSpec parent = folder();
-    if (parent.m_path.length() < m_path.length() && !parent.exists()) {
+    if (parent.m_path.size() < m_path.size() && !parent.exists()) {
         parent.create();
     }
-    const QByteArray native = nativePath(toQString());
+    const QByteArray path = native();
     if (isFolder()) {
-        if (::mkdir(native.constData(), 0777) != 0 && errno != EEXIST) {
-            XException::raise(errno, "Error creating folder: %s", m_path.c_str());
+        if (::mkdir(path.constData(), 0777) != 0 && errno != EEXIST) {
+            XException::raise(errno, "Error creating folder: %s", this->path().c_str());
         }
         return;
     }
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno != EEXIST) {
-            XException::raise(errno, "Error creating spec: %s", m_path.c_str());
+            XException::raise(errno, "Error creating spec: %s", this->path().c_str());
         }
         return;
     }
@@ -168,18 +215,11 @@ void XFileSpec::create() const {
 }
 
 void XFileSpec::remove() const {
-    if (!exists()) {
+    if (m_path.isEmpty()) {
         return;
     }
-    const QString path = toQString();
-    const QByteArray native = nativePath(path);
-    if (isRealFolder(native)) {
-        removeFolderTree(path);
-        return;
-    }
-    if (::unlink(native.constData()) != 0 && errno != ENOENT) {
-        XException::raise(errno, "Could not delete spec: %s", m_path.c_str());
-    }
+    // An absolute path: the descriptor argument is not used, and only the last component is the spec's.
+    removeEntry(AT_FDCWD, nativeEntry().constData(), m_path);
 }
 
 void XFileSpec::deleteMatching(const XFileSpec& folder, const XString& pattern) {
@@ -191,12 +231,14 @@ void XFileSpec::deleteMatching(const XFileSpec& folder, const XString& pattern) 
             continue;
         }
         const QString path = QDir(folderPath).filePath(name);
-        const QByteArray native = nativePath(path);
-        if (isRealFolder(native)) {
+        const QByteArray native = QFile::encodeName(path);
+        struct stat info {};
+        if (::lstat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
             continue;
         }
+        // unlink removes a link itself, never what it points at.
         if (::unlink(native.constData()) != 0 && errno != ENOENT) {
-            XException::raise(errno, "Could not delete spec: %s", XString(path).c_str());
+            raiseNotDeleted(errno, path);
         }
     }
 }

@@ -9,7 +9,7 @@ XFolderIterator::XFolderIterator(const XFileSpec& folder, const XString& pattern
       m_pattern(pattern.isEmpty() ? QStringLiteral("*.*") : pattern.toQString()),
       m_kinds(kinds) {
     if (!m_folder.isEmpty() && !m_folder.isFolder()) {
-        m_folder.set(m_folder.path() + "/");
+        m_folder.set(m_folder.toQString() + QLatin1Char('/'));
     }
 }
 
@@ -48,9 +48,9 @@ bool XFolderIterator::yield(XFileSpec& entry) {
     const QString& name = m_names.at(m_index++);
     XFileSpec spec(m_folder);
     if (name.endsWith(QLatin1Char('/'))) {
-        spec.appendFolder(XString(name.chopped(1)));
+        spec.appendFolder(name.chopped(1));
     } else {
-        spec.setFileName(XString(name));
+        spec.setFileName(name);
     }
     entry = spec;
     return true;

@@ -1,9 +1,10 @@
 // Walks the entries of one folder whose names match a wildcard pattern (without regard to case).
 //
 // Files are always yielded; folders only when kinds includes Folders, and then not those whose name starts
-// with ".". Other entries (devices, sockets, broken links) are passed over. Entries come in name order. The
-// entry list is read once by first(); changes to the folder after that are not seen.
-// Names are converted to the working code page; a character without a mapping there becomes "?".
+// with ".". A link counts as what it points at (a link to a folder is yielded as a folder spec; removing
+// that spec removes the link); other entries (devices, sockets, broken links) are passed over. Entries come
+// in name order. The entry list is read once by first(); changes to the folder after that are not seen.
+// Names stay native: an entry named in any script is the entry yielded.
 #pragma once
 
 #include "libraries/support/XFileSpec.h"

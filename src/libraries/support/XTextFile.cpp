@@ -58,7 +58,7 @@ void XTextFile::open(const XFileSpec& spec, int mode, bool buffered) {
         close();
     }
     if (!spec.hasFileName()) {
-        XException::raise(0, "Can't open non-file: %s", spec.c_str());
+        XException::raise(0, "Can't open non-file: %s", spec.path().c_str());
     }
     const bool reading = (mode & Read) != 0;
     // Append without Write would open a file that cannot be appended to.
@@ -85,10 +85,10 @@ void XTextFile::open(const XFileSpec& spec, int mode, bool buffered) {
             folder.create();
         }
     }
-    const int fd = ::open(QFile::encodeName(spec.toQString()).constData(), flags, 0666);
+    const int fd = ::open(spec.native().constData(), flags, 0666);
     if (fd < 0) {
         const int error = errno;
-        XException::raise(error, "Could not open file ( %d ): %s", error, spec.c_str());
+        XException::raise(error, "Could not open file ( %d ): %s", error, spec.path().c_str());
     }
     m_fd = fd;
     m_spec = spec;
@@ -109,7 +109,7 @@ void XTextFile::open(const XFileSpec& spec, int mode, bool buffered) {
             const int error = errno;
             ::close(m_fd);
             m_fd = -1;
-            XException::raise(error, "Error getting file position: %s", spec.c_str());
+            XException::raise(error, "Error getting file position: %s", spec.path().c_str());
         }
         m_size = info.st_size;
     }
@@ -166,7 +166,7 @@ void XTextFile::close() {
     m_fd = -1;
     m_buffer.clear();
     if (error != 0) {
-        XException::raise(error, "Error closing file: %s", m_spec.c_str());
+        XException::raise(error, "Error closing file: %s", m_spec.path().c_str());
     }
 }
 
@@ -195,7 +195,7 @@ void XTextFile::writeText(const char* bytes, int length) {
 
 void XTextFile::writeBytes(const char* bytes, qint64 length) {
     if (!isOpen() || !(m_mode & (Write | Append))) {
-        XException::raise(EBADF, "Error writing to file: %s", m_spec.c_str());
+        XException::raise(EBADF, "Error writing to file: %s", m_spec.path().c_str());
     }
     if (length <= 0) {
         return;
@@ -227,7 +227,7 @@ void XTextFile::flush() {
             }
             const int error = errno;
             m_out.clear();
-            XException::raise(error, "Error writing to file: %s", m_spec.c_str());
+            XException::raise(error, "Error writing to file: %s", m_spec.path().c_str());
         }
         done += static_cast<size_t>(n);
     }
@@ -254,7 +254,7 @@ int XTextFile::peekByte() {
     if (n < 0) {
         const int error = errno;
         m_buffer.clear();
-        XException::raise(error, "Error reading from file: %s", m_spec.c_str());
+        XException::raise(error, "Error reading from file: %s", m_spec.path().c_str());
     }
     m_buffer.resize(static_cast<size_t>(n));
     m_bufferStart = m_position;

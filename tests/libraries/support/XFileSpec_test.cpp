@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <climits>
 #include <string>
@@ -38,7 +39,9 @@ TEST(XFileSpec, SplitsPathsIntoFolderAndName) {
     };
     const Case cases[] = {
         {"/data/x.txt", "/data/x.txt", "x.txt", "txt", false, "/data/"},
-        {"\\data\\sub\\x.tar.gz", "/data/sub/x.tar.gz", "x.tar.gz", "gz", false, "/data/sub/"},
+        {"/data/sub/x.tar.gz", "/data/sub/x.tar.gz", "x.tar.gz", "gz", false, "/data/sub/"},
+        // A backslash is a character of a name, as it is for the system.
+        {"/data/a\\b/x", "/data/a\\b/x", "x", "", false, "/data/a\\b/"},
         {"/data/sub/", "/data/sub/", "", "", true, "/data/"},
         {"/data/sub", "/data/sub", "sub", "", false, "/data/"},
         {"/", "/", "", "", true, "/"},
@@ -70,8 +73,8 @@ TEST(XFileSpec, BuildsPathsFromFolderAndNames) {
 
 TEST(XFileSpec, RejectsRelativeAndOverlongPaths) {
     EXPECT_EQ(messageOf([] { XFileSpec spec{XString("./out")}; }), "No support for relative paths: ./out");
-    EXPECT_EQ(messageOf([] { XFileSpec spec{XString("data\\out")}; }),
-              "No support for relative paths: data/out");
+    EXPECT_EQ(messageOf([] { XFileSpec spec{XString("\\data\\out")}; }),
+              "No support for relative paths: \\data\\out");
 
     const XString folder = "/" + XString(std::string(PATH_MAX - 10, 'f')) + "/";  // PATH_MAX - 8 characters
     XFileSpec spec(folder);
@@ -107,6 +110,46 @@ TEST(XFileSpec, CreatesAndDeletesFoldersAndFiles) {
     EXPECT_NO_THROW(XFileSpec(root + "/a/").remove());
     EXPECT_NO_THROW(XFileSpec(root + "/missing.txt").remove());
     EXPECT_FALSE(XFileSpec(root + "/missing.txt").exists());
+}
+
+// Links are removed as links, at the path and inside a folder being deleted: what they point at stays whole.
+TEST(XFileSpec, RemovalNeverFollowsALink) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    ASSERT_TRUE(QDir(temp.path()).mkpath("out/PAT/sub"));
+    ASSERT_TRUE(QDir(temp.path()).mkpath("victim"));
+    touch(temp.filePath("victim/kept.txt"));
+    touch(temp.filePath("victim.txt"));
+    ASSERT_TRUE(QFile::link(temp.filePath("victim"), temp.filePath("out/PAT/sub/inner")));
+    ASSERT_TRUE(QFile::link(temp.filePath("victim.txt"), temp.filePath("out/PAT/file")));
+    ASSERT_TRUE(QFile::link(temp.filePath("victim"), temp.filePath("out/DAT")));
+    const XString out = XString(temp.path()) + "/out/";
+
+    XFileSpec(out + "PAT/").remove();
+    XFileSpec(out + "DAT/").remove();  // a folder spec naming a link: the link goes
+    EXPECT_FALSE(QFileInfo::exists(temp.filePath("out/PAT")));
+    EXPECT_FALSE(QFileInfo(temp.filePath("out/DAT")).isSymLink());
+    EXPECT_TRUE(QFile::exists(temp.filePath("victim/kept.txt")));
+    EXPECT_TRUE(QFile::exists(temp.filePath("victim.txt")));
+
+    ASSERT_TRUE(QFile::link(temp.filePath("victim"), temp.filePath("out/link")));
+    EXPECT_TRUE(XFileSpec(out + "link/").isLink());
+    EXPECT_FALSE(XFileSpec(out).isLink());
+}
+
+// A name in any script is the name used: nothing is narrowed to the working code page on the way.
+TEST(XFileSpec, NamesStayNative) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString folder = temp.filePath(QString::fromUtf8("Выход Łódź"));
+    XFileSpec spec(folder + "/");
+    spec.setFileName(QString::fromUtf8("Ученики.cef"));
+    spec.create();
+    EXPECT_TRUE(QFile::exists(folder + QString::fromUtf8("/Ученики.cef")));
+    EXPECT_EQ(spec.nativeFileName(), QString::fromUtf8("Ученики.cef"));
+    EXPECT_EQ(spec.fileName(), "???????.cef");  // the working code page's reading, for messages
+    spec.folder().remove();
+    EXPECT_FALSE(QFileInfo::exists(folder));
 }
 
 TEST(XFileSpec, DeleteMatchingIgnoresCaseAndSparesFolders) {
