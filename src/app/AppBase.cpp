@@ -2,6 +2,7 @@
 
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
+#include "libraries/platform/RegularFile.h"
 #include "libraries/support/XException.h"
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
@@ -648,18 +649,9 @@ bool AppBase::statusFileSucceeded(const QString& folder, const QString& name) {
     const QString dir = statusFolder(folder);
     platform::createFolderPath(dir);
     // A regular file only: a FIFO planted under the name would hold the run until someone writes to it.
-    const int fd =
-        ::open(QFile::encodeName(QDir(dir).filePath(name)).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat info {};
-    QFile file;
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return false;
-    }
-    return QString::fromUtf8(file.readAll()).contains(QLatin1String("Succeeded"), Qt::CaseInsensitive);
+    const std::optional<QByteArray> content =
+        platform::readRegularFile(QDir(dir).filePath(name), 1 << 16, true);
+    return content && QString::fromUtf8(*content).contains(QLatin1String("Succeeded"), Qt::CaseInsensitive);
 }
 
 bool AppBase::removeStatusFile(const QString& folder, const QString& name) {

@@ -5,6 +5,7 @@
 #include "engine/ExpEngine.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
+#include "libraries/platform/RegularFile.h"
 #include "libraries/support/XException.h"
 #include "messages/LogManager.h"
 #include "messages/SISMessageWriter.h"
@@ -549,14 +550,14 @@ int SISConfig::commandDefaults() {
     emit writeLog(8, "Path to CVConfig.xml: " + path, method);
 
     // Only a regular file: a FIFO or a device would block the command or never end.
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> read = platform::readRegularFile(path, kConfigSizeLimit, true);
+    if (!read) {
         emit writeProgress(QStringLiteral("start_progress"), 0);
         emit writeLog(4, "Could not open: " + path, method);
         emit writeProgress(QStringLiteral("end_progress"), -1);
         return 1;
     }
-    const QByteArray content = file.read(kConfigSizeLimit + 1);
+    const QByteArray& content = *read;
     if (content.size() > kConfigSizeLimit) {
         emit writeProgress(QStringLiteral("start_progress"), 0);
         emit writeLog(4,

@@ -1,5 +1,7 @@
 #include "writer/SchoolConfig.h"
 
+#include "libraries/platform/RegularFile.h"
+
 #include "libraries/support/XTextFile.h"
 #include "writer/StagedFile.h"
 
@@ -116,17 +118,20 @@ bool Parse(const XString& bytes, Entries& entries) {
     return true;
 }
 
+namespace {
+constexpr qint64 kMaxBytes = 1 << 20;
+}  // namespace
+
 bool Read(const XFileSpec& folder, Entries& entries) {
     entries.clear();
-    QFile file(FileIn(folder).toQString());
-    if (!file.open(QIODevice::ReadOnly)) {
+    // The file is small: a link, a FIFO (which would hold the run and its folder lock) or a file of a size
+    // no configuration has reads as no configuration, as a missing or malformed one does.
+    const std::optional<QByteArray> bytes =
+        platform::readRegularFile(FileIn(folder).toQString(), kMaxBytes, false);
+    if (!bytes || bytes->size() > kMaxBytes) {
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return false;
-    }
-    return Parse(XString(bytes.constData(), static_cast<int>(bytes.size())), entries);
+    return Parse(XString(bytes->constData(), static_cast<int>(bytes->size())), entries);
 }
 
 XString Value(const XFileSpec& folder, const char* key) {

@@ -6,6 +6,8 @@
 #include "libraries/support/XException.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -233,6 +235,21 @@ TEST_F(SchoolConfigTest, GlobalFolderIsCarriedOver) {
     writer.StartWriter();
     EXPECT_EQ(writer.globalFolder(), "/srv/global");
     EXPECT_EQ(saved()["GlobalFolder"], "/srv/global");
+}
+
+TEST_F(SchoolConfigTest, ALinkOrAFifoAtItsNameReadsAsNoConfiguration) {
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath("SchoolConfig.xml"), bytesOf(saved()));
+    QFile::remove(path("SchoolConfig.xml"));
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("SchoolConfig.xml"), path("SchoolConfig.xml")));
+    SchoolConfig::Entries entries;
+    EXPECT_FALSE(SchoolConfig::Read(folder(), entries));
+    ASSERT_TRUE(QFile::remove(path("SchoolConfig.xml")));
+    // A FIFO would hold the run, and its folder lock, until someone wrote to it.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("SchoolConfig.xml")).constData(), 0600), 0);
+    EXPECT_FALSE(SchoolConfig::Read(folder(), entries));
+    writer.StartWriter();
+    EXPECT_TRUE(writer.messageLogged("Bridge Configuration Changed."));
 }
 
 TEST_F(SchoolConfigTest, AFullDiskKeepsThePreviousFile) {

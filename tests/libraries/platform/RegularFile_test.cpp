@@ -1,0 +1,42 @@
+#include "libraries/platform/RegularFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace {
+
+TEST(RegularFile, OnlyARegularFileIsRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath("file");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("content");
+    out.close();
+    ASSERT_TRUE(QFile::link(file, dir.filePath("link")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+
+    const struct {
+        const char* name;
+        bool followLinks;
+        std::optional<QByteArray> content;
+    } cases[] = {
+        {"file", false, QByteArray("content")}, {"link", true, QByteArray("content")},
+        {"link", false, std::nullopt},          {"fifo", true, std::nullopt},  // never waits for a writer
+        {"folder", true, std::nullopt},         {"missing", true, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::readRegularFile(dir.filePath(c.name), 100, c.followLinks), c.content)
+            << c.name << " " << c.followLinks;
+    }
+    // One byte more than asked tells the caller the file is larger.
+    EXPECT_EQ(platform::readRegularFile(file, 3, false), QByteArray("cont"));
+}
+
+}  // namespace
