@@ -145,6 +145,7 @@ add_entry() {  # LABEL ROLE BEFORE STDIN COMMAND...
 run_set() {
   local file=$1 round k i count=${#labels[@]}
   : >"$file"
+  load_before=$(cut -d' ' -f1 /proc/loadavg)
   for ((round = 0; round < runs; round++)); do
     for ((k = 0; k < count; k++)); do
       i=$(((k + round) % count))
@@ -155,6 +156,7 @@ run_set() {
       echo "$round $i $(cat "$work/time.txt")" >>"$file"
     done
   done
+  load_after=$(cut -d' ' -f1 /proc/loadavg)
 }
 
 # report_set FILE TITLE DSN SIZE KIND: prints the set's table and adds its program rows to the summary.
@@ -267,6 +269,7 @@ measure_source() {
   add_entry "job floor (tables)" floor "" "$run_dir/job-demo.sql" "$floor" "$dsn" "${login[@]}"
   [ -z "$native" ] || native_entry "native (job, first run)" "$run_dir/job-first.sql" "$dsn" "$user" "$pwd" "$src"
   run_set "$run_dir/set-first.txt"
+  echo "   machine load (1-minute average, $(nproc) cores) before and after the rounds of both: $load_before, $load_after"
   # Two tables from one set: each kind against its own job floor.
   local keep_labels=("${labels[@]}") keep_roles=("${roles[@]}") i
   for kind in "whole first run" "full extraction"; do
@@ -311,6 +314,7 @@ measure_source() {
   echo "; $(($(cat "$run_dir"/incr-new/Update*.CDU | wc -l) - $(cat "$run_dir"/first-new/Update*.CDU | wc -l))) update lines)"
   report_set "$run_dir/set-incr.txt" "incremental run (run --att, after sample/change-attendance.py)" "$dsn" "$size" \
     "incremental run"
+  echo "   machine load (1-minute average, $(nproc) cores) before and after these rounds: $load_before, $load_after"
   echo "   profile: ODBCINI=$ODBCINI perf record -g ${binary[new]} run --path=$run_dir/t-new ${args[*]}"
   [ "$dsn" != NorvPG ] || bench_drop_source "$port" norv_bench
 }

@@ -92,8 +92,13 @@ fi
     echo "Port=$port"
     echo "Database=norv"
     echo "ReadOnly=1"
-    # Fetch a result through a cursor, a block at a time, instead of reading it whole when it runs.
+    # Fetch a result through a cursor, a block at a time, instead of reading it whole when it runs: the
+    # attendance pass reads a school year in one statement.
     echo "UseDeclareFetch=1"
+    # 1000 rows a block (the driver's default is 100): a whole first run of 20,000 students took 8,440 round
+    # trips with 100 and 1,682 with 1000, for 0.1 MB more memory; 5000 saved 1,200 more for 2 MB more. On
+    # this machine a round trip costs about 40 us; over a network it costs the latency each time.
+    echo "Fetch=1000"
     echo "SSLmode=disable"
   fi
 } >"$out/odbc.ini.tmp"
