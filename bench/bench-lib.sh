@@ -44,6 +44,26 @@ bench_sample() {
   echo "$size" >"$dir/students"
 }
 
+# bench_pick_sample SIZE: sets $dir to the sample to measure at SIZE students, and $size to its size: the
+# one sample that --sample names (a folder sample/build-sample.sh made; its size as recorded there), or the
+# folder sSIZE of --sample or of the work folder, built when missing or of another size.
+# REQUIRES: $sample (may be empty), $work, $port (may be empty) and the array $sizes are set.
+bench_pick_sample() {
+  size=$1
+  if [ -n "$sample" ] && [ -f "$sample/norv.db" ]; then
+    [ ${#sizes[@]} -eq 1 ] || {
+      echo "$(basename "$0"): $sample holds one sample; several sizes need a folder that --keep left" >&2
+      exit 2
+    }
+    dir=$sample
+    [ ! -f "$dir/students" ] || size=$(cat "$dir/students")
+    echo "== the sample of $sample ($size students in school 1021)"
+  else
+    dir=${sample:-$work}/s$size
+    bench_sample "$dir" "$size" "$port"
+  fi
+}
+
 # bench_pg_template DIR: the server database holding the sample of DIR.
 bench_pg_template() {
   if [ -f "$1/pg-database" ]; then cat "$1/pg-database"; else echo norv; fi

@@ -135,14 +135,7 @@ compare_source() {
 }
 
 for size in "${sizes[@]}"; do
-  if [ -n "$sample" ] && [ -f "$sample/norv.db" ]; then
-    [ ${#sizes[@]} -eq 1 ] || { echo "compare_outputs.sh: $sample holds one sample; --sizes needs a --keep folder" >&2; exit 2; }
-    dir=$sample
-    [ ! -f "$dir/students" ] || size=$(cat "$dir/students")
-  else
-    dir=${sample:-$work}/s$size
-    bench_sample "$dir" "$size" "$port"
-  fi
+  bench_pick_sample "$size"
   compare_source "$size" "$dir" SQLite NorvSQLite reader unused
   [ -z "$port" ] || compare_source "$size" "$dir" PostgreSQL NorvPG norv_reader norv-reader-pw
 done

@@ -338,15 +338,7 @@ report_filtered() {
 }
 
 for size in "${sizes[@]}"; do
-  if [ -n "$sample" ] && [ -f "$sample/norv.db" ]; then
-    [ ${#sizes[@]} -eq 1 ] || { echo "extract_bench.sh: $sample holds one sample; --sizes needs a --keep folder" >&2; exit 2; }
-    dir=$sample
-    [ ! -f "$dir/students" ] || size=$(cat "$dir/students")
-    echo "== the sample of $sample"
-  else
-    dir=${sample:-$work}/s$size
-    bench_sample "$dir" "$size" "$port"
-  fi
+  bench_pick_sample "$size"
   measure_source "$size" "$dir" SQLite NorvSQLite reader unused
   if [ -n "$port" ]; then
     measure_source "$size" "$dir" PostgreSQL NorvPG norv_reader norv-reader-pw

@@ -51,13 +51,7 @@ cleanup() {
 trap cleanup EXIT
 
 for size in "${sizes[@]}"; do
-  if [ -n "$sample" ] && [ -f "$sample/norv.db" ]; then
-    dir=$sample
-    [ ! -f "$dir/students" ] || size=$(cat "$dir/students")
-  else
-    dir=${sample:-$work}/s$size
-    bench_sample "$dir" "$size" "$port"
-  fi
+  bench_pick_sample "$size"
   run_dir=$work/fetch-s$size
   rm -rf "$run_dir" && mkdir -p "$run_dir/home"
   export HOME=$run_dir/home
