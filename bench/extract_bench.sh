@@ -1,39 +1,56 @@
 #!/usr/bin/env bash
-# End-to-end extraction benchmark. For a generated school, one full extraction with `norv-extract run`
-# (wall time and peak memory), beside the floors for reading the same data: unixODBC's `isql -b`, the
-# minimal ODBC client norv_odbc_floor (bench/OdbcFloorClient.c: binds every column as wide text, fetches
-# in blocks of 256 rows, nothing else) and the native command line of the database (sqlite3 on the same
-# file with the same extension; psql for PostgreSQL), all running the SQL statements the extraction sent,
-# which are taken from the run's own log file (its Proprietary lines).
+# Whole-program benchmark. For a generated school, three kinds of run of `norv-extract`, each beside two
+# floors for reading the data it needs:
+#   whole first run   `run` (full extraction and attendance) into an empty folder
+#   incremental run   `run --att` into the folder a first run left, after sample/change-attendance.py
+#                     changed the source's attendance the way a school day does
+#   full extraction   `run --demo` (the tables alone) into an empty folder
+# The floors are the minimal ODBC client norv_odbc_floor (bench/OdbcFloorClient.c: binds every column as
+# wide text, fetches in blocks of 256 rows, nothing else) running
+#   the same statements  every statement the program sent in that kind of run, taken from its log file
+#                        (its Proprietary lines): table statements, attendance windows, existence probes
+#   the job              the fewest statements that read the same data: the table statements of the full
+#                        extraction (each once, no probe or catalogue read; none for the incremental run)
+#                        and ONE statement per attendance view reading every row the program's attendance
+#                        pass read (its change window and its overlap window joined with OR)
 #
 #   bench/extract_bench.sh [--build DIR] [--students N | --sizes] [--pg-port PORT] [--runs R] [--keep DIR]
-#                          [--sample DIR] [--baseline DIR]
+#                          [--sample DIR] [--baseline DIR] [--native]
 #
 # --build    the project's build folder (default: build) with norv-extract and norv_odbc_floor built
 #            (cmake --build DIR --target norv-extract norv_odbc_floor)
-# --students students of the measured school (default 5000); the sample has three schools and this one
-#            has 55 % of its students
-# --sizes    measure at 1,000, 5,000 and 20,000 students and summarise: time per student and the peak
-#            memory at the largest size against the smallest
+# --students students of the measured school 1021 (default 5000); the sample has three schools and this
+#            one has 55 % of their students
+# --sizes    measure at 1,000, 5,000 and 20,000 students and summarise across them: the ratios, and the
+#            peak memory at the largest size against the smallest
 # --pg-port  also measure against the PostgreSQL DSN of a private test server already started on PORT
-#            (scripts/pg-test-server.sh start); the generator replaces that server's database "norv"
-# --runs     timed runs of each program (default 3); the best wall time and its peak memory are shown
-# --keep     keep the samples, outputs and logs in DIR instead of a temporary folder
-# --baseline also time the norv-extract of another build folder DIR (say, of the previous commit) on the same
-#            sample, for a before-and-after comparison in one run
-# --sample   measure the sample already built in DIR (sample/build-sample.sh; with --pg-port, the server's
-#            database "norv" must hold the same sample) instead of generating one; one size only
+#            (NORV_PG_PORT=PORT scripts/pg-test-server.sh start); a generated sample's database is kept on
+#            that server as norv_sSIZE, and the runs read a copy of it (norv_bench)
+# --runs     rounds of timed runs (default 3): in each round every program and floor runs once, in an
+#            order rotated from round to round; the figures are medians over the rounds, and each ratio is
+#            the median of the ratios within a round (on a loaded machine, figures of different moments
+#            mislead)
+# --keep     keep the samples, outputs and logs in DIR instead of a temporary folder; samples found there
+#            from an earlier run of the same size are reused
+# --sample   measure the sample already built in DIR instead of generating one: DIR is a folder
+#            sample/build-sample.sh made (one size; with --pg-port the server's database "norv" must hold
+#            the same sample), or one that --keep left (its folders sSIZE are reused for --sizes)
+# --baseline also measure the norv-extract of another build folder DIR (say, of the previous commit) on the
+#            same sample, in the same rounds, against the same job floor and its own same-statement floor
+# --native   also time the database's own command line (sqlite3 with the sample's extension; psql) on the
+#            job statements
 #
-# Times are wall clock and CPU (user + system of the client process), measured with /usr/bin/time after one
-# untimed warm-up run of the extraction; on a shared machine the CPU figures are the steadier ones. Peak
-# memory includes what the ODBC driver holds: with their default DSN settings both drivers read a
-# statement's whole result into the client when it runs (the extractor itself streams the tables it writes);
-# StepAPI=1 (SQLite driver) and UseDeclareFetch=1 (psqlODBC) in a DSN make them fetch as they are asked.
-# To see where the extraction's time goes: perf record -g build/norv-extract run ... (Debian package
-# linux-perf); the script prints the command line of the last run it made. Not run by the tests.
+# Every run reads a private copy of the sample (its SQLite file and server database), so that the
+# attendance changes never reach the sample. Times are wall clock and CPU (user + system of the client
+# process; a server's own time is only in the wall time), measured with /usr/bin/time after one untimed
+# run of each program that also yields its statements. Peak memory (maximum resident size) includes what
+# the ODBC driver holds: the sample's DSNs stream results (StepAPI=1, UseDeclareFetch=1 with Fetch=...; see
+# sample/build-sample.sh). To see where a run's time goes: perf record -g build/norv-extract run ...
+# (Debian package linux-perf); the script prints the command line of one run. Not run by the tests.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
+source "$here/bench-lib.sh"
 build=$top/build
 sizes=(5000)
 port=""
@@ -41,8 +58,9 @@ runs=3
 keep=""
 sample=""
 baseline=""
+native=""
 usage() {
-  sed -n '9p' "$0" | sed 's/^# *//' >&2
+  sed -n '/^#   bench/,/^#  *\[--sample/p' "$0" | sed 's/^# *//' >&2
   exit 2
 }
 while [ $# -gt 0 ]; do
@@ -55,6 +73,7 @@ while [ $# -gt 0 ]; do
     --keep) keep=${2:?}; shift 2 ;;
     --sample) sample=$(cd "${2:?}" && pwd); shift 2 ;;
     --baseline) baseline=$(cd "${2:?}" && pwd); shift 2 ;;
+    --native) native=1; shift ;;
     *) usage ;;
   esac
 done
@@ -65,19 +84,35 @@ for program in norv-extract bench/norv_odbc_floor; do
     exit 1
   }
 done
-for tool in isql sqlite3 python3; do
+[ -z "$baseline" ] || [ -x "$baseline/norv-extract" ] || {
+  echo "extract_bench.sh: no norv-extract in the baseline build $baseline" >&2
+  exit 1
+}
+for tool in sqlite3 python3; do
   command -v "$tool" >/dev/null || { echo "extract_bench.sh: $tool is needed" >&2; exit 1; }
 done
+[ -z "$native" ] || [ -z "$port" ] || command -v psql >/dev/null || {
+  echo "extract_bench.sh: psql is needed for --native" >&2
+  exit 1
+}
 
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
   work=$(cd "$keep" && pwd)
 else
   work=$(mktemp -d /tmp/norv-extract-bench.XXXXXX)
-  trap 'rm -rf "$work"' EXIT
 fi
+cleanup() {
+  [ -z "$port" ] || bench_drop_source "$port" norv_bench || true
+  [ -n "$keep" ] || rm -rf "$work"
+}
+trap cleanup EXIT
 school=1021 # the largest school of the sample
 floor=$build/bench/norv_odbc_floor
+programs=(new)
+[ -n "$baseline" ] && programs+=(baseline)
+declare -A binary=([new]=$build/norv-extract [baseline]=$baseline/norv-extract)
+: >"$work/summary.txt"
 
 # timed RESULT_FILE COMMAND...: runs the command (standard input from $stdin_file when set) and writes
 # "wall_seconds user_seconds system_seconds peak_kb" into RESULT_FILE; fails with the command's last lines
@@ -92,159 +127,247 @@ timed() {
   fi
 }
 
-# best COMMAND...: $runs timed runs; prints "wall cpu peak_kb": the best wall time, the best CPU time and
-# the largest peak memory. The function named by $before (when set) runs untimed before each run.
-best() {
-  local i
-  : >"$work/times.txt"
-  for ((i = 0; i < runs; i++)); do
-    if [ -n "${before:-}" ]; then "$before"; fi
-    timed "$work/time.txt" "$@" || return 1
-    cat "$work/time.txt" >>"$work/times.txt"
-  done
-  python3 -c '
-import sys
-rows = [line.split() for line in open(sys.argv[1]) if line.strip()]
-print("%.2f %.2f %d" % (min(float(r[0]) for r in rows), min(float(r[1]) + float(r[2]) for r in rows),
-                        max(int(r[3]) for r in rows)))' "$work/times.txt"
+# The entries of one set of interleaved runs: a label, a role (see report_set), a shell command run untimed
+# before each timed run, a standard input file and the timed command.
+new_set() {
+  labels=() roles=() befores=() stdins=() commands=()
+}
+add_entry() {  # LABEL ROLE BEFORE STDIN COMMAND...
+  labels+=("$1") roles+=("$2") befores+=("$3") stdins+=("$4")
+  shift 4
+  local quoted
+  printf -v quoted '%q ' "$@"
+  commands+=("$quoted")
 }
 
-# The SELECT statements of a run, from its log file: the Proprietary lines are Base64 and hold the text
-# after the method; the existence probes carry a label before the statement.
-statements_of() {
-  python3 - "$1" <<'PY'
-import base64, sys
-for raw in open(sys.argv[1], encoding="utf-8", errors="replace"):
-    raw = raw.rstrip("\r\n")
-    if not raw.startswith("proprietary:"):
-        continue
-    line = base64.b64decode(raw[len("proprietary:"):]).decode("utf-8", "replace")
-    # name:hh:mm:ss: <level name, 13 characters> method: message
-    head, _, rest = line.partition(": ")
-    message = rest[14:].partition(": ")[2]
-    for label in ("Table Exists query:", "Field Exists query:"):
-        if message.startswith(label):
-            message = message[len(label):]
-    if message.lstrip().upper().startswith("SELECT"):
-        print(" ".join(message.split()))
+# run_set FILE: $runs rounds; each runs every entry once, starting one entry further each round; writes
+# "round entry wall user system peak_kb" lines into FILE.
+run_set() {
+  local file=$1 round k i count=${#labels[@]}
+  : >"$file"
+  load_before=$(cut -d' ' -f1 /proc/loadavg)
+  for ((round = 0; round < runs; round++)); do
+    for ((k = 0; k < count; k++)); do
+      i=$(((k + round) % count))
+      [ -z "${befores[i]}" ] || eval "${befores[i]}"
+      stdin_file=${stdins[i]}
+      eval "timed \"\$work/time.txt\" ${commands[i]}"
+      stdin_file=""
+      echo "$round $i $(cat "$work/time.txt")" >>"$file"
+    done
+  done
+  load_after=$(cut -d' ' -f1 /proc/loadavg)
+}
+
+# report_set FILE TITLE DSN SIZE KIND: prints the set's table and adds its program rows to the summary.
+# Roles: "program SAME" (a program, whose same-statement floor is the entry labelled SAME), "job" (the job
+# floor), "floor" (another floor) and "native".
+report_set() {
+  local spec=$work/spec.txt i
+  : >"$spec"
+  for i in "${!labels[@]}"; do
+    printf '%s\t%s\t%s\n' "$i" "${labels[i]}" "${roles[i]}" >>"$spec"
+  done
+  python3 - "$1" "$spec" "$2" "$3" "$4" "$5" "$work/summary.txt" <<'PY'
+import statistics, sys
+times_file, spec_file, title, dsn, size, kind, summary = sys.argv[1:]
+entries = {}
+for line in open(spec_file, encoding="utf-8"):
+    index, label, role = line.rstrip("\n").split("\t")
+    entries[int(index)] = (label, role.split(" ", 1))
+rounds = {}
+for line in open(times_file):
+    r, i, wall, user, system, kb = line.split()
+    rounds.setdefault(int(r), {})[int(i)] = (float(wall), float(user) + float(system), int(kb))
+by_label = {label: i for i, (label, _) in entries.items()}
+job = next(i for i, (_, role) in entries.items() if role[0] == "job")
+def ratio(i, floor, what):
+    values = [rounds[r][i][what] / rounds[r][floor][what] for r in rounds if rounds[r][floor][what] > 0]
+    return statistics.median(values) if values else float("nan")
+print("\n   %s" % title)
+print("   %-34s %7s %7s %8s %9s %8s %10s %9s" % ("", "wall s", "cpu s", "peak MB", "wall/job", "cpu/job",
+                                                 "wall/same", "cpu/same"))
+with open(summary, "a") as out:
+    for i, (label, role) in entries.items():
+        wall = statistics.median(rounds[r][i][0] for r in rounds)
+        cpu = statistics.median(rounds[r][i][1] for r in rounds)
+        mb = max(rounds[r][i][2] for r in rounds) / 1024
+        cells = ["%.2fx" % ratio(i, job, 0), "%.2fx" % ratio(i, job, 1)]
+        if role[0] == "program":
+            same = by_label[role[1]]
+            cells += ["%.2fx" % ratio(i, same, 0), "%.2fx" % ratio(i, same, 1)]
+            out.write("%s\t%s\t%s\t%s\t%.2f\t%.2f\t%.1f\t%s\n" % (dsn, size, kind, label, wall, cpu, mb,
+                                                                "\t".join(c.rstrip("x") for c in cells)))
+        elif role[0] == "job":
+            cells = ["", ""]
+        print("   %-34s %7.2f %7.2f %8.1f %9s %8s %10s %9s" % ((label, wall, cpu, mb) + tuple(cells + ["", ""])[:4]))
 PY
 }
 
-declare -A summary
+# native_entry LABEL STATEMENTS DSN USER PWD SRC: a set entry for the database's own command line.
+native_entry() {
+  local label=$1 statements=$2 dsn=$3 user=$4 pwd=$5 src=$6 script=$2.native
+  if [ "$dsn" = NorvSQLite ]; then
+    { echo ".load $src/norv_oracle.so"; sed 's/$/;/' "$statements"; } >"$script"
+    add_entry "$label" native "" "$script" sqlite3 -batch -bail "file:$src/norv.db?mode=ro"
+  else
+    sed 's/$/;/' "$statements" >"$script"
+    add_entry "$label" native "" "$script" env "PGPASSWORD=$pwd" psql -X -q -h 127.0.0.1 -p "$port" -U "$user" \
+      -d norv_bench -v ON_ERROR_STOP=1
+  fi
+}
 
-# measure_source SIZE LABEL DSN USER PWD
+# measure_source SIZE SAMPLE_DIR LABEL DSN USER PWD
 measure_source() {
-  local size=$1 label=$2 dsn=$3 user=$4 pwd=$5 dir=$work/s$size
-  local run_dir=$dir/run-$dsn
-  local cli=("$build/norv-extract" run "--path=$run_dir/out" "--dsn=$dsn" "--school=$school" "--user=$user"
-    "--pwd=$pwd" "--logpath=$run_dir/logs")
+  local size=$1 sample_dir=$2 label=$3 dsn=$4 user=$5 pwd=$6
+  local run_dir=$work/s$size-$dsn p
   rm -rf "$run_dir" && mkdir -p "$run_dir/home"
   export HOME=$run_dir/home
-  # Warm-up, and the statements it sent.
-  timed "$work/time.txt" "${cli[@]}" || return 0
-  statements_of "$(ls "$run_dir"/logs/*.log "$run_dir"/out/*.log 2>/dev/null | head -n 1)" >"$run_dir/statements.sql"
-  local count lines
-  count=$(wc -l <"$run_dir/statements.sql")
-  lines=$(cat "$run_dir"/out/*.cef 2>/dev/null | wc -l)
-  local engine isql_r floor_r native="" native_label
-  # Each timed run starts from an empty output folder, as a first extraction does.
-  clean_run() { rm -rf "$run_dir/out" "$run_dir/logs"; }
-  engine=$(before=clean_run best "${cli[@]}") || return 0
-  local base="- - -"
-  if [ -n "$baseline" ]; then
-    base=$(before=clean_run best "$baseline/norv-extract" "${cli[@]:1}") || base="- - -"
-  fi
+  local src=$run_dir/source
+  if [ "$dsn" = NorvPG ]; then bench_source "$sample_dir" "$src" "$port" norv_bench; else bench_source "$sample_dir" "$src"; fi
+  export ODBCINI=$src/odbc.ini
   local login=()
   [ "$dsn" = NorvPG ] && login=("$user" "$pwd")
-  stdin_file=$run_dir/statements.sql
-  isql_r=$(best isql -b "$dsn" "${login[@]}") || isql_r="- - -"
-  floor_r=$(best "$floor" "$dsn" "${login[@]}") || floor_r="- - -"
-  if [ "$dsn" = NorvSQLite ]; then
-    { echo ".load $dir/norv_oracle.so"; sed 's/$/;/' "$run_dir/statements.sql"; } >"$run_dir/native.sql"
-    stdin_file=$run_dir/native.sql
-    native=$(best sqlite3 -batch -bail "file:$dir/norv.db?mode=ro") || native="- - -"
-    native_label="sqlite3 (native)"
-  else
-    sed 's/$/;/' "$run_dir/statements.sql" >"$run_dir/native.sql"
-    stdin_file=$run_dir/native.sql
-    native=$(PGPASSWORD=$pwd best psql -X -q -h 127.0.0.1 -p "$port" -U "$user" -d norv -v ON_ERROR_STOP=1) ||
-      native="- - -"
-    native_label="psql (native)"
-  fi
-  stdin_file=""
+  local args=("--dsn=$dsn" "--school=$school" "--user=$user" "--pwd=$pwd")
+
+  # Untimed runs of each program: the first run's folder stays for the incremental runs, and the logs give
+  # the statements of each kind of run.
+  for p in "${programs[@]}"; do
+    "${binary[$p]}" run "--path=$run_dir/first-$p" "--logpath=$run_dir/log-first-$p" "${args[@]}" >/dev/null 2>&1 ||
+      { echo "extract_bench.sh: the first run of $p failed (see $run_dir/log-first-$p)" >&2; return 1; }
+    "${binary[$p]}" run --demo "--path=$run_dir/demo-$p" "--logpath=$run_dir/log-demo-$p" "${args[@]}" >/dev/null 2>&1 ||
+      { echo "extract_bench.sh: the full extraction of $p failed (see $run_dir/log-demo-$p)" >&2; return 1; }
+    statements_of "$run_dir"/log-first-$p/*.log >"$run_dir/same-first-$p.sql"
+    statements_of "$run_dir"/log-demo-$p/*.log >"$run_dir/same-demo-$p.sql"
+  done
+  job_statements "$run_dir"/log-demo-new/*.log "$run_dir"/log-first-new/*.log >"$run_dir/job-first.sql"
+  job_statements "$run_dir"/log-demo-new/*.log >"$run_dir/job-demo.sql"
+  local rows
+  rows=$(cat "$run_dir"/first-new/*.cef "$run_dir"/first-new/*.CDU | wc -l)
+
   echo
-  echo "== $label (DSN $dsn), $size students in school $school: $count statements, $lines lines written"
-  echo "   best of $runs runs; cpu = user + system time of the client process (a server's own time is not in it)"
-  local extra=()
-  [ -n "$baseline" ] && extra=("norv-extract run of the baseline build" "$base")
-  python3 - "$floor_r" "norv-extract run (full extraction)" "$engine" "${extra[@]}" "isql -b" "$isql_r" \
-    "norv_odbc_floor (minimal ODBC client)" "$floor_r" "$native_label" "$native" <<'PY2'
-import sys
-floor = sys.argv[1].split()
-def ratio(value, base):
-    try:
-        return "%.2fx" % (float(value) / float(base)) if float(base) > 0 else "-"
-    except ValueError:
-        return "-"
-print("   %-40s %8s %8s %9s %10s %10s" % ("", "wall s", "cpu s", "peak MB", "wall/floor", "cpu/floor"))
-args = sys.argv[2:]
-for name, figures in zip(args[::2], args[1::2]):
-    wall, cpu, rss = figures.split()
-    mb = "%.1f" % (int(rss) / 1024) if rss != "-" else "-"
-    print("   %-40s %8s %8s %9s %10s %10s" % (name, wall, cpu, mb, ratio(wall, floor[0]), ratio(cpu, floor[1])))
-PY2
-  summary["$dsn $size"]="$engine $floor_r"
-  [ -n "$baseline" ] && summary["$dsn $size baseline"]="$base $floor_r"
-  echo "   profile: perf record -g ${cli[*]}"
+  echo "== $label (DSN $dsn), $size students in school $school: medians of $runs interleaved rounds"
+  echo "   cpu = user + system time of the client process (a server's own time is only in the wall time);"
+  echo "   ratios: to the job floor and to the program's own same-statement floor, medians of the rounds' ratios"
+  echo -n "   statements: job floor $(wc -l <"$run_dir/job-first.sql") (first run), $(wc -l <"$run_dir/job-demo.sql") (tables)"
+  for p in "${programs[@]}"; do
+    echo -n "; $p $(wc -l <"$run_dir/same-first-$p.sql") (first run), $(wc -l <"$run_dir/same-demo-$p.sql") (tables)"
+  done
+  echo "; $rows lines written by the first run"
+
+  # The whole first run and the full extraction alone, in one set of rounds.
+  new_set
+  for p in "${programs[@]}"; do
+    add_entry "$p: whole first run" "program same floor ($p, first run)" "rm -rf $(printf %q "$run_dir/t-$p")" "" \
+      "${binary[$p]}" run "--path=$run_dir/t-$p" "--logpath=$run_dir/t-$p/logs" "${args[@]}"
+    add_entry "$p: full extraction" "program same floor ($p, tables)" "rm -rf $(printf %q "$run_dir/t-$p")" "" \
+      "${binary[$p]}" run --demo "--path=$run_dir/t-$p" "--logpath=$run_dir/t-$p/logs" "${args[@]}"
+    add_entry "same floor ($p, first run)" floor "" "$run_dir/same-first-$p.sql" "$floor" "$dsn" "${login[@]}"
+    add_entry "same floor ($p, tables)" floor "" "$run_dir/same-demo-$p.sql" "$floor" "$dsn" "${login[@]}"
+  done
+  add_entry "job floor (first run)" job "" "$run_dir/job-first.sql" "$floor" "$dsn" "${login[@]}"
+  add_entry "job floor (tables)" floor "" "$run_dir/job-demo.sql" "$floor" "$dsn" "${login[@]}"
+  [ -z "$native" ] || native_entry "native (job, first run)" "$run_dir/job-first.sql" "$dsn" "$user" "$pwd" "$src"
+  run_set "$run_dir/set-first.txt"
+  echo "   machine load (1-minute average, $(nproc) cores) before and after the rounds of both: $load_before, $load_after"
+  # Two tables from one set: each kind against its own job floor.
+  local keep_labels=("${labels[@]}") keep_roles=("${roles[@]}") i
+  for kind in "whole first run" "full extraction"; do
+    labels=() roles=()
+    local job_label="job floor (first run)" same_suffix="first run"
+    [ "$kind" = "full extraction" ] && job_label="job floor (tables)" same_suffix=tables
+    for i in "${!keep_labels[@]}"; do
+      local l=${keep_labels[i]} r=${keep_roles[i]}
+      case "$l" in
+        *": $kind" | "same floor ("*", $same_suffix)" | "$job_label" | "native (job, $same_suffix)") ;;
+        *) l="" ;;
+      esac
+      [ "$l" = "$job_label" ] && r=job
+      [ "$r" = job ] && [ "$l" != "$job_label" ] && r=floor
+      labels[i]=$l roles[i]=$r
+    done
+    report_filtered "$run_dir/set-first.txt" "$kind ($( [ "$kind" = "full extraction" ] && echo "run --demo" || echo run ))" \
+      "$dsn" "$size" "$kind"
+  done
+
+  # The incremental run, from the folder each program's first run left, after a school day's changes.
+  if [ "$dsn" = NorvPG ]; then bench_change_attendance "$src" "$port" norv_bench; else bench_change_attendance "$src"; fi
+  for p in "${programs[@]}"; do
+    cp -a "$run_dir/first-$p" "$run_dir/incr-$p"
+    "${binary[$p]}" run --att "--path=$run_dir/incr-$p" "--logpath=$run_dir/log-incr-$p" "${args[@]}" >/dev/null 2>&1 ||
+      { echo "extract_bench.sh: the incremental run of $p failed (see $run_dir/log-incr-$p)" >&2; return 1; }
+    statements_of "$run_dir"/log-incr-$p/*.log >"$run_dir/same-incr-$p.sql"
+  done
+  job_statements - "$run_dir"/log-incr-new/*.log >"$run_dir/job-incr.sql"
+  new_set
+  for p in "${programs[@]}"; do
+    add_entry "$p: incremental run" "program same floor ($p, incremental)" \
+      "rm -rf $(printf %q "$run_dir/t-$p") && cp -a $(printf %q "$run_dir/first-$p") $(printf %q "$run_dir/t-$p")" "" \
+      "${binary[$p]}" run --att "--path=$run_dir/t-$p" "--logpath=$run_dir/t-$p/logs" "${args[@]}"
+    add_entry "same floor ($p, incremental)" floor "" "$run_dir/same-incr-$p.sql" "$floor" "$dsn" "${login[@]}"
+  done
+  add_entry "job floor (incremental)" job "" "$run_dir/job-incr.sql" "$floor" "$dsn" "${login[@]}"
+  [ -z "$native" ] || native_entry "native (job, incremental)" "$run_dir/job-incr.sql" "$dsn" "$user" "$pwd" "$src"
+  run_set "$run_dir/set-incr.txt"
+  echo -n "   (incremental: job floor $(wc -l <"$run_dir/job-incr.sql") statements"
+  for p in "${programs[@]}"; do echo -n ", $p $(wc -l <"$run_dir/same-incr-$p.sql")"; done
+  echo "; $(($(cat "$run_dir"/incr-new/Update*.CDU | wc -l) - $(cat "$run_dir"/first-new/Update*.CDU | wc -l))) update lines)"
+  report_set "$run_dir/set-incr.txt" "incremental run (run --att, after sample/change-attendance.py)" "$dsn" "$size" \
+    "incremental run"
+  echo "   machine load (1-minute average, $(nproc) cores) before and after these rounds: $load_before, $load_after"
+  echo "   profile: ODBCINI=$ODBCINI perf record -g ${binary[new]} run --path=$run_dir/t-new ${args[*]}"
+  [ "$dsn" != NorvPG ] || bench_drop_source "$port" norv_bench
+}
+
+# report_filtered FILE TITLE DSN SIZE KIND: report_set on the entries whose label is not empty.
+report_filtered() {
+  local file=$1 keep_file=$work/filtered.txt i
+  local all_labels=("${labels[@]}") all_roles=("${roles[@]}")
+  local -A renumber=()
+  labels=() roles=()
+  for i in "${!all_labels[@]}"; do
+    [ -n "${all_labels[i]}" ] || continue
+    renumber[$i]=${#labels[@]}
+    labels+=("${all_labels[i]}") roles+=("${all_roles[i]}")
+  done
+  : >"$keep_file"
+  while read -r round i rest; do
+    [ -n "${renumber[$i]:-}" ] && echo "$round ${renumber[$i]} $rest" >>"$keep_file"
+  done <"$file"
+  report_set "$keep_file" "$2" "$3" "$4" "$5"
 }
 
 for size in "${sizes[@]}"; do
-  total=$(((size * 100 + 54) / 55))
-  dir=$work/s$size
-  if [ -n "$sample" ]; then
-    rm -rf "$dir" && mkdir -p "$dir"
-    cp "$sample/norv_oracle.so" "$dir/"
-    sed "s|$sample/|$dir/|g" "$sample/odbc.ini" >"$dir/odbc.ini"
-    ln -s "$sample/norv.db" "$dir/norv.db"
-    echo "== the sample of $sample"
-  else
-    echo "== generating the sample: $total students over three schools ($size in school $school)"
-    sample_args=(--out "$dir" --students "$total")
-    [ -n "$port" ] && sample_args+=(--pg-port "$port")
-    "$top/sample/build-sample.sh" "${sample_args[@]}" >/dev/null
-  fi
-  export ODBCINI=$dir/odbc.ini
-  measure_source "$size" SQLite NorvSQLite "reader" "unused"
+  bench_pick_sample "$size"
+  measure_source "$size" "$dir" SQLite NorvSQLite reader unused
   if [ -n "$port" ]; then
-    measure_source "$size" PostgreSQL NorvPG norv_reader norv-reader-pw
+    measure_source "$size" "$dir" PostgreSQL NorvPG norv_reader norv-reader-pw
   fi
 done
 
-if [ ${#sizes[@]} -gt 1 ]; then
-  echo
-  echo "== scaling of norv-extract run"
-  for which in "" " baseline"; do
-    [ -z "$which" ] || [ -n "$baseline" ] || continue
-    [ -z "$which" ] || echo "   (the baseline build)"
-    for dsn in NorvSQLite NorvPG; do
-      entries=()
-      for size in "${sizes[@]}"; do
-        [ -n "${summary["$dsn $size$which"]:-}" ] && entries+=("$size ${summary["$dsn $size$which"]}")
-      done
-      [ ${#entries[@]} -gt 0 ] || continue
-      python3 - "$dsn" "${entries[@]}" <<'PY2'
-import sys
-dsn = sys.argv[1]
-rows = [entry.split() for entry in sys.argv[2:]]
-print("   %-11s %9s %8s %8s %12s %12s %9s %10s" % (dsn, "students", "wall s", "cpu s", "wall us/std", "cpu us/std",
-                                                  "peak MB", "wall/floor"))
-for size, wall, cpu, rss, fwall, fcpu, frss in rows:
-    n = int(size)
-    print("   %-11s %9d %8s %8s %12.1f %12.1f %9.1f %9.2fx" % ("", n, wall, cpu, float(wall) * 1e6 / n,
-          float(cpu) * 1e6 / n, int(rss) / 1024, float(wall) / float(fwall) if float(fwall) > 0 else 0))
-print("   %-11s peak memory at %s students against %s: %.2fx" % ("", rows[-1][0], rows[0][0],
-                                                              int(rows[-1][3]) / int(rows[0][3])))
-PY2
-    done
-  done
-fi
+echo
+echo "== summary: medians of $runs interleaved rounds; ratios to the job floor and to the program's own"
+echo "   same-statement floor (wall and cpu); peak memory of the program"
+python3 - "$work/summary.txt" <<'PY'
+import collections, sys
+rows = [line.rstrip("\n").split("\t") for line in open(sys.argv[1]) if line.strip()]
+print("   %-10s %7s %-17s %-9s %6s %6s %7s %7s %8s %8s %8s" % ("source", "size", "run", "program", "wall s", "cpu s",
+      "peak MB", "wall/job", "cpu/job", "wall/same", "cpu/same"))
+peaks = collections.defaultdict(dict)
+for dsn, size, kind, label, wall, cpu, mb, wj, cj, ws, cs in rows:
+    program = label.split(":")[0]
+    print("   %-10s %7s %-17s %-9s %6s %6s %7s %7s %8s %8s %8s" % (dsn, size, kind, program, wall, cpu, mb, wj, cj,
+                                                                     ws, cs))
+    peaks[(dsn, kind, program)][int(size)] = float(mb)
+print()
+for (dsn, kind, program), by_size in peaks.items():
+    if len(by_size) > 1:
+        small, large = min(by_size), max(by_size)
+        print("   %-10s %-17s %-9s peak memory at %d students against %d: %.2fx (%.1f -> %.1f MB)" % (
+            dsn, kind, program, large, small, by_size[large] / by_size[small], by_size[small], by_size[large]))
+for dsn, size, kind, label, wall, cpu, mb, wj, cj, ws, cs in rows:
+    if kind == "whole first run" and label.startswith("new"):
+        verdict = "met" if max(float(wj), float(cj)) <= 1.5 else "missed"
+        print("   target whole first run <= 1.5x the job floor, %s %s: wall %sx, cpu %sx: %s" % (
+            dsn, size, wj, cj, verdict))
+PY

@@ -92,8 +92,14 @@ fi
     echo "Port=$port"
     echo "Database=norv"
     echo "ReadOnly=1"
-    # Fetch a result through a cursor, a block at a time, instead of reading it whole when it runs.
+    # Fetch a result through a cursor, a block at a time, instead of reading it whole when it runs: the
+    # attendance pass reads a school year in one statement.
     echo "UseDeclareFetch=1"
+    # 1000 rows a round trip (the driver's default is 100): a whole first run of 20,000 students made 8,440
+    # round trips with 100 and 1,682 with 1000 (wall 6.1 -> 5.4 s here, 0.4 MB more memory); 5000 saved 1,200
+    # more round trips for 2 MB more, as the driver holds that many rows at a time. Over a network each
+    # round trip costs the latency once more.
+    echo "Fetch=1000"
     echo "SSLmode=disable"
   fi
 } >"$out/odbc.ini.tmp"
