@@ -101,6 +101,9 @@ fi
     # round trip costs the latency once more.
     echo "Fetch=1000"
     echo "SSLmode=disable"
+    # Debian's odbcinst.ini turns the driver's communication log on, a file in /tmp for every connection.
+    echo "CommLog=0"
+    echo "Debug=0"
   fi
 } >"$out/odbc.ini.tmp"
 mv -f "$out/odbc.ini.tmp" "$out/odbc.ini"

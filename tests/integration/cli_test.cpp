@@ -439,7 +439,7 @@ TEST(CliSilentSource, EndsTheCommandWithinItsTimeout) {
         QByteArray ini = readFile(qEnvironmentVariable("ODBCINI"));
         ini += "\n[NorvSilent]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" +
                QByteArray::number(relay.port()) +
-               "\nDatabase=norv\nReadOnly=1\nUseDeclareFetch=1\nSSLmode=disable\n";
+               "\nDatabase=norv\nReadOnly=1\nUseDeclareFetch=1\nSSLmode=disable\nCommLog=0\n";
         writeFile(home.filePath("odbc.ini"), ini);
         const QString out = home.filePath(QString("out-") + c.name);
         QElapsedTimer clock;
