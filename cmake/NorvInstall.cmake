@@ -52,12 +52,38 @@ add_custom_command(
   DEPENDS ${CMAKE_BINARY_DIR}/man/norv-extract.1
   VERBATIM)
 
-add_custom_target(norv-docs ALL DEPENDS ${NORV_GUIDE_PDF} ${NORV_MANPAGE})
+# ---------------------------------------------------------------- the package's documents
+# The Debian changelog, compressed as Debian ships it (-n: the same bytes every build).
+set(NORV_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(
+  OUTPUT ${NORV_CHANGELOG}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+  COMMAND sh -c "${NORV_GZIP} -9n -c \"$1\" > \"$2\"" sh ${CMAKE_SOURCE_DIR}/packaging/changelog ${NORV_CHANGELOG}
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog
+  VERBATIM)
+
+add_custom_target(norv-docs ALL DEPENDS ${NORV_GUIDE_PDF} ${NORV_MANPAGE} ${NORV_CHANGELOG})
 
 # ---------------------------------------------------------------- install rules
 install(TARGETS norv-extract RUNTIME DESTINATION ${NORV_PROGRAM_DIR})
 install(FILES ${NORV_GUIDE_PDF} DESTINATION ${NORV_PROGRAM_DIR}/help)
 install(FILES ${NORV_MANPAGE} DESTINATION share/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${NORV_CHANGELOG} DESTINATION share/doc/norv-extract)
+# The nightly service and timer, in the prefix's unit folder (/usr/lib/systemd/system in the package;
+# systemd also reads /usr/local/lib/systemd/system). The service names the program of the prefix it is
+# installed under, which is known only when installing (the package installs under /usr into a staging
+# folder, DESTDIR).
+set(NORV_UNIT_DIR lib/systemd/system)
+install(CODE "
+  file(READ \"${CMAKE_SOURCE_DIR}/packaging/norv-extract@.service.in\" unit)
+  set(NORV_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/bin/norv-extract\")
+  string(CONFIGURE \"\${unit}\" unit @ONLY)
+  file(WRITE \"${CMAKE_BINARY_DIR}/systemd/norv-extract@.service\" \"\${unit}\")
+  file(INSTALL \"${CMAKE_BINARY_DIR}/systemd/norv-extract@.service\"
+               \"${CMAKE_SOURCE_DIR}/packaging/norv-extract@.timer\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${NORV_UNIT_DIR}\"
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+")
 # A relative link, so that it holds under any prefix and inside an unpacked package.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
 file(CREATE_LINK ../${NORV_PROGRAM_DIR}/norv-extract ${CMAKE_BINARY_DIR}/install-links/norv-extract SYMBOLIC)
@@ -73,11 +99,14 @@ set(CPACK_PACKAGE_VERSION ${NORV_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "Velmora Software")
 set(CPACK_PACKAGE_CONTACT ${NORV_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Velmora Data Extractor for Norv")
+# Debian wraps the extended description at 80 columns: every line stays shorter.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Reads a school's records from the Norv student information system through ODBC and writes the
-tab-separated import files of Corvanta, with an incremental attendance cache in SQLite.
-It is started by a host program (or a timer) once per request; the user guide is
-/usr/lib/norv-extract/help/NorvGuide.pdf.")
+    "Reads a school's records from the Norv student information system through
+ODBC and writes the tab-separated import files of Corvanta, with an
+incremental attendance cache in SQLite.
+It is started by a host program once per request, or every night by the
+service and timer norv-extract@.service and norv-extract@.timer. The user
+guide is /usr/lib/norv-extract/help/NorvGuide.pdf.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev strace
   python3 clang-format
   fonts-dejavu-core poppler-utils groff-base time
+  lintian systemd
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #include "app/BridgeBase.h"
 
 #include "app/AppInfo.h"
+#include "app/PasswordSource.h"
 #include "engine/ExpEngine.h"
 #include "libraries/support/XString.h"
 #include "messages/SISMessageWriter.h"
@@ -48,6 +49,9 @@ void BridgeBase::declareSchoolParams() {
     addParam(connection, "dsn", "ODBC DSN", "edit", "Name of DSN from existing Data Source", "");
     addParam(connection, "user", "Username", "edit", "Username corresponding to ODBC DSN", "");
     addParam(connection, "pwdencode", "Password", "password", "Password  corresponding to ODBC DSN", "");
+    // The password from a private file: an option of the command line only, so the host's connection
+    // group, its requirements and its missing-value lines stay as they were.
+    paramKeyList.append(QLatin1String(PasswordSource::kFileKey));
     const QString school = QStringLiteral("school");
     addParam(school, "schoolheader", "School Information", "header", "", "");
     addParam(school, "schoollabel", "Please select the School Number of this school:", "label", "", "");

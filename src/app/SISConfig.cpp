@@ -2,6 +2,7 @@
 
 #include "app/AppInfo.h"
 #include "app/CommandLineParser.h"
+#include "app/PasswordSource.h"
 #include "engine/ExpEngine.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
@@ -224,6 +225,14 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
                 paramValues.insert(plain, decodePassword(v));
             }
         }
+    }
+
+    QString passwordProblem;
+    if (!PasswordSource::resolve(paramValues, qEnvironmentVariable("CREDENTIALS_DIRECTORY"),
+                                 passwordProblem)) {
+        emit writeError(QStringLiteral("Password File Error"), passwordProblem);
+        emptyProgress();
+        return finishCommand(1, QString(), QString());
     }
 
     bool isNumber = false;

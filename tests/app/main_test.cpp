@@ -39,6 +39,7 @@ const QStringList kUsage = {
     "   [--user=value]",
     "   [--pwdencode=value]",
     "   [--pwd=value]",
+    "   [--pwdfile=value]",
     "   [--school=value]",
     "",
 };
@@ -501,6 +502,58 @@ TEST_F(Program, RunLogHasHeaderBlocksAndNoPasswordAnywhere) {
     EXPECT_TRUE(log.contains("\r\nLog File\r\n"));
     EXPECT_TRUE(log.contains("\r\nVelmora Data Extractor for Norv File\r\n"));
     EXPECT_TRUE(log.contains("\r\nVersion        : 2.1.0.0\r\n"));
+}
+
+// A password file must be private to the user that runs the program: one that others may read, or a second
+// password beside it, is refused before the command runs, with the fix in the error line; a private file
+// meets the connection's password requirement.
+TEST_F(Program, PasswordFilesOthersCanReadAreRefused) {
+    const QByteArray secret = "Tr0ub4dor&3";
+    const QString open = at("open.pwd");
+    const QString mine = at("private.pwd");
+    writeFile(open, secret + "\n");
+    writeFile(mine, secret + "\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(mine).constData(), 0600), 0);
+    const QString out = at("out");
+    const QStringList frame = {"start_progress\t0", "end_progress"};
+    const QStringList login = {"--dsn=D", "--user=u"};
+    const QString refused = "error\tPassword File Error\t";
+    expectHostCases(
+        *this,
+        {
+            {"readable by others",
+             with({"run", "--school=1", "--path=" + out, "--pwdfile=" + open}, login),
+             1,
+             frame,
+             {refused + "The password file " + open +
+              " can be read or changed by other users (mode 0644); allow its owner only: chmod 600 " + open}},
+            {"missing",
+             with({"test", "--group=connection", "--pwdfile=" + at("none.pwd")}, login),
+             1,
+             frame,
+             {refused + "The password file " + at("none.pwd") +
+              " cannot be read: No such file or directory."}},
+            {"beside --pwd",
+             with({"test", "--group=connection", "--pwdfile=" + mine, "--pwd=x"}, login),
+             1,
+             frame,
+             {refused +
+              "Give the password one way only: --pwdfile cannot be combined with --pwd or --pwdencode."}},
+            {"private",
+             with({"test", "--validate=0", "--group=connection", "--pwdfile", mine}, login),
+             0,
+             {"start_progress\t0", "inc_progress\tBeginning test...",
+              "test\tconnection\tsuccess\tConnection Successful.", "end_progress"},
+             {}},
+        },
+        [&](const QStringList& a) {
+            const ProgramResult r = run(a);
+            EXPECT_FALSE((r.out + r.err).contains(secret));
+            return r;
+        });
+    // Refused before the run began: nothing was written into its folder.
+    EXPECT_FALSE(QFile::exists(out));
 }
 
 // A short password inside the driver's words is chance and stays unmasked (masking it would spell it out);

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the Debian package, checks its control fields (the version the program reports, a dependency
-# on the package of every shared library the program needs, the recommended ODBC drivers), unpacks it
-# into a temporary root and checks the unpacked copy (see check_installed.sh).
+# on the package of every shared library the program needs, the recommended ODBC drivers), lets lintian
+# find no error and no warning in it, unpacks it into a temporary root and checks the unpacked copy (see
+# check_installed.sh).
 # Usage: package_test.sh BUILD_DIR [CPACK]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,7 +19,11 @@ deb=$1
 
 [ "$(dpkg-deb -f "$deb" Package)" = norv-extract ] || fail "package name $(dpkg-deb -f "$deb" Package)"
 dpkg-deb -x "$deb" "$tmp/root"
-sh "$here/check_installed.sh" "$tmp/root/usr"
+sh "$here/check_installed.sh" "$tmp/root/usr" /usr
+
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps.sh installs it)"
+findings=$(lintian "$deb" 2>&1 | grep -E '^[EW]: ' || true)
+[ -z "$findings" ] || fail "lintian: $findings"
 
 program=$tmp/root/usr/lib/norv-extract/norv-extract
 reported=$(cd "$tmp" && HOME=$tmp "$program" version | awk -F '\t' '$1 == "version" { print $3 }')

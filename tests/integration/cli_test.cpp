@@ -7,9 +7,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <map>
+
+#include <sys/stat.h>
 
 #include "../app/ProgramRunner.h"
 #include "app/SISConfig.h"
@@ -724,6 +728,106 @@ TEST_P(Cli, NoPasswordAnywhere) {
         for (const QString& file : filesUnder(home.path())) {
             EXPECT_FALSE(readFile(home.filePath(file)).contains(secret.toUtf8()))
                 << file.toStdString() << " holds " << secret.toStdString();
+        }
+    }
+}
+
+// The password from a private file (--pwdfile) or from systemd's credential "norv-pwd" logs in like --pwd:
+// the PostgreSQL server checks it (a wrong one fails). It stands nowhere else: not in the program's
+// arguments (which ps and /proc/PID/cmdline show every local user) or environment, its lines or its files.
+TEST(CliPasswordSources, PrivateFileAndCredentialLogIn) {
+    QString reason;
+    const auto pg = enginetest::sampleSource(SourceKind::PostgreSQL, reason);
+    if (!pg) {
+        FAIL() << reason.toStdString();
+    }
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString password = pg->password.toQString();
+    const QString wrong = QStringLiteral("not-the-pw-42");
+    const auto secretFile = [&](const QString& relative, const QString& content, mode_t mode) {
+        const QString path = home.filePath(relative);
+        writeFile(path, (content + "\n").toUtf8());
+        EXPECT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+        return path;
+    };
+    const QString file = secretFile("secrets/db.pwd", password, 0600);
+    const QString wrongFile = secretFile("secrets/wrong.pwd", wrong, 0600);
+    // systemd decides a credential's mode; a shared group bit (an ACL mask) is no reason to refuse it.
+    const QString credentials = QFileInfo(secretFile("credentials/norv-pwd", password, 0440)).path();
+    const QString wrongCredentials = QFileInfo(secretFile("wrong-credentials/norv-pwd", wrong, 0400)).path();
+    const QString out = home.filePath("out");
+    const QStringList login = {"--dsn=" + pg->dsn.toQString(), "--user=" + pg->user.toQString()};
+    const QString connected = "test\tconnection\tsuccess\tConnection Successful.";
+    const QString refused = "test\tconnection\tfail\tConnection Failed.";
+
+    struct Case {
+        const char* name;
+        QStringList args;
+        QString credentialsFolder;
+        int exitCode;
+        QString line;  // the start of a host line the command sends
+    };
+    const Case cases[] = {
+        {"test, the file", {"test", "--group=connection", "--pwdfile=" + file}, {}, 0, connected},
+        {"test, a wrong file", {"test", "--group=connection", "--pwdfile=" + wrongFile}, {}, 1, refused},
+        {"school list, the file",
+         {"params", "--paramkey=school", "--pwdfile", file},
+         {},
+         0,
+         "school_list\tschool\t1021\t"},
+        {"school test, the credential",
+         {"test", "--group=school", "--school=1021"},
+         credentials,
+         0,
+         "test\tschool\tsuccess\tSchool Validated."},
+        {"test, a wrong credential", {"test", "--group=connection"}, wrongCredentials, 1, refused},
+        {"the file beats the credential",
+         {"test", "--group=connection", "--pwdfile=" + file},
+         wrongCredentials,
+         0,
+         connected},
+        {"run, the credential",
+         {"run", "--demo", "--school=875", "--path=" + out},
+         credentials,
+         0,
+         "bridge_complete"},
+    };
+    QByteArray console;
+    for (const Case& c : cases) {
+        const QStringList args = c.args + login;
+        QStringList environment = programEnvironment();
+        if (!c.credentialsFolder.isEmpty()) {
+            environment.append("CREDENTIALS_DIRECTORY=" + c.credentialsFolder);
+        }
+        const ProgramResult r = runProgram(args, home.path(), QString(), environment);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name << r.out.toStdString() << r.err.toStdString();
+        EXPECT_FALSE(
+            r.hostLines().filter(QRegularExpression("^" + QRegularExpression::escape(c.line))).isEmpty())
+            << c.name << r.out.toStdString();
+        EXPECT_FALSE((args + environment).join('\n').contains(password)) << c.name;
+        console += r.out + r.err;
+    }
+    ASSERT_TRUE(QFile::exists(out + "/Students.cef"));
+    const QByteArray log = readFile(out + "/Norv--875-" + today() + ".log");
+    EXPECT_TRUE(log.contains(": pwd is internal only.\r\n")) << log.toStdString();
+    // --pwd and --pwdencode still log in, and beat a credential.
+    for (const QString& given : {"--pwd=" + password, "--pwdencode=" + encodePassword(password)}) {
+        const ProgramResult r =
+            runProgram(QStringList{"test", "--group=connection", given} + login, home.path(), QString(),
+                       programEnvironment() + QStringList{"CREDENTIALS_DIRECTORY=" + wrongCredentials});
+        EXPECT_EQ(r.exitCode, 0) << given.toStdString() << r.out.toStdString();
+        console += r.out + r.err;
+    }
+
+    for (const QString& secret : {password, wrong}) {
+        EXPECT_FALSE(console.contains(secret.toUtf8())) << secret.toStdString();
+        for (const QString& name : filesUnder(home.path())) {
+            if (name.startsWith("secrets/") || name.contains("credentials/")) {
+                continue;
+            }
+            EXPECT_FALSE(readFile(home.filePath(name)).contains(secret.toUtf8()))
+                << name.toStdString() << " holds " << secret.toStdString();
         }
     }
 }
