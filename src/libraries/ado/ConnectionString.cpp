@@ -6,13 +6,17 @@ namespace ado {
 
 namespace {
 
+// One "key=value" pair. value is the value itself, braces and quotes taken off; braced says the text had it
+// in braces, which the ODBC string keeps (a driver may expect them, as in Driver={SQLite3}).
 struct Pair {
     QString key;
     QString value;
+    bool braced = false;
 };
 
 // Splits "k=v;k2=v2" honouring ODBC braces ({...} with "}}" for "}") and ADO quotes ('...' or
-// "..." with the quote doubled) around values.
+// "..." with the quote doubled) around values. A brace or quote that is never closed is part of the value,
+// which then runs to the next ";" as it stands.
 QList<Pair> split(const QString& text) {
     QList<Pair> pairs;
     qsizetype i = 0;
@@ -29,12 +33,11 @@ QList<Pair> split(const QString& text) {
             while (i < n && text[i] == u' ') {
                 ++i;
             }
+            bool closed = false;
             if (i < n && (text[i] == u'{' || text[i] == u'\'' || text[i] == u'"')) {
                 const QChar close = text[i] == u'{' ? QChar(u'}') : text[i];
-                const bool braced = text[i] == u'{';
                 qsizetype j = i + 1;
                 QString value;
-                bool closed = false;
                 while (j < n) {
                     if (text[j] == close) {
                         if (j + 1 < n && text[j + 1] == close) {
@@ -50,21 +53,15 @@ QList<Pair> split(const QString& text) {
                     ++j;
                 }
                 if (closed) {
-                    // A braced value stays braced, its "}" doubled again, so that it is read back whole.
-                    pair.value = braced ? QStringLiteral("{") + value.replace(u'}', QStringLiteral("}}")) +
-                                              QStringLiteral("}")
-                                        : value;
+                    pair.value = value;
+                    pair.braced = text[i] == u'{';
                     i = j;
                     while (i < n && text[i] != u';') {
                         ++i;  // anything after the closing mark up to ";" is ignored
                     }
-                } else {
-                    // No closing mark: take the text up to ";" as it stands.
-                    const qsizetype end = text.indexOf(u';', i);
-                    pair.value = text.mid(i, (end < 0 ? n : end) - i).trimmed();
-                    i = end < 0 ? n : end;
                 }
-            } else {
+            }
+            if (!closed) {
                 const qsizetype end = text.indexOf(u';', i);
                 pair.value = text.mid(i, (end < 0 ? n : end) - i).trimmed();
                 i = end < 0 ? n : end;
@@ -80,22 +77,17 @@ QList<Pair> split(const QString& text) {
     return pairs;
 }
 
-QString unbrace(const QString& value) {
-    if (value.size() >= 2 && value.startsWith(u'{') && value.endsWith(u'}')) {
-        return value.mid(1, value.size() - 2).replace(QStringLiteral("}}"), QStringLiteral("}"));
-    }
-    return value;
+QString braced(QString value) {
+    return QStringLiteral("{") + value.replace(QStringLiteral("}"), QStringLiteral("}}")) + u'}';
 }
 
-// A value as ODBC reads it: braced when it could otherwise end the pair or be misread.
-QString odbcValue(const QString& value) {
-    if (value.startsWith(u'{') && value.endsWith(u'}') && value.size() >= 2) {
-        return value;  // already braced by the caller
-    }
-    if (value.contains(u';') || value.contains(u'}') || value.startsWith(u'{') || value != value.trimmed()) {
-        QString escaped = value;
-        escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-        return QStringLiteral("{") + escaped + QStringLiteral("}");
+// A value as ODBC reads it: braced when the text had it so, or when it could otherwise end the pair or be
+// read back as another value (one that starts with a brace or a quote, or has blanks at either end).
+QString odbcValue(const Pair& pair) {
+    const QString& value = pair.value;
+    if (pair.braced || value.contains(u';') || value.contains(u'}') || value.startsWith(u'{') ||
+        value.startsWith(u'"') || value.startsWith(u'\'') || value != value.trimmed()) {
+        return braced(value);
     }
     return value;
 }
@@ -117,7 +109,7 @@ QString ConnectionString::toOdbc(const QString& adoConnectionString, const QStri
     for (const Pair& pair : split(adoConnectionString)) {
         QString key;
         if (isKey(pair.key, {"Provider"})) {
-            const QString provider = unbrace(pair.value).trimmed();
+            const QString provider = pair.value.trimmed();
             if (!provider.isEmpty() && provider.compare(QLatin1String("MSDASQL"), Qt::CaseInsensitive) != 0 &&
                 !provider.startsWith(QLatin1String("MSDASQL."), Qt::CaseInsensitive)) {
                 throw ComError(ComError::ProviderNotFound, QStringLiteral("ADODB.Connection"),
@@ -145,12 +137,9 @@ QString ConnectionString::toOdbc(const QString& adoConnectionString, const QStri
         } else {
             key = pair.key;
         }
-        parts.append(key + u'=' + odbcValue(pair.value));
+        parts.append(key + u'=' + odbcValue(pair));
     }
     // Braced always: a user or password is taken as it stands, whatever characters it holds.
-    auto braced = [](QString value) {
-        return QStringLiteral("{") + value.replace(QStringLiteral("}"), QStringLiteral("}}")) + u'}';
-    };
     if (!user.isEmpty()) {
         parts.append(QStringLiteral("UID=") + braced(user));
     }
@@ -184,7 +173,7 @@ std::optional<ConnectionString::DsnLogin> ConnectionString::dsnLogin(const QStri
             return std::nullopt;  // repeated keys: leave their reading to the driver
         }
         *seen = true;
-        *target = unbrace(pair.value);
+        *target = pair.value;
     }
     if (!hasDsn || login.dsn.isEmpty()) {
         return std::nullopt;
@@ -196,9 +185,8 @@ QStringList ConnectionString::secrets(const QString& connectionString) {
     QStringList values;
     for (const Pair& pair : split(connectionString)) {
         if (isKey(pair.key, {"Password", "PWD"})) {
-            const QString value = unbrace(pair.value);
-            if (!value.isEmpty()) {
-                values.append(value);
+            if (!pair.value.isEmpty()) {
+                values.append(pair.value);
             }
         }
     }

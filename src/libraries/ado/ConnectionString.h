@@ -8,10 +8,11 @@
 //   Database                             DATABASE
 //   Persist Security Info                dropped
 //   anything else (Driver, Trusted_Connection, ReadOnly, Port, ...)  passed on unchanged
-// Keys match without regard to letter case and surrounding blanks. A value containing ";" or "}"
-// or starting with "{" is written braced ({...}, "}" doubled) so that it cannot end the pair early.
-// A Provider value may be braced or quoted. Empty pairs (";;") are skipped; a pair without "=" is a
-// key with an empty value.
+// Keys match without regard to letter case and surrounding blanks. A value braced in the text stays braced;
+// one containing ";" or "}", starting with "{" or a quote, or with blanks at either end is written braced
+// ({...}, "}" doubled), so that it cannot end the pair early or be read back as another value. A brace or
+// quote that is never closed is part of the value. A Provider value may be braced or quoted. Empty pairs
+// (";;") are skipped; a pair without "=" is a key with an empty value.
 //
 // REQUIRES nothing; pure text work, safe to unit-test. Never puts the input text into an error.
 #pragma once

@@ -28,6 +28,12 @@ TEST(ConnectionStringTest, TranslatesAdoKeysToOdbc) {
         // Values that would end the pair early are braced for ODBC.
         {"DSN=d;PWD='a;b}c'", "DSN=d;PWD={a;b}}c}"},
         {"DSN=d;PWD={x;y}", "DSN=d;PWD={x;y}"},
+        // An unclosed quote stays part of the value, braced, so it cannot swallow the pairs after it.
+        {"Port=\"5;PWD=p", "Port={\"5};PWD=p"},
+        {"Port='5;PWD=p", "Port={'5};PWD=p"},
+        {"PWD={w}}", "PWD={{w}}}}}"},
+        // A quoted value that looks braced is a value of its own.
+        {"PWD='{x}'", "PWD={{x}}}"},
         {"Driver={SQLite3};Database=file:/tmp/x.db?mode=ro",
          "Driver={SQLite3};DATABASE=file:/tmp/x.db?mode=ro"},
         {"Provider=MSDASQL.1;DSN=d", "DSN=d"},
@@ -57,6 +63,23 @@ TEST(ConnectionStringTest, FindsThePasswordsToScrub) {
     EXPECT_EQ(ConnectionString::secrets(QStringLiteral("DSN=d;UID=u;PWD=p1;Password={p;2}")),
               (QStringList{QStringLiteral("p1"), QStringLiteral("p;2")}));
     EXPECT_TRUE(ConnectionString::secrets(QStringLiteral("DSN=d;Password=;")).isEmpty());
+    // Found again in the translation, whatever stands before or after them (found by fuzzing).
+    struct Case {
+        const char* ado;
+        const char* user;
+        const char* password;
+        QStringList secrets;
+    };
+    const Case cases[] = {
+        {"X=\"a", "u", "<\"p", {"<\"p"}},
+        {"PWD={w}}", "u", "", {"{w}}"}},
+        {"PWD='{x}';X={y", "u", "", {"{x}"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ConnectionString::secrets(ConnectionString::toOdbc(c.ado, c.user, c.password)), c.secrets)
+            << c.ado;
+        EXPECT_EQ(ConnectionString::secrets(c.ado), c.secrets.mid(c.password[0] == '\0' ? 0 : 1)) << c.ado;
+    }
 }
 
 TEST(ConnectionStringTest, OpenArgumentsReplaceTheStringsLogin) {
