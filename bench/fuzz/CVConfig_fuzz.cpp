@@ -1,0 +1,81 @@
+// Fuzz target: the reading of the target application's "CVConfig.xml" by the defaults command, through the
+// program's own command processing. Input: the file's bytes.
+//
+// Checks: the command ends with 0 or 1, whatever the file holds; every line it sends the host is a whole
+// message line (a known kind first, no carriage return), so that no attribute value can forge or split a
+// line; every school set-up the file holds is one start_setting/end_setting pair.
+#include "FuzzInput.h"
+
+#include "app/BridgeBase.h"
+#include "messages/LogManager.h"
+#include "messages/SISMessageWriter.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+
+QTemporaryDir* g_home = nullptr;
+
+const QStringList kKinds = {"log",         "warning",        "setting",      "start_setting",
+                            "end_setting", "start_progress", "end_progress", "inc_progress",
+                            "test",        "error",          "missing"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // The program's folders (its settings, logs and locks) stay inside a private folder of this run.
+    static QTemporaryDir home;
+    g_home = &home;
+    ::setenv("HOME", QFile::encodeName(home.path()).constData(), 1);
+    ::setenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")).constData(), 1);
+    ::setenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(".local/share")).constData(), 1);
+    LogManager::instance().setDestinations(0);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QString path = g_home->filePath(QStringLiteral("CVConfig.xml"));
+    {
+        QFile file(path);
+        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        FUZZ_CHECK(file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
+                   static_cast<qint64>(size));
+    }
+    QBuffer out;
+    QBuffer err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    int exitCode = 0;
+    {
+        SISMessageWriter writer(&out, &err);
+        BridgeBase program(writer, nullptr);
+        exitCode = program.processCommandLine(QStringList{QStringLiteral("defaults"), "--path=" + path});
+    }
+    FUZZ_CHECK(exitCode == 0 || exitCode == 1);
+    int open = 0;
+    for (const QByteArray& line : (out.data() + err.data()).split('\n')) {
+        if (line.isEmpty()) {
+            continue;
+        }
+        FUZZ_CHECK(!line.contains('\r'));
+        const QString kind = QString::fromUtf8(line.split('\t').first());
+        if (!kKinds.contains(kind)) {
+            std::fprintf(stderr, "not a message line: %s\n", line.constData());
+        }
+        FUZZ_CHECK(kKinds.contains(kind));
+        if (kind == QLatin1String("start_setting")) {
+            FUZZ_CHECK(open == 0);
+            ++open;
+        } else if (kind == QLatin1String("end_setting")) {
+            FUZZ_CHECK(open == 1);
+            --open;
+        }
+    }
+    FUZZ_CHECK(open == 0);
+    return 0;
+}
