@@ -136,6 +136,11 @@ if(NORV_BUILD_TESTS)
              COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/package_test.sh ${CMAKE_BINARY_DIR}
                      ${CMAKE_CPACK_COMMAND})
     set_tests_properties(Install.DebianPackage PROPERTIES TIMEOUT 300)
+    add_test(NAME Install.ServiceSandbox
+             COMMAND sh ${CMAKE_SOURCE_DIR}/tests/install/service_sandbox_test.sh ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR} ${NORV_TEST_PG_PORT})
+    set_tests_properties(Install.ServiceSandbox PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77
+                         FIXTURES_REQUIRED norv_sources)
     # Both install from the same build folder, which records what it installed in one manifest file.
     set_tests_properties(Install.LinkReportsInstalledGuide Install.DebianPackage
                          PROPERTIES RESOURCE_LOCK norv_install_manifest)
