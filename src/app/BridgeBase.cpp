@@ -153,8 +153,11 @@ bool BridgeBase::sourceSchoolList(QList<QStringList>& records, const QString& ds
     return engine().LoadSchoolList(records, XString(dsn), XString(user), XString(pwd));
 }
 
-bool BridgeBase::sourceBridgeList(QList<QStringList>& records, const QString& key, const ParamValues& values) {
+bool BridgeBase::sourceBridgeList(QList<QStringList>& records, const QString& key,
+                                  const ParamValues& values) {
     return engine().LoadBridgeList(records, key, values);
 }
 
-bool BridgeBase::sourceExecute(const ParamValues& values, int mode) { return engine().Execute(values, mode); }
+bool BridgeBase::sourceExecute(const ParamValues& values, int mode) {
+    return engine().Execute(values, mode);
+}

@@ -3,9 +3,9 @@
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
 
+#include <sqlite3.h>
 #include <QFileInfo>
 #include <cerrno>
-#include <sqlite3.h>
 
 namespace {
 

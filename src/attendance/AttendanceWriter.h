@@ -72,10 +72,10 @@ class AttendanceWriter : public ODBCDataAccess {
     // declaration names the absence date, SetAttendanceDateField). extendEnd reads each window one day
     // further.
     void StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd);
-    // Reads the declared query from the update date (or the school start) to today in one streamed query, then,
-    // in a reconciling pass, the absences of the reconcile window, and stores the records that pass filter.
-    // lastDay: the last window also covers the rest of today. Raises when the source cannot be read or a
-    // record cannot be stored; without the run's transaction the pass is its own, and is rolled back.
+    // Reads the declared query from the update date (or the school start) to today in one streamed query,
+    // then, in a reconciling pass, the absences of the reconcile window, and stores the records that pass
+    // filter. lastDay: the last window also covers the rest of today. Raises when the source cannot be read
+    // or a record cannot be stored; without the run's transaction the pass is its own, and is rolled back.
     void WriteAttendanceTable(const XDate& schoolStart, const XDate& schoolEnd,
                               const RowFilter& filter = RowFilter(), bool lastDay = false);
     void BlankNewCodeInSQLiteDB(const XString& table, const XDate& from);

@@ -11,7 +11,6 @@ namespace {
 
 using Row = SampleData::Row;
 
-
 bool isYear(const Row& r) {
     return r.at("year").toInt() == SampleData::instance().schoolYear();
 }

@@ -16,7 +16,6 @@ namespace {
 
 using Row = SampleData::Row;
 
-
 std::vector<Row> rowsOf(const char* view, const char* schoolColumn, const QString& school) {
     std::vector<Row> rows;
     for (const Row& r : SampleData::instance().rows(view)) {

@@ -351,7 +351,8 @@ PostgresFixture::PostgresFixture(bool withSampleData)
     }
     writeOdbcIni(
         "Driver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=" + qEnvironmentVariable("NORV_PG_PORT") +
-        "\nDatabase=norv_test\nSSLmode=disable\nCommLog=0\nDebug=0\nConnSettings=SET search_path TO " + m_schema + "\n");
+        "\nDatabase=norv_test\nSSLmode=disable\nCommLog=0\nDebug=0\nConnSettings=SET search_path TO " +
+        m_schema + "\n");
 }
 
 PostgresFixture::~PostgresFixture() {
