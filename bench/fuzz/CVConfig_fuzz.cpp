@@ -3,7 +3,7 @@
 //
 // Checks: the command ends with 0 or 1, whatever the file holds; every line it sends the host is a whole
 // message line (a known kind first, no carriage return), so that no attribute value can forge or split a
-// line; every school set-up the file holds is one start_setting/end_setting pair.
+// line; the set-ups announced are the set-ups sent, each one start_setting/end_setting pair.
 #include "FuzzInput.h"
 
 #include "app/BridgeBase.h"
@@ -54,10 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         SISMessageWriter writer(&out, &err);
         BridgeBase program(writer, nullptr);
-        exitCode = program.processCommandLine(QStringList{QStringLiteral("defaults"), "--path=" + path});
+        // The first argument is the program's name, as in argv.
+        exitCode = program.processCommandLine(
+            QStringList{QStringLiteral("norv-extract"), QStringLiteral("defaults"), "--path=" + path});
+    }
+    if (std::getenv("NORV_FUZZ_SHOW") != nullptr) {
+        std::fprintf(stderr, "exit %d\n%s%s", exitCode, out.data().constData(), err.data().constData());
     }
     FUZZ_CHECK(exitCode == 0 || exitCode == 1);
     int open = 0;
+    int announced = -1;  // the count of start_progress
+    int settings = 0;
     for (const QByteArray& line : (out.data() + err.data()).split('\n')) {
         if (line.isEmpty()) {
             continue;
@@ -68,14 +75,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::fprintf(stderr, "not a message line: %s\n", line.constData());
         }
         FUZZ_CHECK(kKinds.contains(kind));
-        if (kind == QLatin1String("start_setting")) {
+        if (kind == QLatin1String("start_progress") && announced < 0) {
+            announced = line.split('\t').value(1).toInt();
+        } else if (kind == QLatin1String("start_setting")) {
             FUZZ_CHECK(open == 0);
             ++open;
+            ++settings;
         } else if (kind == QLatin1String("end_setting")) {
             FUZZ_CHECK(open == 1);
             --open;
         }
     }
     FUZZ_CHECK(open == 0);
+    // A file read as a configuration announces its school set-ups and sends each; one refused sends none.
+    FUZZ_CHECK(exitCode != 0 || announced == settings);
+    FUZZ_CHECK(exitCode == 0 || settings == 0);
     return 0;
 }
