@@ -1,13 +1,12 @@
 #include "app/FolderLock.h"
 
 #include "libraries/platform/Folders.h"
+#include "libraries/platform/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <thread>
@@ -23,16 +22,12 @@ FolderLock::Result FolderLock::lock(const QString& folder, std::chrono::millisec
         error_ = QFileInfo::exists(folder) ? ENOTDIR : (errno != 0 ? errno : EACCES);
         return Result::NoFolder;
     }
-    const QByteArray path = QFile::encodeName(QDir(folder).filePath(fileName()));
     // Not following a link, and never a folder: a lock on anything but the folder's own file would let a
     // second run in.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error_ = fd < 0 ? errno : EINVAL;
-        if (fd >= 0) {
-            ::close(fd);
-        }
+    const int fd =
+        platform::openRegularFile(QDir(folder).filePath(fileName()), O_RDWR | O_CREAT | O_NOFOLLOW);
+    if (fd < 0) {
+        error_ = errno;
         return Result::Unavailable;
     }
     const auto giveUp = std::chrono::steady_clock::now() + patience;

@@ -2,10 +2,10 @@
 
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/OsName.h"
+#include "libraries/platform/RegularFile.h"
 #include "messages/LineField.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -182,14 +182,11 @@ bool LogManager::openForAppending(const QString& path) {
     // Append creates a missing file, so one file holds every run of the day for one base name. Only a
     // regular file is appended to: a link planted under the name would have the log written wherever it
     // points, and a FIFO would hold the run until someone reads it.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    const int fd = platform::openRegularFile(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW);
     if (fd < 0) {
         return false;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file_.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
     }

@@ -3,21 +3,37 @@
 #include <QFile>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace platform {
 
+int openRegularFile(const QString& path, int flags, struct stat* info, mode_t mode) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC | O_NONBLOCK, mode);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat status {};
+    const bool known = ::fstat(fd, &status) == 0;
+    if (!known || !S_ISREG(status.st_mode)) {
+        const int error = known ? EINVAL : errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    if (info != nullptr) {
+        *info = status;
+    }
+    return fd;
+}
+
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, bool followLinks) {
-    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
-    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    const int fd = openRegularFile(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW));
     if (fd < 0) {
         return std::nullopt;
     }
-    struct stat info {};
     QFile file;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return std::nullopt;
     }

@@ -1,7 +1,8 @@
 #include "libraries/platform/SecretFile.h"
 
+#include "libraries/platform/RegularFile.h"
+
 #include <QByteArray>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -48,19 +49,11 @@ void wipe(QByteArray& bytes) {
 std::optional<QString> SecretFile::read(const QString& path, Access access, const QString& label,
                                         QString& reason) {
     const QString subject = "The " + label + " " + path;
-    const QByteArray native = QFile::encodeName(path);
-    const Descriptor fd(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0) {
-        reason = subject + " cannot be read: " + systemError(errno) + ".";
-        return std::nullopt;
-    }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        reason = subject + " cannot be read: " + systemError(errno) + ".";
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        reason = subject + " is not a regular file.";
+    const Descriptor fd(openRegularFile(path, O_RDONLY | O_NOCTTY, &info));
+    if (fd.get() < 0) {
+        reason = subject + (errno == EINVAL ? QStringLiteral(" is not a regular file.")
+                                            : " cannot be read: " + systemError(errno) + ".");
         return std::nullopt;
     }
     if (access == Access::OwnerOnly) {
