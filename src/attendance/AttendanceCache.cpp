@@ -1,5 +1,6 @@
 #include "attendance/AttendanceCache.h"
 
+#include "dataaccess/SqlText.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
 
@@ -68,7 +69,6 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
 
 void AttendanceCache::close() {
     m_stageStatements.clear();
-    m_stagedRecords.clear();
     m_database.Close();
 }
 
@@ -98,7 +98,6 @@ void AttendanceCache::dropTable(const XString& table) {
         return;
     }
     m_stageStatements.erase(table);
-    m_stagedRecords.erase(table);
     m_database.Execute("DROP TABLE %s", table.c_str());
 }
 
@@ -149,7 +148,6 @@ void AttendanceCache::stage(const XString& table, const AttendanceRecord& record
     }
     try {
         insert.Run();
-        ++m_stagedRecords[table];
     } catch (...) {
         // Formatting the statement with its values costs more than running it: only for the message.
         m_lastStatement = insert.ExpandedSql();
@@ -170,13 +168,40 @@ void AttendanceCache::discardStaged() noexcept {
         }
     }
     m_stageStatements.clear();
-    m_stagedRecords.clear();
 }
 
 int AttendanceCache::execute(const XString& sql) {
     m_lastStatement = sql;
     return m_database.Execute(sql);
 }
+
+namespace {
+
+// The values a record gives its row besides the code.
+const char* const kValueColumns[] = {"excused", "absent", "tardy", "truant", "discipline"};
+
+// "a.c IS NOT b.c OR ..." over the code (when withCode) and the values: the row would change.
+XString anyDiffers(const XString& row, const XString& record, bool withCode) {
+    XString condition = withCode ? row + ".newcode IS NOT " + record + ".newcode" : XString();
+    for (const char* column : kValueColumns) {
+        if (!condition.isEmpty()) {
+            condition += " OR ";
+        }
+        condition += row + "." + column + " IS NOT " + record + "." + column;
+    }
+    return condition;
+}
+
+// "c = r.c, ..." over the values: the row takes the record's.
+XString takeValues(const XString& record) {
+    XString assignments;
+    for (const char* column : kValueColumns) {
+        assignments += XString(assignments.isEmpty() ? "" : ", ") + column + " = " + record + "." + column;
+    }
+    return assignments;
+}
+
+}  // namespace
 
 AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table, const XDate& reconcileFrom,
                                                     const XDate& reconcileTo) {
@@ -188,52 +213,42 @@ AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table, const 
     const XString t = table;
     const XString k = key;
     const XString stage = "temp.stage_" + t;
-    const XString values = "reason, excused, absent, tardy, truant, discipline";
+    const XString keyColumns = "stdkey, attdate, " + k + ", header";
     const XString sameKey = "s.stdkey = " + t + ".stdkey AND s.attdate = " + t + ".attdate AND s." + k +
                             " = " + t + "." + k + " AND s.header = " + t + ".header";
     const bool staged = hasStaged(table);
     if (staged) {
+        // seq counts the records from 1 in arrival order.
+        sqlite::Query count(m_database);
+        count.Prepare("SELECT max(seq) FROM %s", stage.c_str());
+        counts.records = count.Step() ? count.StringColumnAt(0).toInt() : 0;
         // No code: a code that is gone blanks the row sent before; without such a row there is nothing to
         // send. Records with a code come after, so that a key read with a code and without one keeps the
         // code.
-        counts.written =
-            execute("UPDATE " + t +
-                    " SET newcode = '', excused = s.excused, absent = s.absent, tardy = s.tardy, truant = " +
-                    "s.truant, discipline = s.discipline FROM " + stage + " AS s WHERE s.newcode = '' AND " +
-                    sameKey + " AND (" + t + ".newcode IS NOT '' OR " + t + ".excused IS NOT s.excused OR " +
-                    t + ".absent IS NOT s.absent OR " + t + ".tardy IS NOT s.tardy OR " + t +
-                    ".truant IS NOT s.truant OR " + t + ".discipline IS NOT s.discipline)");
+        counts.written = execute("UPDATE " + t + " SET newcode = '', " + takeValues("s") + " FROM " + stage +
+                                 " AS s WHERE s.newcode = '' AND " + sameKey + " AND (" + t +
+                                 ".newcode IS NOT '' OR " + anyDiffers(t, "s", false) + ")");
         // A code: the row of the key gets it and the values, or is made, in key order (the order the B-tree
         // keeps), the last record of a key last; a row that holds them already is left as it is.
-        counts.written += execute(
-            "INSERT INTO " + t + " (stdkey, attdate, " + values + ", " + k +
-            ", header, newcode) SELECT stdkey, " + "attdate, " + values + ", " + k +
-            ", header, newcode FROM " + stage + " WHERE newcode <> '' ORDER BY " + "stdkey, attdate, " + k +
-            ", header, seq ON CONFLICT (stdkey, attdate, " + k +
-            ", header) DO UPDATE SET newcode = excluded.newcode, excused = excluded.excused, absent = "
-            "excluded.absent, tardy = excluded.tardy, truant = excluded.truant, discipline = "
-            "excluded.discipline "
-            "WHERE newcode IS NOT excluded.newcode OR excused IS NOT excluded.excused OR absent IS NOT "
-            "excluded.absent OR tardy IS NOT excluded.tardy OR truant IS NOT excluded.truant OR discipline "
-            "IS "
-            "NOT excluded.discipline");
+        counts.written +=
+            execute("INSERT INTO " + t + " (" + keyColumns +
+                    ", reason, excused, absent, tardy, truant, discipline, newcode) SELECT " + keyColumns +
+                    ", reason, excused, absent, tardy, truant, discipline, newcode FROM " + stage +
+                    " WHERE newcode <> '' ORDER BY " + keyColumns + ", seq ON CONFLICT (" + keyColumns +
+                    ") DO UPDATE SET newcode = excluded.newcode, " + takeValues("excluded") + " WHERE " +
+                    anyDiffers(t, "excluded", true));
     }
     if (!reconcileFrom.IsNull() && !reconcileTo.IsNull()) {
         // Every absence of the window was read again: a row of it with a code that no record holds is gone at
         // the source. Nothing to look for in a cache without such rows (a first run).
         const XString window = t + ".attdate >= '" + reconcileFrom.IsoText() + "' AND " + t +
                                ".attdate <= '" + reconcileTo.IsoText() + "' AND " + t + ".newcode <> ''";
-        bool held = false;
-        {
-            sqlite::Query probe(m_database);
-            probe.Prepare("SELECT 1 FROM %s WHERE %s LIMIT 1", t.c_str(), window.c_str());
-            held = probe.Step();
-        }
-        if (held) {
+        sqlite::Query probe(m_database);
+        probe.Prepare("SELECT 1 FROM %s WHERE %s LIMIT 1", t.c_str(), window.c_str());
+        if (probe.Step()) {
             XString gone = "UPDATE " + t + " SET newcode = '' WHERE " + window;
             if (staged) {
-                execute("CREATE INDEX temp.stage_key_" + t + " ON stage_" + t + " (stdkey, attdate, " + k +
-                        ", header)");
+                execute("CREATE INDEX temp.stage_key_" + t + " ON stage_" + t + " (" + keyColumns + ")");
                 gone += " AND NOT EXISTS (SELECT 1 FROM " + stage + " AS s WHERE " + sameKey + ")";
             }
             counts.blanked = execute(gone);
@@ -241,21 +256,18 @@ AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table, const 
     }
     if (staged) {
         m_stageStatements.erase(table);
-        counts.records = m_stagedRecords[table];
-        m_stagedRecords.erase(table);
         execute("DROP TABLE " + stage);
     }
     return counts;
 }
 
 XString AttendanceCache::changedCondition(const XString& keyName, bool specialKey) {
-    XString name = keyName;
-    name.replaceAll("'", "''");
+    const XString name = SqlText::quoted(keyName);
     XString condition = "newcode IS NOT NULL AND (newcode <> oldcode OR oldcode IS NULL) AND ";
     if (specialKey) {
-        condition += "(header = '" + name + "' OR header = '')";
+        condition += "(header = " + name + " OR header = '')";
     } else {
-        condition += "header = '" + name + "'";
+        condition += "header = " + name;
     }
     return condition;
 }
@@ -270,12 +282,4 @@ XString AttendanceCache::changedRowsSql(const XString& table, const XString& key
 int AttendanceCache::markSent(const XString& table, const XString& keyName, bool specialKey) {
     return m_database.Execute("UPDATE " + table + " SET oldcode=newcode WHERE " +
                               changedCondition(keyName, specialKey));
-}
-
-int AttendanceCache::blankNewCodes(const XString& table, const XDate& from, const XDate& to) {
-    return m_database.Execute(
-        "UPDATE %s SET newcode='' WHERE attdate >= '%q' AND (%Q IS NULL OR attdate <= %Q) AND "
-        "newcode <> ''",
-        table.c_str(), from.IsoText().c_str(), to.IsNull() ? nullptr : to.IsoText().c_str(),
-        to.IsNull() ? nullptr : to.IsoText().c_str());
 }

@@ -83,9 +83,6 @@ class AttendanceCache {
     static XString changedRowsSql(const XString& table, const XString& keyName, bool specialKey);
     // Marks the rows still to send for keyName as sent (oldcode := newcode); the number marked.
     int markSent(const XString& table, const XString& keyName, bool specialKey);
-    // newcode := '' on every row with a code dated from from to to (a null from: from the first day, a null
-    // to: to the last); the number of rows blanked.
-    int blankNewCodes(const XString& table, const XDate& from, const XDate& to = XDate());
 
   private:
     sqlite::Query& stageStatementFor(const XString& table);
@@ -93,6 +90,5 @@ class AttendanceCache {
 
     sqlite::Database m_database;
     std::map<XString, std::unique_ptr<sqlite::Query>> m_stageStatements;  // per table with staged records
-    std::map<XString, int> m_stagedRecords;
     XString m_lastStatement;
 };

@@ -1,6 +1,7 @@
 #include "attendance/AttendanceWriter.h"
 
 #include "attendance/AttendanceWindow.h"
+#include "dataaccess/SqlText.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
@@ -73,9 +74,7 @@ void AttendanceWriter::CloseAttendanceCache() {
 bool AttendanceWriter::CheckCacheAge(const XString& table) {
     try {
         sqlite::Query query(m_cache.database());
-        XString element = table;
-        element.replaceAll("'", "''");
-        const XString sql = "SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT='" + element + "'";
+        const XString sql = "SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT=" + SqlText::quoted(table);
         report(Proprietary, "UpdateConfig Query: " + sql);
         query.Prepare("%s", sql.c_str());
         XDateTime stamp;
@@ -107,10 +106,6 @@ void AttendanceWriter::ResetGlobalAttendanceCache(const XFileSpec& globalFolder)
     }
     // The run's own cache is the import folder's; it is opened there by the next pass.
     m_cache.close();
-}
-
-void AttendanceWriter::BlankNewCodeInSQLiteDB(const XString& table, const XDate& from) {
-    m_cache.blankNewCodes(table, from);
 }
 
 // --- The attendance part of a run ---

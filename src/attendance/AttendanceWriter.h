@@ -78,7 +78,6 @@ class AttendanceWriter : public ODBCDataAccess {
     // or a record cannot be stored; without the run's transaction the pass is its own, and is rolled back.
     void WriteAttendanceTable(const XDate& schoolStart, const XDate& schoolEnd,
                               const RowFilter& filter = RowFilter(), bool lastDay = false);
-    void BlankNewCodeInSQLiteDB(const XString& table, const XDate& from);
 
     // Daily, then period attendance from the cache into the update file.
     void CreateStudentAttendanceFromDB(bool filter) override;
