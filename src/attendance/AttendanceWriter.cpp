@@ -273,7 +273,7 @@ XFileSpec AttendanceWriter::setCacheAside(const XFileSpec& file) {
 
 void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd) {
     m_table = table;
-    m_planned = false;
+    m_plan.clear();
     m_extendEnd = extendEnd;
     report(Informational,
            "Start Attendance Table at: " + XDateTime::Now().Format("dd/mm/yyyy|hh:nn:ss") + " ");
@@ -463,12 +463,11 @@ void AttendanceWriter::planColumns() {
         }
         m_plan.push_back(PlannedColumn{&binding, role, name});
     }
-    m_planned = true;
     m_keysJoined = false;
 }
 
 void AttendanceWriter::storeCurrentRecord() {
-    if (!m_planned) {
+    if (m_plan.empty()) {
         planColumns();
     }
     AttendanceRecord record;

@@ -172,7 +172,6 @@ class AttendanceWriter : public ODBCDataAccess {
         XString name;  // as declared
     };
     std::vector<PlannedColumn> m_plan;  // made from the first record of a pass (StartAttTable forgets it)
-    bool m_planned = false;
     bool m_keysJoined = false;
 
     int m_overlapDays = 0;

@@ -11,27 +11,27 @@ const char* const kDailyView = "V_VLMR_STU_DAILY_ATTENDANCE";
 }  // namespace
 
 void ExpEngine::runAttendancePart() {
-    // A cache found damaged on the way is set aside and attendance starts over from the school start, once.
+    // A cache found damaged on the way (failing the attempt, or noted where a failure was passed over) is set
+    // aside and attendance starts over from the school start, once.
     for (int attempt = 1;; ++attempt) {
         try {
             attendanceAttempt();
         } catch (const std::exception& e) {
             AbortAttendanceUpdate();
             NoteAttendanceFailure(e);
-            if (attempt == 1 && RecoverFromCacheDamage()) {
-                continue;
+            if (attempt > 1 || !RecoverFromCacheDamage()) {
+                throw;
             }
-            throw;
+            continue;
         } catch (...) {
             AbortAttendanceUpdate();
             throw;
         }
-        if (attempt == 1 && RecoverFromCacheDamage()) {
-            continue;
+        if (attempt > 1 || !RecoverFromCacheDamage()) {
+            break;
         }
-        m_updateFile.reset();
-        return;
     }
+    m_updateFile.reset();
 }
 
 void ExpEngine::attendanceAttempt() {

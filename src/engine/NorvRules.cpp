@@ -9,23 +9,27 @@ NorvRules::SchoolSpan NorvRules::schoolSpan(int startYear,
                                             const std::vector<std::pair<XDate, XDate>>& sections) {
     const XDate frameStart(startYear, 7, 1);
     const XDate frameEnd(startYear + 1, 8, 31);
-    SchoolSpan span{XDate(startYear, 8, 1), XDate(startYear + 1, 7, 31)};
+    const auto inYear = [&](const XDate& date) {
+        return !date.IsNull() && date >= frameStart && date <= frameEnd;
+    };
+    const SchoolSpan defaults{XDate(startYear, 8, 1), XDate(startYear + 1, 7, 31)};
     XDate earliest;
     XDate latest;
+    int ignored = 0;
     for (const auto& [start, end] : sections) {
         for (const XDate& date : {start, end}) {
-            if (!date.IsNull() && (date < frameStart || date > frameEnd)) {
-                ++span.ignoredDates;
+            if (!date.IsNull() && !inYear(date)) {
+                ++ignored;
             }
         }
-        if (!start.IsNull() && start >= frameStart && start <= frameEnd &&
-            (earliest.IsNull() || start < earliest)) {
+        if (inYear(start) && (earliest.IsNull() || start < earliest)) {
             earliest = start;
         }
-        if (!end.IsNull() && end >= frameStart && end <= frameEnd && end > latest) {
+        if (inYear(end) && (latest.IsNull() || end > latest)) {
             latest = end;
         }
     }
+    SchoolSpan span = defaults;
     if (!earliest.IsNull()) {
         span.start = earliest;
         span.defaultStart = false;
@@ -35,10 +39,9 @@ NorvRules::SchoolSpan NorvRules::schoolSpan(int startYear,
         span.defaultEnd = false;
     }
     if (span.end < span.start) {
-        const int ignored = span.ignoredDates;
-        span = SchoolSpan{XDate(startYear, 8, 1), XDate(startYear + 1, 7, 31)};
-        span.ignoredDates = ignored;
+        span = defaults;
     }
+    span.ignoredDates = ignored;
     return span;
 }
 
