@@ -89,19 +89,18 @@ bool Query::ColumnIsNullAt(int index) {
 }
 
 void Query::Bind(int index, const XString& text) {
-    Check(m_imp->statement() != nullptr, -1, nullptr, "sqlite::Query::Bind", "No prepared statement", "");
-    const int result =
-        sqlite3_bind_text(m_imp->statement(), index, text.c_str(), text.length(), SQLITE_TRANSIENT);
-    Check(result == SQLITE_OK, result, m_imp->connection(), "sqlite::Query::Bind", "failed", m_imp->sql());
+    bindText(index, text, true, "sqlite::Query::Bind");
 }
 
 void Query::BindUnowned(int index, const XString& text) {
-    Check(m_imp->statement() != nullptr, -1, nullptr, "sqlite::Query::BindUnowned", "No prepared statement",
-          "");
-    const int result =
-        sqlite3_bind_text(m_imp->statement(), index, text.c_str(), text.length(), SQLITE_STATIC);
-    Check(result == SQLITE_OK, result, m_imp->connection(), "sqlite::Query::BindUnowned", "failed",
-          m_imp->sql());
+    bindText(index, text, false, "sqlite::Query::BindUnowned");
+}
+
+void Query::bindText(int index, const XString& text, bool copy, const char* method) {
+    Check(m_imp->statement() != nullptr, -1, nullptr, method, "No prepared statement", "");
+    const int result = sqlite3_bind_text(m_imp->statement(), index, text.c_str(), text.length(),
+                                         copy ? SQLITE_TRANSIENT : SQLITE_STATIC);
+    Check(result == SQLITE_OK, result, m_imp->connection(), method, "failed", m_imp->sql());
 }
 
 void Query::Reset() {

@@ -55,6 +55,8 @@ class Query {
 
   private:
     void prepareText(const std::string& sql);
+    // Binds text, copied by SQLite or not; method names the caller in a failure.
+    void bindText(int index, const XString& text, bool copy, const char* method);
 
     Database& m_database;
     std::unique_ptr<QueryImp> m_imp;
