@@ -30,9 +30,9 @@ namespace {
 
 const QString kConfigFile = QStringLiteral("CVConfig.xml");
 
-// Seconds without an answer from the source before a command fails: long enough for a large school on a
-// slow server, short enough that the next night's run finds the folder free.
-constexpr int kDefaultTimeout = 600;
+// Seconds without an answer from the source before a command fails: the watchdog's own default.
+constexpr int kDefaultTimeout = static_cast<int>(
+    std::chrono::duration_cast<std::chrono::seconds>(ado::SourceWatchdog::kDefaultLimit).count());
 constexpr int kLongestTimeout = 86400;
 // The longest folder path: every name the program writes inside it (up to the system's 255 bytes) still
 // makes a path the system takes (PATH_MAX, 4096 bytes with the terminator).

@@ -39,6 +39,8 @@ class SourceWatchdog {
     using Handler = std::function<void(Event event, const QString& message)>;
     using Canceller = std::function<void(SQLSMALLINT handleType, SQLHANDLE handle)>;
 
+    // Long enough for a large school on a slow server, short enough that the next night's run finds the
+    // folder free.
     static constexpr std::chrono::milliseconds kDefaultLimit{600000};
     static constexpr std::chrono::milliseconds kDefaultGrace{2000};
 
