@@ -600,6 +600,8 @@ const std::set<XString>* ODBCDataAccess::catalogueColumns(const XString& tableNa
 }
 
 bool ODBCDataAccess::tableExists(const XString& tableName) {
+    // The sources whose catalogue lists a table's columns (Oracle, SQL Server, Sybase ODBC, SQLite, MySQL)
+    // are answered from that list; the probes below serve the others.
     if (const std::set<XString>* columns = catalogueColumns(tableName)) {
         return !columns->empty();
     }
@@ -621,24 +623,6 @@ bool ODBCDataAccess::tableExists(const XString& tableName) {
                 query = "SELECT COUNT(*) FROM " + tableName;
                 judgement = Judgement::Ran;
                 break;
-            case DbType::MSSQL:
-                query =
-                    "SELECT name FROM sysobjects WHERE (xtype = 'U' OR xtype = 'V') AND UPPER(name) = "
-                    "UPPER('" +
-                    name + "')";
-                break;
-            case DbType::MySQL:
-                query =
-                    "SELECT TABLE_NAME FROM information_schema.TABLES T WHERE (table_name = '" + name + "')";
-                break;
-            case DbType::SQLite:
-                // The catalogue query answers whether or not the table is there, so judge by its rows; views
-                // count as tables, and SQLite compares names without regard to case.
-                query =
-                    "SELECT name FROM sqlite_master WHERE type IN ('table','view') AND UPPER(name) = "
-                    "UPPER('" +
-                    name + "')";
-                break;
             case DbType::Access: {
                 const XString catalogue =
                     "SELECT Name FROM MSysObjects WHERE Type=1 AND Flags=0 AND Name='" + name + "'";
@@ -648,17 +632,6 @@ bool ODBCDataAccess::tableExists(const XString& tableName) {
             case DbType::Postgres:
                 query = "SELECT tablename FROM pg_tables WHERE tableowner = current_user AND tablename = " +
                         postgresName(tableName);
-                break;
-            case DbType::OracleODBC:
-            case DbType::OracleOLE:
-            case DbType::OracleMSDAORA:
-                query = "SELECT DISTINCT table_name FROM all_tab_columns WHERE UPPER(table_name) = UPPER('" +
-                        name + "')";
-                break;
-            case DbType::SybaseODBC:
-                query =
-                    "SELECT name FROM sysobjects WHERE (type = 'U' OR type = 'V') AND UPPER(name) = UPPER('" +
-                    name + "')";
                 break;
             case DbType::Progress:
                 query = "SELECT DISTINCT tbl FROM sysprogress.\"SYSTABLES\" WHERE UPPER(tbl) = UPPER('" +
@@ -705,6 +678,7 @@ bool ODBCDataAccess::FieldExists(const XString& tableName, const XString& column
 }
 
 bool ODBCDataAccess::fieldExists(const XString& tableName, const XString& columnName) {
+    // As for tables: the catalogue's column list answers where it exists, the probes below elsewhere.
     if (const std::set<XString>* columns = catalogueColumns(tableName)) {
         return columns->count(columnName.toUpper()) != 0;
     }
@@ -727,23 +701,6 @@ bool ODBCDataAccess::fieldExists(const XString& tableName, const XString& column
                 query = "SELECT COUNT(" + columnName + ") FROM " + tableName;
                 judgement = Judgement::Ran;
                 break;
-            case DbType::MSSQL:
-            case DbType::SybaseODBC:
-                query =
-                    "SELECT syscolumns.name FROM syscolumns JOIN sysobjects ON syscolumns.id=sysobjects.id "
-                    "WHERE "
-                    "UPPER(sysobjects.name) = UPPER('" +
-                    table + "') AND UPPER(syscolumns.name) = UPPER('" + column + "')";
-                break;
-            case DbType::MySQL:
-                query = "SELECT column_name FROM information_schema.COLUMNS C WHERE (table_name = '" + table +
-                        "' AND column_name = '" + column + "')";
-                break;
-            case DbType::SQLite:
-                // The column list of the table or view itself, compared without regard to case.
-                query = "SELECT name FROM pragma_table_info('" + table + "') WHERE UPPER(name) = UPPER('" +
-                        column + "')";
-                break;
             case DbType::Access:
             case DbType::CADatacom:
                 query = "Select COUNT(" + columnName + ") From " + tableName;
@@ -752,12 +709,6 @@ bool ODBCDataAccess::fieldExists(const XString& tableName, const XString& column
                 query = "SELECT attname AS testfield FROM pg_class, pg_attribute WHERE relname = " +
                         postgresName(tableName) +
                         " AND pg_class.oid = attrelid  AND attnum > 0 AND attname='" + column + "'";
-                break;
-            case DbType::OracleODBC:
-            case DbType::OracleOLE:
-            case DbType::OracleMSDAORA:
-                query = "SELECT column_name FROM all_tab_columns WHERE UPPER(table_name) = UPPER('" + table +
-                        "') AND UPPER(column_name) = UPPER('" + column + "')";
                 break;
             case DbType::Progress:
                 query = "SELECT \"_Field-Name\" FROM pub.\"_field\" WHERE \"_Field-Name\" = '" + column +
