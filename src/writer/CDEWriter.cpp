@@ -342,6 +342,8 @@ XDateTime CDEWriter::LatestUpdateStamp(const XFileSpec& folder) {
         if (name.length() != 25) {
             continue;
         }
+        // Strictly: a name such as "Update 20241399000000.CDU" holds no stamp (XDateTime's lenient parse
+        // would roll it over into a later date).
         const XDateTime stamp = XDateTime::FromQDateTime(
             QDateTime::fromString(name.mid(7, 14), QStringLiteral("yyyyMMddHHmmss")));
         if (!stamp.IsNull() && (latest.IsNull() || stamp > latest)) {
