@@ -144,32 +144,89 @@ void AttendanceWriter::chooseOverlap(const XString& overlapOption) {
     }
     m_overlapDays = days.value_or(DefaultOverlapDays);
     setOverlap(XString(m_overlapDays));
+}
+
+void AttendanceWriter::chooseReconcileWindow(const XDate& schoolStart, const XDate& schoolEnd) {
+    m_reconcileFrom = XDate();
+    m_reconcileTo = XDate();
     const XString& format = settings().dateFormat;
     if (m_overlapDays == 0) {
-        m_reconcileFrom = XDate();
-        m_reconcileTo = XDate();
         report(Informational,
                "Overlap 0 days: attendance is read by its change dates only; absences deleted at "
                "the source are not sent.");
         return;
     }
-    m_reconcileTo = XDate::Today();
-    m_reconcileFrom = m_reconcileTo - m_overlapDays;
+    // Within the school year, as the change window is: the last days of a year that has ended belong to
+    // the update files of that year, not to the first one of the next.
+    XDate to = XDate::Today();
+    XDate from = to - m_overlapDays;
+    if (!schoolStart.IsNull() && from < schoolStart) {
+        from = schoolStart;
+    }
+    if (!schoolEnd.IsNull() && to > schoolEnd) {
+        to = schoolEnd;
+    }
+    if (from > to) {
+        report(Informational, "Overlap " + XString(m_overlapDays) +
+                                  " days: none of them lies in the school year; absences are read by their "
+                                  "change dates only.");
+        return;
+    }
+    m_reconcileFrom = from;
+    m_reconcileTo = to;
     report(Informational, "Overlap " + XString(m_overlapDays) + " days: every absence dated from " +
-                              m_reconcileFrom.Format(format) + " to " + m_reconcileTo.Format(format) +
+                              from.Format(format) + " to " + to.Format(format) +
                               " is compared with the source again, so corrections and deletions are sent.");
 }
 
-void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption) {
+void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption, const XDate& schoolStart,
+                                             const XDate& schoolEnd) {
     AbortAttendanceUpdate();
     chooseOverlap(overlapOption);
+    chooseReconcileWindow(schoolStart, schoolEnd);
     startOverWhenTheCacheIsLost();
     if (!SetAttendanceDatabase(importFolder())) {
         reportAndThrow(Error, "The attendance cache could not be opened: " +
                                   AttendanceCache::fileIn(importFolder()).path());
     }
+    m_cache.createBookkeeping();
+    resolvePendingUpdate();
     m_cache.database().Execute("begin transaction");
     m_runTransaction = true;
+}
+
+void AttendanceWriter::resolvePendingUpdate() {
+    PendingUpdate& pending = m_cache.pending();
+    const XString name = pending.fileName();
+    if (name.isEmpty()) {
+        return;
+    }
+    XFileSpec file = importFolder();
+    file.setFileName(name);
+    sqlite::Database& database = m_cache.database();
+    database.Execute("begin transaction");
+    try {
+        if (file.exists()) {
+            // The last run stopped after its update file was in place: the target has it.
+            pending.clear();
+            report(Debug, "Attendance: the update file " + name + " of the last run is in place.");
+        } else {
+            const int rows = pending.restore();
+            report(Warning, "The update file " + name +
+                                " was never put in place (the run that wrote it stopped first): its " +
+                                XString(rows) +
+                                " rows count as not sent, and what the source holds for them "
+                                "now is sent.");
+        }
+        database.Execute("commit transaction");
+    } catch (...) {
+        try {
+            database.Execute("rollback transaction");
+        } catch (...) {
+            // The original failure is the one to report.
+        }
+        throw;
+    }
 }
 
 void AttendanceWriter::AbortAttendanceUpdate() noexcept {
@@ -207,8 +264,11 @@ void AttendanceWriter::startOverWhenTheCacheIsLost() {
         return;
     }
     // The folder has sent attendance before when SchoolConfig.xml records a pass: its cache must be there,
-    // or deletions and clears of what was sent would never be recognised.
-    const bool sentBefore = !updateDate().IsNull() && updateDate().DayNumber() != 0;
+    // or deletions and clears of what was sent would never be recognised. Asked of the file itself: the
+    // run's own update date may have been set aside already (a pass recorded in the future).
+    const auto recorded = [](const XDate& date) { return !date.IsNull() && date.DayNumber() != 0; };
+    const bool sentBefore =
+        recorded(StoredUpdateDate(outputFolder())) || recorded(StoredUpdateDateTime(outputFolder()).Date());
     if (!sentBefore) {
         return;
     }
@@ -381,12 +441,25 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
 
 void AttendanceWriter::mergeTable(const XString& table) {
     const bool reconciled = m_reconciledTables.count(table) != 0;
-    const AttendanceCache::MergeCounts counts =
-        m_cache.merge(table, reconciled ? m_reconcileFrom : XDate(), reconciled ? m_reconcileTo : XDate());
+    AttendanceCache::Reconcile window;
+    if (reconciled) {
+        window = AttendanceCache::Reconcile{m_reconcileFrom, m_reconcileTo, &m_includedStudents};
+    }
+    const AttendanceCache::MergeCounts counts = m_cache.merge(table, window);
     m_reconciledTables.erase(table);
     report(Debug, "Attendance: " + table + ": " + XString(counts.records) + " records read, " +
                       XString(counts.written) + " rows written, " + XString(counts.blanked) +
                       " absences of the reconcile window gone.");
+    if (counts.held > 0) {
+        report(Warning, "Attendance: " + XString(counts.held) + " of the " + XString(counts.coded) +
+                            " absences of the reconcile window in " + table +
+                            " are gone at the source at once; they are sent as gone only when the next run "
+                            "finds them gone again.");
+    }
+}
+
+void AttendanceWriter::SetIncludedStudents(std::vector<XString> students) {
+    m_includedStudents = std::move(students);
 }
 
 void AttendanceWriter::mergePasses() {
@@ -701,41 +774,47 @@ void AttendanceWriter::StartUpdate(XTextFile& file) {
 }
 
 void AttendanceWriter::FinishUpdate() {
+    std::vector<Mark> marks;
+    marks.swap(m_marks);
     if (CurrentOutputFile() == nullptr) {
-        m_marks.clear();
         AbortAttendanceUpdate();
         return;
     }
     try {
-        ODBCDataAccess::FinishUpdate();
+        SealUpdate();
+        commitMarks(marks);
     } catch (...) {
-        m_marks.clear();
         AbortAttendanceUpdate();
         throw;
     }
-    commitMarks();
+    publishMarkedUpdate();
 }
 
-void AttendanceWriter::commitMarks() {
-    std::vector<Mark> marks;
-    marks.swap(m_marks);
-    const bool runTransaction = m_runTransaction;
+void AttendanceWriter::commitMarks(const std::vector<Mark>& marks) {
     m_runTransaction = false;
     m_reconciledTables.clear();
-    if (marks.empty() && !runTransaction) {
-        return;
-    }
     sqlite::Database& database = m_cache.database();
+    const XFileSpec file = UpdateFileSpec();
     try {
+        if (!m_cache.isOpen()) {
+            SetAttendanceDatabase(importFolder());
+        }
         if (!database.InTransaction()) {
             database.Execute("begin transaction");
         }
+        // The marks and the record of the file they belong to are one commit, made before the file is in
+        // place: a run that stops in between leaves the record, and the next run knows what to undo.
+        m_cache.createBookkeeping();
+        PendingUpdate& pending = m_cache.pending();
+        pending.begin(file.fileName());
         int marked = 0;
         for (const Mark& mark : marks) {
+            pending.keepSentCodes(mark.table, AttendanceCache::keyColumn(mark.table),
+                                  AttendanceCache::changedCondition(mark.keyName, mark.specialKey));
             marked += m_cache.markSent(mark.table, mark.keyName, mark.specialKey);
         }
         database.Execute("commit transaction");
-        report(Debug, "Attendance: marked " + XString(marked) + " rows as sent.");
+        report(Debug, "Attendance: marked " + XString(marked) + " rows as sent for " + file.fileName() + ".");
     } catch (const std::exception& e) {
         NoteAttendanceFailure(e);
         try {
@@ -743,9 +822,42 @@ void AttendanceWriter::commitMarks() {
         } catch (...) {
             // A failed commit may have ended the transaction already.
         }
-        reportAndThrow(Error,
-                       XString("Attendance: the rows of the update file could not be marked as sent; the "
-                               "next run sends them again: ") +
-                           e.what());
+        reportAndThrow(Error, XString("Attendance: the rows of the update file could not be marked as sent; "
+                                      "the update file is not put in place, and the next run sends them: ") +
+                                  e.what());
+    }
+}
+
+void AttendanceWriter::publishMarkedUpdate() {
+    PendingUpdate& pending = m_cache.pending();
+    bool durable = false;
+    try {
+        durable = PublishUpdate();
+    } catch (const std::exception& e) {
+        // Not in place: the marks go back at once (or, failing that, with the next run).
+        try {
+            const int rows = pending.restore();
+            report(Debug,
+                   "Attendance: " + XString(rows) + " rows of the update file count as not sent again.");
+        } catch (const std::exception& undo) {
+            NoteAttendanceFailure(undo);
+            report(Debug,
+                   XString("Attendance: the marks stay recorded for the next run to undo: ") + undo.what());
+        }
+        throw;
+    }
+    if (!durable) {
+        // The file may not survive a power loss: the record stays, and the next run looks for the file.
+        report(Warning,
+               "The folder could not be synced after the update file was put in place; the next run "
+               "checks that it is still there.");
+        return;
+    }
+    try {
+        pending.clear();
+    } catch (const std::exception& e) {
+        NoteAttendanceFailure(e);
+        report(Debug,
+               XString("Attendance: the record of the update file stays for the next run: ") + e.what());
     }
 }

@@ -35,11 +35,12 @@ void ExpEngine::runAttendancePart() {
 }
 
 void ExpEngine::attendanceAttempt() {
+    DetermineSchoolDates();
     // Before the update file: a lost cache starts attendance over, which deletes the folder's update files.
-    BeginAttendanceUpdate(XString(value("overlapdays")));
+    BeginAttendanceUpdate(XString(value("overlapdays")), m_schoolStartDate, m_schoolEndDate);
+    SetIncludedStudents(std::vector<XString>(m_includedStudents.begin(), m_includedStudents.end()));
     m_updateFile = std::make_unique<XTextFile>('\t');
     StartUpdate(*m_updateFile);
-    DetermineSchoolDates();
     readAttendance();
     CreateAttendanceFromDB();
     // Puts the update file in place and only then marks its rows as sent and commits the cache.

@@ -368,19 +368,42 @@ void CDEWriter::StartOwnedUpdate() {
 }
 
 void CDEWriter::FinishUpdate() {
-    if (m_updateFile == nullptr) {
+    SealUpdate();
+    PublishUpdate();
+}
+
+void CDEWriter::SealUpdate() {
+    if (m_updateFile == nullptr || !m_updateStage) {
         return;
     }
     try {
         WriteTimingBlock(*m_updateFile);
-        m_updateStage->commit();
+        m_updateStage->seal();
     } catch (...) {
-        m_updateStage.reset();
-        m_updateFile = nullptr;
+        dropUpdate();
+        throw;
+    }
+}
+
+bool CDEWriter::PublishUpdate() {
+    if (!m_updateStage) {
+        return true;
+    }
+    bool durable = false;
+    try {
+        m_updateStage->commit();
+        durable = m_updateStage->placedDurably();
+    } catch (...) {
+        dropUpdate();
         throw;
     }
     m_updateStage.reset();
     m_updateFile = nullptr;
+    return durable;
+}
+
+XFileSpec CDEWriter::UpdateFileSpec() const {
+    return m_updateStage ? m_updateStage->finalSpec() : XFileSpec();
 }
 
 void CDEWriter::WriteCurrentHeaderHead() {

@@ -107,8 +107,17 @@ class CDEWriter : public BridgeTaskBase {
     // Begins an update file on file (separator TAB, not open): its head, the pragmas and the headers block.
     // The file is written under a temporary name until FinishUpdate.
     virtual void StartUpdate(XTextFile& file);
-    // Writes the timing block, closes the update file and moves it into place.
+    // Writes the timing block, closes the update file and moves it into place (SealUpdate, PublishUpdate).
     virtual void FinishUpdate();
+    // The two halves of FinishUpdate, for a layer that records the update file's publication in between:
+    // SealUpdate writes the timing block and makes the file complete and synced under its temporary name;
+    // PublishUpdate moves it into place and answers whether the move is on disk (the folder synced after
+    // it). Either raises when it fails, and the unfinished file is then deleted. Nothing when no update is
+    // open (PublishUpdate then answers true).
+    void SealUpdate();
+    bool PublishUpdate();
+    // The name the open update file takes when it is published; empty when no update is open.
+    XFileSpec UpdateFileSpec() const;
     // StartUpdate on a file object that the writer owns itself.
     void StartOwnedUpdate();
 
