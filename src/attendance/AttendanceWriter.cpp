@@ -385,9 +385,7 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
         report(Debug, "School Start Date is: " + schoolStart.Format(dateFormat));
         report(Debug, "School End Date is: " + schoolEnd.Format(dateFormat));
         // One streamed query reads the whole change window, each record of the source once whatever the
-        // span; in a reconciling pass a second one reads the absences of the reconcile window. Two queries
-        // each find their rows by one date column (an index's), where one query asking for either would
-        // have the source read every row of the view.
+        // span; in a reconciling pass the same query also reads every absence of the reconcile window.
         XString job = "Reading " + currentTitle();
         if (!start.IsNull()) {
             job += " (" + start.Format(dateFormat) + " to " + end.Format(dateFormat) + ")";
@@ -396,7 +394,11 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
         if (m_extendEnd) {
             end += 1;
         }
-        FilterAttendance(start, end);
+        if (m_reconcilePass) {
+            FilterAttendanceWithAbsences(start, end, m_reconcileFrom, m_reconcileTo);
+        } else {
+            FilterAttendance(start, end);
+        }
         report(Proprietary, "Write Attendance Table: Done Filtering Attendance");
         // A span that cannot be read would be skipped for good: the update date moves past it.
         if (!OpenTable(true, RowPasses::Once)) {
@@ -406,18 +408,6 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
         }
         report(Proprietary, "Write Attendance Table: Table Opened");
         readRecords(filter);
-        if (m_reconcilePass) {
-            const XString span =
-                m_reconcileFrom.Format(dateFormat) + " to " + m_reconcileTo.Format(dateFormat);
-            PutJobText("Reading " + currentTitle() + " (absences of " + span + ")...");
-            FilterAttendanceAbsences(m_reconcileFrom, m_reconcileTo);
-            if (!OpenTable(true, RowPasses::Once)) {
-                throw XException(
-                    ("Write Attendance Table: the source could not be read for the absences of " + span + ".")
-                        .toStdString());
-            }
-            readRecords(filter);
-        }
         if (ownTransaction) {
             mergeTable(m_table);
             m_cache.database().Execute("commit transaction");

@@ -244,6 +244,7 @@ class ExpEngine : public ODBCExpEngineBase {
     // text is not a real "mm/dd/yyyy" date.
     void setInactiveCutoff(const XString& text);
     void setAttendanceWeights(AttendanceType type);
+    void useAttendanceSteps(AttendanceType type);
     void useSchoolSpan(const std::vector<std::pair<XDate, XDate>>& sectionDates);
     void runAttendancePart();
     void attendanceAttempt();

@@ -477,7 +477,11 @@ int CDEWriter::WriteTable(const RowFilter& filter, const XString& firstLine) {
     StagedFile staged(tableFile);
     try {
         report(Debug, "Opening Table");
-        OpenTable(true, RowPasses::Once);
+        // A query that could not be run (the connection lost on every try) is no empty table: written as
+        // one, it would empty the target's table.
+        if (!OpenTable(true, RowPasses::Once)) {
+            throw XException("the source could not be read");
+        }
         report(Debug, "Writing " + m_currentFileName);
 
         XTextFile* out = nullptr;

@@ -83,7 +83,7 @@ bool Parse(const XString& bytes, Entries& entries) {
             scan.skipLine();
             continue;
         }
-        accepted = scan.readUntil(" >") == "SchoolConfig";
+        accepted = scan.readUntil(" \t>") == "SchoolConfig";
         scan.skipLine();
         break;
     }
@@ -95,13 +95,16 @@ bool Parse(const XString& bytes, Entries& entries) {
             scan.skipLine();
             continue;
         }
-        const XString name = scan.readUntil(" >");
+        // Blanks and TABs around the name, the attribute and "=" are allowed, as a hand edit leaves them.
+        const XString name = scan.readUntil(" \t/>");
         scan.skipBlanks();
-        const XString attribute = scan.readUntil("=>");
+        const XString attribute = scan.readUntil(" \t=/>");
+        scan.skipBlanks();
         XString value;
         const bool hasValue = scan.peek() == '=';
         if (hasValue) {
             scan.skip();
+            scan.skipBlanks();
             if (scan.peek() == '"') {
                 scan.skip();
                 value = scan.readUntil("\"");

@@ -204,6 +204,30 @@ const char* const kTableFiles[] = {
     "Staff.cef",       "StaffVehicles.cef",    "StaffCon.cef",     "StaffMed.cef",      "StaffDoc.cef",
 };
 
+TEST_P(Cli, ARunAnnouncesTheProgressStepsItSends) {
+    // Period (1021), period and daily (875) and daily (2040) attendance; a first and an incremental run each,
+    // and a whole run.
+    const struct {
+        const char* school;
+        QStringList mode;
+    } runs[] = {{"1021", {"--att"}}, {"1021", {"--att"}}, {"875", {"--att"}}, {"875", {"--att"}},
+                {"2040", {"--att"}}, {"2040", {"--att"}}, {"2040", {}}};
+    for (const auto& c : runs) {
+        const ProgramResult r =
+            run(QStringList{"run", QString("--school=") + c.school, QString("--path=") + at(c.school)} +
+                c.mode + login(source));
+        ASSERT_EQ(r.exitCode, 0) << c.school << r.out.toStdString();
+        const QStringList host = r.hostLines();
+        const QStringList announced = host.filter(QRegularExpression("^start_progress\t"));
+        ASSERT_EQ(announced.size(), 1);
+        EXPECT_EQ(announced.first(),
+                  "start_progress\t" +
+                      QString::number(host.filter(QRegularExpression("^(inc|warn)_progress(\t|$)")).size()))
+            << c.school << " " << c.mode.join(" ").toStdString() << "\n"
+            << host.join("\n").toStdString();
+    }
+}
+
 TEST_P(Cli, RunWritesTheExtractAndTheStatusFiles) {
     const QString out = at("out");
     const QString logs = at("logs");

@@ -212,7 +212,7 @@ const Extraction& fullExtraction(const SampleSource& source, const QString& scho
     return done.emplace(key, std::move(extraction)).first->second;
 }
 
-EngineHarness::EngineHarness() : m_engine(std::make_unique<ExpEngine>()) {
+EngineHarness::EngineHarness(std::unique_ptr<ExpEngine> engine) : m_engine(std::move(engine)) {
     QObject::connect(m_engine.get(), &AppTaskBase::writeLog, m_engine.get(),
                      [this](int level, const QString& message, const QString& method) {
                          m_log.push_back({level, message, method});

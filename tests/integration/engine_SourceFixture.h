@@ -111,7 +111,8 @@ bool hasGrade(const SampleData::Row& mark);
 // One engine with its log and host messages collected.
 class EngineHarness {
   public:
-    EngineHarness();
+    // engine: the engine to run, an ExpEngine unless a test needs one of its own.
+    explicit EngineHarness(std::unique_ptr<ExpEngine> engine = std::make_unique<ExpEngine>());
     ~EngineHarness();
 
     ExpEngine& engine() { return *m_engine; }
