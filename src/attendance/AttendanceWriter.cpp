@@ -774,6 +774,7 @@ void AttendanceWriter::FinishUpdate() {
         SealUpdate();
         commitMarks(marks);
     } catch (...) {
+        AbandonUpdate();
         AbortAttendanceUpdate();
         throw;
     }

@@ -118,6 +118,8 @@ class CDEWriter : public BridgeTaskBase {
     bool PublishUpdate();
     // The name the open update file takes when it is published; empty when no update is open.
     XFileSpec UpdateFileSpec() const;
+    // Forgets the open update and deletes its unfinished file; it is never published.
+    void AbandonUpdate() noexcept { dropUpdate(); }
     // StartUpdate on a file object that the writer owns itself.
     void StartOwnedUpdate();
 

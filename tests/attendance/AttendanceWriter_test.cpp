@@ -161,6 +161,36 @@ TEST_F(AttendanceWriterTest, RowsStayUnsentWhenTheUpdateFileCannotBePutInPlace) 
     EXPECT_EQ(updateRows().size(), 5);
 }
 
+TEST_F(AttendanceWriterTest, AMarkingThatCannotCommitPublishesNothing) {
+    // A reader (a backup, a person looking) holds the cache in a read transaction while the run commits.
+    writer.BeginAttendanceUpdate(XString());
+    readPass();
+    writer.StartOwnedUpdate();
+    writer.CreateStudentAttendanceFromDB(false);
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open((output.path() + "/Attendance/Attendance.db").toUtf8().constData(), &reader),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    // The run would wait half a minute for the reader; the test does not.
+    sqlite3_busy_timeout(writer.attendanceCache().database().Handle(), 200);
+    EXPECT_THROW(writer.FinishUpdate(), XException);
+    EXPECT_TRUE(updateRows().isEmpty());
+    EXPECT_TRUE(QDir(output.path()).entryList({".Update*"}, QDir::Files | QDir::Hidden).isEmpty());
+    sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+
+    // Nothing counts as sent: the next run (which reads the update date the failed run did not save) sends
+    // the rows.
+    writer.setUpdateDate(XDate());
+    writer.BeginAttendanceUpdate(XString());
+    readPass();
+    writer.StartOwnedUpdate();
+    writer.CreateStudentAttendanceFromDB(false);
+    writer.FinishUpdate();
+    EXPECT_EQ(updateRows().size(), 5);
+}
+
 TEST_F(AttendanceWriterTest, AConfigurationChangeDropsTheGlobalCacheTablesAndKeepsTheRunsOwnCache) {
     QTemporaryDir global;
     {

@@ -517,9 +517,11 @@ std::map<QString, int> syscallCounts(const QString& summary) {
     return counts;
 }
 
-// Kill points on each syscall of names (those that write, sync or rename the update file, the cache or
-// SchoolConfig.xml): its first, middle and last two calls, counted on a run that was not killed.
-QStringList killPoints(const std::map<QString, int>& counts, const QStringList& names) {
+// Fault points on each syscall of names (those that write, sync or rename the update file, the cache or
+// SchoolConfig.xml): its first, middle and last two calls, counted on a run without the fault; fault is
+// strace's ("signal=KILL", "error=EIO").
+QStringList faultPoints(const std::map<QString, int>& counts, const QStringList& names,
+                        const QString& fault) {
     QStringList points;
     for (const QString& name : names) {
         const auto found = counts.find(name);
@@ -530,7 +532,7 @@ QStringList killPoints(const std::map<QString, int>& counts, const QStringList& 
         std::set<int> when{1, n / 2, n - 1, n};
         for (int w : when) {
             if (w >= 1) {
-                points.append(QString("%1:signal=KILL:when=%2").arg(name).arg(w));
+                points.append(QString("%1:%2:when=%3").arg(name, fault).arg(w));
             }
         }
     }
@@ -542,11 +544,18 @@ QStringList killPoints(const std::map<QString, int>& counts, const QStringList& 
 // before the next run (only a run that knows what the killed run published can bring the target back).
 enum class KillPhase { FirstRun, Changed, TakenBack };
 
-// Each scenario on a fresh copy of the source and a fresh import folder, killed at each point of the phase;
-// then one run that is not killed: the folder's update files, applied in order, must give what a first run
-// sends now, and (unless the source took its changes back) no file may carry a deletion for a row that
+// A phase with its fault (strace's, such as "signal=KILL" or "error=EIO") at each point of the syscalls.
+struct FaultPlan {
+    KillPhase phase;
+    QString fault;
+    QStringList syscalls;
+};
+
+// Each scenario on a fresh copy of the source and a fresh import folder, the run faulted at each point of the
+// plan; then one run without a fault: the folder's update files, applied in order, must give what a first
+// run sends now, and (unless the source took its changes back) no file may carry a deletion for a row that
 // exists.
-void killEverywhere(SourceKind kind, const std::vector<KillPhase>& phases, const QStringList& syscalls) {
+void faultEverywhere(SourceKind kind, const std::vector<FaultPlan>& plans) {
     QString reason;
     if (!sampleSource(kind, reason)) {
         FAIL() << reason.toStdString();
@@ -560,7 +569,8 @@ void killEverywhere(SourceKind kind, const std::vector<KillPhase>& phases, const
     SampleData::instance();
     const QString school = "875";
 
-    for (const KillPhase phase : phases) {
+    for (const FaultPlan& plan : plans) {
+        const KillPhase phase = plan.phase;
         QStringList points;
         Target expected;
         for (int reference = 0;; ++reference) {
@@ -592,7 +602,7 @@ void killEverywhere(SourceKind kind, const std::vector<KillPhase>& phases, const
                 expected = applyUpdateFiles(home.path() + "/fresh");
                 ASSERT_FALSE(expected.empty());
                 ASSERT_EQ(targetDifferences(expected, applyUpdateFiles(out)), "");
-                points = killPoints(syscallCounts(summary), syscalls);
+                points = faultPoints(syscallCounts(summary), plan.syscalls, plan.fault);
                 ASSERT_GE(points.size(), 4) << summary.toStdString();
                 continue;
             }
@@ -614,14 +624,19 @@ void killEverywhere(SourceKind kind, const std::vector<KillPhase>& phases, const
     }
 }
 
-TEST(AttendanceKilled, NoChangeOrDeletionIsLostOrSentWrongWhereverTheRunIsKilled) {
-    killEverywhere(SourceKind::SQLite, {KillPhase::FirstRun, KillPhase::Changed, KillPhase::TakenBack},
-                   {"write", "pwrite64", "fdatasync", "fsync", "rename"});
+const QStringList kWrites = {"write", "pwrite64", "fdatasync", "fsync", "rename"};
+// The moments around the publication: the syncs of the cache's commits and the renames.
+const QStringList kCommits = {"fdatasync", "fsync", "rename"};
+
+TEST(AttendanceKilled, NoChangeOrDeletionIsLostOrSentWrongWhereverTheRunIsKilledOrFails) {
+    faultEverywhere(SourceKind::SQLite, {{KillPhase::FirstRun, "signal=KILL", kWrites},
+                                         {KillPhase::Changed, "signal=KILL", kWrites},
+                                         {KillPhase::TakenBack, "signal=KILL", kWrites},
+                                         {KillPhase::TakenBack, "error=EIO", kCommits}});
 }
 
 TEST(AttendanceKilled, WhatAKilledRunPublishedIsKnownToTheNextOnPostgreSQL) {
-    // The moments around the publication: the syncs of the cache's commits and the renames.
-    killEverywhere(SourceKind::PostgreSQL, {KillPhase::TakenBack}, {"fdatasync", "fsync", "rename"});
+    faultEverywhere(SourceKind::PostgreSQL, {{KillPhase::TakenBack, "signal=KILL", kCommits}});
 }
 
 }  // namespace
