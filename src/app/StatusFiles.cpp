@@ -10,6 +10,23 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
+StatusFiles::State StatusFiles::stateOf(const QString& folder, const QStringList& names) {
+    State state;
+    for (const QString& name : names) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(QDir(folderOf(folder)).filePath(name)).constData(), &info) != 0) {
+            state.push_back({0, 0, 0, 0, 0});
+            continue;
+        }
+        state.push_back({1, static_cast<qint64>(info.st_dev), static_cast<qint64>(info.st_ino),
+                         static_cast<qint64>(info.st_ctim.tv_sec),
+                         static_cast<qint64>(info.st_ctim.tv_nsec)});
+    }
+    return state;
+}
+
 QString StatusFiles::folderOf(const QString& folder) {
     return folder.isEmpty() ? platform::documentsFolder() + QStringLiteral("/Velmora Software/Logs") : folder;
 }
