@@ -1016,21 +1016,6 @@ TEST(CliPasswordSources, PrivateFileAndCredentialLogIn) {
 
 // A password is handed to the server as given, blanks at either end included, whether it comes as the
 // option, from a password file or from the credential.
-// Runs sql on the test server as its administrator; false, with psql's words in error, when it fails.
-bool asServerAdmin(const QString& sql, QString& error) {
-    QProcess client;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("PGPASSWORD", "norv-admin-pw");
-    client.setProcessEnvironment(environment);
-    client.start("psql",
-                 {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p",
-                  qEnvironmentVariable("NORV_PG_PORT"), "-U", "norv_admin", "-d", "norv_test", "-c", sql});
-    const bool ok = client.waitForFinished(60000) && client.exitStatus() == QProcess::NormalExit &&
-                    client.exitCode() == 0;
-    error = QString::fromUtf8(client.readAllStandardError());
-    return ok;
-}
-
 TEST(CliPasswordSources, BlanksAroundThePasswordArePartOfIt) {
     QString reason;
     const auto pg = enginetest::sampleSource(SourceKind::PostgreSQL, reason);
@@ -1039,9 +1024,9 @@ TEST(CliPasswordSources, BlanksAroundThePasswordArePartOfIt) {
     }
     const QString password = QStringLiteral("  blank edges ");
     // A role of its own that may log in to the sample's database.
-    ASSERT_TRUE(asServerAdmin("CREATE ROLE norv_blank_edges LOGIN PASSWORD '" + password +
-                                  "'; GRANT CONNECT ON DATABASE norv TO norv_blank_edges",
-                              reason))
+    ASSERT_TRUE(enginetest::asServerAdmin("CREATE ROLE norv_blank_edges LOGIN PASSWORD '" + password +
+                                              "'; GRANT CONNECT ON DATABASE norv TO norv_blank_edges",
+                                          reason))
         << reason.toStdString();
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
@@ -1078,7 +1063,7 @@ TEST(CliPasswordSources, BlanksAroundThePasswordArePartOfIt) {
         const ProgramResult r = runProgram(test + c.args, home.path(), QString(), environment);
         EXPECT_TRUE(r.hostLines().contains(c.line)) << c.name << r.out.toStdString();
     }
-    EXPECT_TRUE(asServerAdmin(
+    EXPECT_TRUE(enginetest::asServerAdmin(
         "REVOKE CONNECT ON DATABASE norv FROM norv_blank_edges; DROP ROLE norv_blank_edges", reason))
         << reason.toStdString();
 }
