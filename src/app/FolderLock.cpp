@@ -24,8 +24,13 @@ FolderLock::Result FolderLock::lock(const QString& folder, std::chrono::millisec
     }
     // Not following a link, and never a folder: a lock on anything but the folder's own file would let a
     // second run in.
-    const int fd =
-        platform::openRegularFile(QDir(folder).filePath(fileName()), O_RDWR | O_CREAT | O_NOFOLLOW);
+    const QString path = QDir(folder).filePath(fileName());
+    int fd = platform::openRegularFile(path, O_RDWR | O_CREAT | O_NOFOLLOW);
+    if (fd < 0 && errno == EACCES) {
+        // A lock file this user may read but not write (left by a run as root, say) locks all the same:
+        // flock needs no write access.
+        fd = platform::openRegularFile(path, O_RDONLY | O_NOFOLLOW);
+    }
     if (fd < 0) {
         error_ = errno;
         return Result::Unavailable;

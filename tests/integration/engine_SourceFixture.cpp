@@ -368,6 +368,15 @@ bool PostgresFixture::exec(const QString& sql) {
 }
 
 bool PostgresFixture::psql(const QString& sql) {
+    QString error;
+    if (!asServerAdmin(sql, error)) {
+        m_error = "psql failed: " + error;
+        return false;
+    }
+    return true;
+}
+
+bool asServerAdmin(const QString& sql, QString& error) {
     QProcess client;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("PGPASSWORD", "norv-admin-pw");
@@ -377,12 +386,10 @@ bool PostgresFixture::psql(const QString& sql) {
                   qEnvironmentVariable("NORV_PG_PORT"), "-U", "norv_admin", "-d", "norv_test", "-f", "-"});
     client.write("SET client_min_messages = warning;\n" + sql.toUtf8());
     client.closeWriteChannel();
-    if (!client.waitForFinished(60000) || client.exitStatus() != QProcess::NormalExit ||
-        client.exitCode() != 0) {
-        m_error = "psql failed: " + QString::fromUtf8(client.readAllStandardError());
-        return false;
-    }
-    return true;
+    const bool ok = client.waitForFinished(60000) && client.exitStatus() == QProcess::NormalExit &&
+                    client.exitCode() == 0;
+    error = QString::fromUtf8(client.readAllStandardError());
+    return ok;
 }
 
 QList<QByteArray> sortedLines(const QByteArray& content) {

@@ -203,6 +203,10 @@ class PostgresFixture : public FixtureSource {
     QString m_schema;
 };
 
+// Runs sql on the test server's database "norv_test" as its administrator (norv_admin, a superuser); false,
+// with psql's words in error, when it fails.
+bool asServerAdmin(const QString& sql, QString& error);
+
 // The file's lines (without their CR LF), sorted.
 QList<QByteArray> sortedLines(const QByteArray& content);
 
