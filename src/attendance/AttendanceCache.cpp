@@ -6,7 +6,6 @@
 #include "libraries/support/XException.h"
 
 #include <sqlite3.h>
-#include <QFileInfo>
 #include <cerrno>
 
 namespace {
@@ -58,11 +57,10 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
         }
     }
     folder.create();
-    // By the folder's real path with every link refused, so that a link planted after the check still stops
-    // the open; the folders above the output folder may be links of the installation.
-    const QString real = QFileInfo(baseFolder.toQString()).canonicalFilePath();
-    m_database.Open(real.isEmpty() ? file.toQString() : real + QStringLiteral("/Attendance/Attendance.db"),
-                    XString(), sqlite::Database::OpenReadWriteCreate | sqlite::Database::OpenNoFollow);
+    // Through a descriptor of the folder: a link planted at either name after the check still stops the
+    // open, and an output folder longer than SQLite's path limit (512 bytes) holds its cache too.
+    m_database.OpenIn(folder.toQString(), QStringLiteral("Attendance.db"),
+                      sqlite::Database::OpenReadWriteCreate | sqlite::Database::OpenNoFollow);
     // The records of a pass are merged in key order, the order the B-tree keeps: a small page cache (2 MiB,
     // whatever the school holds) serves that, so memory does not grow with the school.
     m_database.Execute("PRAGMA cache_size = -2048");
@@ -92,14 +90,6 @@ bool AttendanceCache::tableExists(const XString& table) {
     sqlite::Query query(m_database);
     query.Prepare("SELECT * FROM sqlite_master WHERE type='table' AND name='%q'", table.c_str());
     return query.Step();
-}
-
-void AttendanceCache::dropTable(const XString& table) {
-    if (keyColumn(table) == nullptr) {
-        return;
-    }
-    m_stageStatements.erase(table);
-    m_database.Execute("DROP TABLE %s", table.c_str());
 }
 
 void AttendanceCache::createBookkeeping() {

@@ -62,7 +62,6 @@ class AttendanceCache {
     // CREATE TABLE of the cache layout; nothing for another name. Raises when it fails (the table exists).
     void createTable(const XString& table);
     bool tableExists(const XString& table);
-    void dropTable(const XString& table);
     // Creates the bookkeeping tables that are missing.
     void createBookkeeping();
     // Whether table holds no row (or does not exist).

@@ -1,7 +1,6 @@
 #include "attendance/AttendanceWriter.h"
 
 #include "attendance/AttendanceWindow.h"
-#include "dataaccess/SqlText.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
@@ -68,43 +67,6 @@ bool AttendanceWriter::SetAttendanceDatabase(const XFileSpec& folder) {
 }
 
 void AttendanceWriter::CloseAttendanceCache() {
-    m_cache.close();
-}
-
-bool AttendanceWriter::CheckCacheAge(const XString& table) {
-    try {
-        sqlite::Query query(m_cache.database());
-        const XString sql = "SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT=" + SqlText::quoted(table);
-        report(Proprietary, "UpdateConfig Query: " + sql);
-        query.Prepare("%s", sql.c_str());
-        XDateTime stamp;
-        while (query.Step()) {
-            stamp.ParseIso(query.StringColumn("UPDATED"));
-        }
-        // A missing stamp counts as day 0.
-        stamp.AddInterval(0, 0, 0, 12);
-        return XDateTime::Now() > stamp;
-    } catch (const std::exception& e) {
-        report(Debug, XString("Check SQLite Update Date: ") + e.what());
-        return true;
-    }
-}
-
-void AttendanceWriter::ResetGlobalAttendanceCache(const XFileSpec& globalFolder) {
-    if (!SetAttendanceDatabase(globalFolder)) {
-        return;
-    }
-    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
-        if (!CheckCacheAge(table)) {
-            continue;
-        }
-        try {
-            m_cache.dropTable(table);
-        } catch (const std::exception& e) {
-            report(Error, XString("Failed to Drop table: ") + table + ": " + e.what());
-        }
-    }
-    // The run's own cache is the import folder's; it is opened there by the next pass.
     m_cache.close();
 }
 

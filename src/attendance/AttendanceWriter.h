@@ -88,10 +88,6 @@ class AttendanceWriter : public ODBCDataAccess {
     void CreateStudentDailyAttendanceFromDB(bool filter);
     void CreateStudentPeriodAttendanceFromDB(bool filter);
 
-    // Whether the table of the global folder's cache is old enough to be dropped after a configuration
-    // change; true when the cache cannot tell (it keeps no ages).
-    virtual bool CheckCacheAge(const XString& table);
-
     // Begins the update file; the marks of an earlier, unfinished one are forgotten.
     void StartUpdate(XTextFile& file) override;
     // Seals the update file, marks its rows as sent and commits the cache (the run's transaction, or one of
@@ -101,7 +97,6 @@ class AttendanceWriter : public ODBCDataAccess {
     void FinishUpdate() override;
 
     void CloseAttendanceCache() override;
-    void ResetGlobalAttendanceCache(const XFileSpec& globalFolder) override;
 
     AttendanceCache& attendanceCache() { return m_cache; }
     const std::set<XString>& periodKeys() const { return m_periodKeys; }

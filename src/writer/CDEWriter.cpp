@@ -106,8 +106,6 @@ void CDEWriter::ImportHook() {}
 
 void CDEWriter::CloseAttendanceCache() {}
 
-void CDEWriter::ResetGlobalAttendanceCache(const XFileSpec& /*globalFolder*/) {}
-
 XString CDEWriter::BindingValue(const ColumnBinding& binding) {
     struct Current {
         const ColumnBinding*& slot;
@@ -706,16 +704,12 @@ void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
             debug("Attendance: Database could not be deleted");
         }
 
+        // Nothing of this program sets a global folder; a hand-edited one would have this folder's change
+        // drop the cache tables of whatever folder it names, another school's among them.
         if (!m_globalFolder.isEmpty()) {
-            XFileSpec global;
-            try {
-                global.set(m_globalFolder.endsWith("/") ? m_globalFolder : m_globalFolder + "/");
-            } catch (const XException&) {
-                global = XFileSpec();  // not a usable absolute path: there is no such folder
-            }
-            if (!global.isEmpty() && global.exists()) {
-                ResetGlobalAttendanceCache(global);
-            }
+            report(Warning, "SchoolConfig.xml names the global folder " + m_globalFolder +
+                                ": it is left alone; a configuration change clears this folder's attendance "
+                                "cache only.");
         }
     } catch (...) {
         reportAndThrow(

@@ -150,11 +150,9 @@ class CDEWriter : public BridgeTaskBase {
     // Deletes every "*.cde" file of the import folder. Not part of an extraction run.
     virtual void DeleteCDEFiles();
 
-    // Attendance cache steps of DeleteUpdateFiles, completed by the attendance layer: closing the cache
-    // before its file under the import folder is deleted (nothing here), and clearing the stale tables of
-    // the cache in the global folder (nothing here).
+    // The attendance cache step of DeleteUpdateFiles, completed by the attendance layer: closing the cache
+    // before its file under the import folder is deleted (nothing here).
     virtual void CloseAttendanceCache();
-    virtual void ResetGlobalAttendanceCache(const XFileSpec& globalFolder);
 
     // The update stamps of folder's SchoolConfig.xml; null when absent or unreadable.
     XDate StoredUpdateDate(const QString& folder) override;
@@ -271,7 +269,7 @@ class CDEWriter : public BridgeTaskBase {
     std::unique_ptr<StagedFile> m_updateStage;
     std::unique_ptr<ExtractSet> m_extractSet;  // the full extract being collected (StartImport..FinishImport)
 
-    XString m_globalFolder;
+    XString m_globalFolder;  // as SchoolConfig.xml held it, written back; nothing acts on it
     XString m_overlap;
     XString m_masterFile;
     XString m_masterFolder;

@@ -121,17 +121,13 @@ bool Parse(const XString& bytes, Entries& entries) {
     return true;
 }
 
-namespace {
-constexpr qint64 kMaxBytes = 1 << 20;
-}  // namespace
-
 bool Read(const XFileSpec& folder, Entries& entries) {
     entries.clear();
     // The file is small: a link, a FIFO (which would hold the run and its folder lock) or a file of a size
     // no configuration has reads as no configuration, as a missing or malformed one does.
     const std::optional<QByteArray> bytes =
-        platform::readRegularFile(FileIn(folder).toQString(), kMaxBytes, false);
-    if (!bytes || bytes->size() > kMaxBytes) {
+        platform::readRegularFile(FileIn(folder).toQString(), SizeLimit, false);
+    if (!bytes || bytes->size() > SizeLimit) {
         return false;
     }
     return Parse(XString(bytes->constData(), static_cast<int>(bytes->size())), entries);

@@ -191,28 +191,6 @@ TEST_F(AttendanceWriterTest, AMarkingThatCannotCommitPublishesNothing) {
     EXPECT_EQ(updateRows().size(), 5);
 }
 
-TEST_F(AttendanceWriterTest, AConfigurationChangeDropsTheGlobalCacheTablesAndKeepsTheRunsOwnCache) {
-    QTemporaryDir global;
-    {
-        AttendanceCache cache;
-        cache.open(XFileSpec(global.path() + "/"));
-        cache.createTable(AttendanceCache::PeriodTable);
-        cache.createTable(AttendanceCache::DailyTable);
-    }
-    writer.ResetGlobalAttendanceCache(XFileSpec(global.path() + "/"));
-    // The cache keeps no ages: every table counts as old.
-    EXPECT_EQ(logged("UpdateConfig Query: SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT='PERIOD_ATT'"), 1);
-    AttendanceCache cache;
-    cache.open(XFileSpec(global.path() + "/"));
-    EXPECT_FALSE(cache.tableExists(AttendanceCache::PeriodTable));
-    EXPECT_FALSE(cache.tableExists(AttendanceCache::DailyTable));
-
-    // The passes of the run go into the import folder's cache, not the global one.
-    readPass();
-    EXPECT_FALSE(cache.tableExists(AttendanceCache::PeriodTable));
-    EXPECT_TRUE(QFile::exists(output.path() + "/Attendance/Attendance.db"));
-}
-
 TEST(AttendanceOverlap, IsANumberOfDaysFromNoneToAYear) {
     const struct {
         const char* text;

@@ -1,22 +1,37 @@
 #!/bin/sh
-# Runs the nightly service's command line, taken from the shipped unit, in the file system that unit gives
-# it: everything read-only (ProtectSystem=strict) but the school's output folder (ReadWritePaths=) and a
-# private /var/tmp (PrivateTmp=; /tmp stays read-only here, stricter than the unit), the password only as
-# the credential norv-pwd, the data source in /etc/odbc.ini (Environment=ODBCINI=/etc/odbc.ini). systemd itself cannot run here, so a user and mount
-# namespace (unshare) stands in for its sandbox; where the machine allows none, the test is skipped (77).
-# The run must succeed against the sample PostgreSQL source with the right credential, and fail with a
-# wrong one (so the credential, not something else, logged in).
+# Runs the nightly service's command line, taken from the shipped unit, in as much of the sandbox that unit
+# gives it as can be made without systemd, which cannot run here. The program runs as a user of its own
+# (User=; nobody here) in a user namespace that maps that user alone (PrivateUsers=), and a mount and
+# process namespace (unshare) stand in for PrivateMounts= and the unit's file system: everything read-only
+# (ProtectSystem=strict) but the school's output folder (ReadWritePaths=) and a private /var/tmp
+# (PrivateTmp=; /tmp stays read-only here, stricter than the unit), a /proc that shows this process
+# namespace's processes only (ProtectProc=invisible, ProcSubset=pid), a /dev with the harmless devices alone
+# (PrivateDevices=), the password only as the credential norv-pwd, the data source in /etc/odbc.ini
+# (Environment=ODBCINI=/etc/odbc.ini). service_syscall_filter.py then puts the unit's process settings on the
+# program (UMask=, LimitCORE=, CapabilityBoundingSet=, NoNewPrivileges= and the system call filters), and
+# kills it at any system call the unit's filter would refuse. Without root (to make the mounts and change
+# the user) or where the machine allows no such namespaces the test is skipped (77).
+# The run must succeed against the sample PostgreSQL source with the right credential, leave no file that
+# other users may read, and fail with a wrong credential (so the credential, not something else, logged in).
 # Usage: service_sandbox_test.sh SOURCE_DIR BUILD_DIR PG_PORT
 set -eu
 src=$1
 build=$(cd "$2" && pwd)
 port=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
-unshare -rm true 2>/dev/null || { echo "skipped: this machine allows no user namespace (unshare -rm)"; exit 77; }
+[ "$(id -u)" = 0 ] ||
+  { echo "skipped: only root can stand in for the service's user and file system"; exit 77; }
+user=nobody
+unshare -mpf true 2>/dev/null &&
+  setpriv --reuid=$user --regid=nogroup --clear-groups unshare -Uc true 2>/dev/null ||
+  { echo "skipped: this machine allows no mount, process and user namespaces (unshare)"; exit 77; }
+/usr/bin/python3 -c 'import seccomp' 2>/dev/null ||
+  fail "python3-seccomp is not installed (scripts/install-deps.sh installs it)"
 
 unit=$src/packaging/norv-extract@.service.in
 for setting in ProtectSystem=strict 'ReadWritePaths=/srv/corvanta/import/%i' PrivateTmp=yes \
-  ODBCINI=/etc/odbc.ini 'LoadCredential=norv-pwd:'; do
+  ODBCINI=/etc/odbc.ini 'LoadCredential=norv-pwd:' PrivateUsers=yes PrivateMounts=yes ProtectProc=invisible \
+  ProcSubset=pid PrivateDevices=yes; do
   grep -q -- "$setting" "$unit" || fail "the unit no longer has $setting; make this test's sandbox match it"
 done
 school=1021
@@ -26,10 +41,14 @@ command=$(sed -n 's/^ExecStart=@NORV_PROGRAM@ //p' "$unit" | sed -e "s/%i/$schoo
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$tmp/right" "$tmp/wrong" "$tmp/private-tmp" "$tmp/home"
+mkdir -p "$tmp/right" "$tmp/wrong" "$tmp/private-tmp" "$tmp/home" "$tmp/dev"
 printf 'norv-reader-pw\n' >"$tmp/right/norv-pwd"
 printf 'not-the-password\n' >"$tmp/wrong/norv-pwd"
+# As systemd hands the credentials to the service's user; the program must reach them through $tmp.
+chown -R $user "$tmp/right" "$tmp/wrong"
 chmod 0400 "$tmp/right/norv-pwd" "$tmp/wrong/norv-pwd"
+chmod 0711 "$tmp"
+chmod 1777 "$tmp/private-tmp"
 sed "s/^Port=.*/Port=$port/" "$build/testenv/odbc.ini" >"$tmp/odbc.ini"
 
 # One run in the sandbox with the credentials folder $1; prints its exit code, leaves its output folder
@@ -37,10 +56,18 @@ sed "s/^Port=.*/Port=$port/" "$build/testenv/odbc.ini" >"$tmp/odbc.ini"
 sandboxed() {
   out=$tmp/out-$(basename "$1")
   mkdir -p "$out"
+  chown $user:nogroup "$out"
   # shellcheck disable=SC2016
-  unshare -rm sh -c '
+  unshare -mpf sh -c '
     set -e
-    tmp=$1 out=$2 credentials=$3 program=$4; shift 4
+    tmp=$1 out=$2 credentials=$3 program=$4 filter=$5 unit=$6 user=$7; shift 7
+    mount -t tmpfs -o mode=755 tmpfs "$tmp/dev"
+    for device in null zero full random urandom tty; do
+      : >"$tmp/dev/$device"
+      mount --bind "/dev/$device" "$tmp/dev/$device"
+    done
+    mount --move "$tmp/dev" /dev
+    mount -t proc -o hidepid=invisible,subset=pid proc /proc
     mount -t tmpfs tmpfs /srv
     mkdir -p /srv/corvanta/import/'"$school"'
     for d in / /etc /usr /var /srv /tmp /home /work /root; do
@@ -53,17 +80,28 @@ sandboxed() {
     mount --bind "$tmp/private-tmp" /var/tmp && mount -o remount,bind,rw /var/tmp
     cd /
     set +e
-    HOME=$tmp/home ODBCINI=/etc/odbc.ini CREDENTIALS_DIRECTORY=$credentials "$program" "$@" >/dev/null 2>&1
+    HOME=$tmp/home ODBCINI=/etc/odbc.ini CREDENTIALS_DIRECTORY=$credentials \
+      setpriv --reuid=$user --regid=nogroup --clear-groups unshare -Uc --keep-caps \
+      setpriv --bounding-set=-all --inh-caps=-all --ambient-caps=-all \
+      /usr/bin/python3 "$filter" "$unit" "$program" "$@" >/dev/null 2>&1
     echo $?
-  ' sh "$tmp" "$out" "$1" "$build/norv-extract" $command
+  ' sh "$tmp" "$out" "$1" "$build/norv-extract" "$src/tests/install/service_syscall_filter.py" "$unit" $user \
+    $command
 }
 
 code=$(sandboxed "$tmp/right")
+[ "$code" != 159 ] ||
+  fail "the run made a system call the unit's filter refuses (killed by SIGSYS; strace -f shows which)"
 [ "$code" = 0 ] || fail "the run in the service's sandbox ended $code: $(grep -h -e Error -e Critical "$tmp/out-right"/*.log | head -5)"
 [ -s "$tmp/out-right/Students.cef" ] || fail "no Students.cef in the output folder"
 ls "$tmp/out-right"/Update\ *.CDU >/dev/null 2>&1 || fail "no attendance update file in the output folder"
 grep -q 'Succeeded' "$tmp/out-right/Data ExtractorStatus.tmp" || fail "the status file does not say Succeeded"
 ! grep -rq 'norv-reader-pw' "$tmp/out-right" || fail "the password stands in the output folder"
+# UMask=0027: the group may read, other users nothing (the folder itself is the test's).
+shared=$(find "$tmp/out-right" -mindepth 1 -perm /o=rwx)
+[ -z "$shared" ] || fail "other users may use: $(printf '%s\n' "$shared" | head -5)"
+modes=$(cd "$tmp/out-right" && stat -c %a StudentMed.cef Attendance Attendance/Attendance.db | tr '\n' ' ')
+[ "$modes" = "640 750 640 " ] || fail "modes: $(ls -la "$tmp/out-right" "$tmp/out-right/Attendance")"
 
 code=$(sandboxed "$tmp/wrong")
 [ "$code" = 1 ] || fail "a wrong credential ended $code, not 1"

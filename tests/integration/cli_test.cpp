@@ -23,6 +23,7 @@
 #include "engine_SourceFixture.h"
 #include "libraries/platform/CodePage.h"
 #include "libraries/sqlitewrapper/Database.h"
+#include "libraries/sqlitewrapper/Query.h"
 
 namespace {
 
@@ -436,6 +437,55 @@ TEST_P(CliSQLite, PlantedLinksAreNeverFollowed) {
         }
     }
     EXPECT_TRUE(readFile(out + "/" + logName).contains("must not be a symbolic link"));
+}
+
+// An output folder longer than SQLite's own path limit (512 bytes; the system's is 4096) holds every file of
+// a run, the attendance cache included. Its SchoolConfig.xml names another school's folder as the global
+// folder (only a hand edit can): the configuration change of the run leaves that folder's cache alone.
+TEST_P(CliSQLite, ALongOutputPathHoldsTheWholeRunAndAnotherFoldersCacheStaysAlone) {
+    QString out = at("long");
+    while (out.size() < 600) {
+        out += "/" + QString(std::min<qsizetype>(99, 600 - out.size() - 1), QLatin1Char('d'));
+    }
+    ASSERT_EQ(QFile::encodeName(out).size(), 600);
+    const QString other = at("other");
+    const QString otherCache = other + "/Attendance/Attendance.db";
+    ASSERT_EQ(run(QStringList{"run", "--school=2040", "--path=" + other} + login(source)).exitCode, 0);
+    const QByteArray otherBefore = readFile(otherCache);
+    ASSERT_FALSE(otherBefore.isEmpty());
+    writeFile(out + "/SchoolConfig.xml", "<SchoolConfig>\r\n<GlobalFolder GlobalFolderValue=\"" +
+                                             other.toUtf8() + "\"/>\r\n</SchoolConfig>\r\n");
+
+    const ProgramResult r = run(QStringList{"run", "--school=1021", "--path=" + out} + login(source));
+    ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(r.errLines(), QStringList());
+    const QStringList files = filesUnder(out);
+    const QString logName = "Norv--1021-" + today() + ".log";
+    for (const QString& name : QStringList{".norv-extract.lock", "BridgeStatus.tmp",
+                                           "Data ExtractorStatus.tmp", "finished_bridge.tmp", logName,
+                                           "SchoolConfig.xml", "Norv.CDE", "Attendance/Attendance.db"}) {
+        EXPECT_TRUE(files.contains(name))
+            << name.toStdString() << " not in " << files.join(", ").toStdString();
+    }
+    for (const char* name : kTableFiles) {
+        EXPECT_TRUE(files.contains(name)) << name;
+    }
+    EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
+    EXPECT_EQ(QDir(out).entryList({"Update *.CDU"}, QDir::Files).size(), 1);
+    {
+        sqlite::Database cache;
+        cache.OpenIn(out + "/Attendance", "Attendance.db");
+        sqlite::Query rows(cache);
+        rows.Prepare("SELECT count(*) FROM PERIOD_ATT");
+        ASSERT_TRUE(rows.Step());
+        EXPECT_GT(rows.StringColumnAt(0).toInt(), 0);
+    }
+    const QByteArray log = readFile(out + "/" + logName);
+    EXPECT_TRUE(log.contains("Bridge Configuration Changed.")) << log.toStdString();
+    EXPECT_TRUE(log.contains("names the global folder " + other.toUtf8() + ": it is left alone"));
+    EXPECT_TRUE(readFile(otherCache) == otherBefore) << "the other folder's cache changed";
+    EXPECT_EQ(
+        readFile(out + "/SchoolConfig.xml").count("<GlobalFolder GlobalFolderValue=\"" + other.toUtf8()), 1);
 }
 
 // A server that answers the login and then falls silent ends the command within the timeout, with the
