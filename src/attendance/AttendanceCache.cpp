@@ -12,6 +12,36 @@ namespace {
 
 const char* const kDateColumns = "stdkey, attdate, reason, excused, absent, tardy, truant, discipline";
 
+// The values a record gives its row besides the code.
+const char* const kValueColumns[] = {"excused", "absent", "tardy", "truant", "discipline"};
+
+// "a.c IS NOT b.c OR ..." over the code (when withCode) and the values: the row would change.
+XString anyDiffers(const XString& row, const XString& record, bool withCode) {
+    XString condition = withCode ? row + ".newcode IS NOT " + record + ".newcode" : XString();
+    for (const char* column : kValueColumns) {
+        if (!condition.isEmpty()) {
+            condition += " OR ";
+        }
+        condition += row + "." + column + " IS NOT " + record + "." + column;
+    }
+    return condition;
+}
+
+// "s.stdkey = t.stdkey AND ...": the staged record s is of the row of table t (key: its key column).
+XString sameKey(const XString& s, const XString& t, const char* key) {
+    return s + ".stdkey = " + t + ".stdkey AND " + s + ".attdate = " + t + ".attdate AND " + s + "." + key +
+           " = " + t + "." + key + " AND " + s + ".header = " + t + ".header";
+}
+
+// "c = r.c, ..." over the values: the row takes the record's.
+XString takeValues(const XString& record) {
+    XString assignments;
+    for (const char* column : kValueColumns) {
+        assignments += XString(assignments.isEmpty() ? "" : ", ") + column + " = " + record + "." + column;
+    }
+    return assignments;
+}
+
 }  // namespace
 
 AttendanceCache::AttendanceCache() = default;
@@ -68,6 +98,7 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
 
 void AttendanceCache::close() {
     m_stageStatements.clear();
+    m_loadStatements.clear();
     m_database.Close();
 }
 
@@ -198,20 +229,51 @@ sqlite::Query& AttendanceCache::stageStatementFor(const XString& table) {
 }
 
 void AttendanceCache::stage(const XString& table, const AttendanceRecord& record) {
-    sqlite::Query& insert = stageStatementFor(table);
-    // The record outlives the insert: its texts are bound without copies.
+    run(stageStatementFor(table), record);
+}
+
+void AttendanceCache::load(const XString& table, const AttendanceRecord& record) {
+    if (record.code.isEmpty()) {
+        return;  // nothing to send and nothing that was sent
+    }
+    std::unique_ptr<sqlite::Query>& statement = m_loadStatements[table];
+    if (!statement) {
+        const char* key = keyColumn(table);
+        if (key == nullptr) {
+            m_loadStatements.erase(table);
+            throw XException(("Not an attendance table: " + table).toStdString());
+        }
+        // Marked as sent as it is written: the run's update file carries every row of the table. Of the
+        // records of one key the last one counts, as in a merge.
+        const XString keyColumns = XString("stdkey, attdate, ") + key + ", header";
+        statement = std::make_unique<sqlite::Query>(m_database);
+        statement->Prepare("%s",
+                           ("INSERT INTO " + table + " (" + keyColumns +
+                            ", reason, excused, absent, tardy, truant, discipline, newcode, oldcode) VALUES "
+                            "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?11) ON CONFLICT (" +
+                            keyColumns +
+                            ") DO UPDATE SET newcode = excluded.newcode, oldcode = "
+                            "excluded.newcode, " +
+                            takeValues("excluded"))
+                               .c_str());
+    }
+    run(*statement, record);
+}
+
+void AttendanceCache::run(sqlite::Query& statement, const AttendanceRecord& record) {
+    // The record outlives the statement's run: its texts are bound without copies.
     const XString date = record.date.IsoText();
     const XString* values[] = {
         &record.student, &date,         &record.key,    &record.header,     &record.reason, &record.excused,
         &record.absent,  &record.tardy, &record.truant, &record.discipline, &record.code};
     for (int i = 0; i < 11; ++i) {
-        insert.BindUnowned(i + 1, *values[i]);
+        statement.BindUnowned(i + 1, *values[i]);
     }
     try {
-        insert.Run();
+        statement.Run();
     } catch (...) {
         // Formatting the statement with its values costs more than running it: only for the message.
-        m_lastStatement = insert.ExpandedSql();
+        m_lastStatement = statement.ExpandedSql();
         throw;
     }
 }
@@ -229,46 +291,13 @@ void AttendanceCache::discardStaged() noexcept {
         }
     }
     m_stageStatements.clear();
+    m_loadStatements.clear();
 }
 
 int AttendanceCache::execute(const XString& sql) {
     m_lastStatement = sql;
     return m_database.Execute(sql);
 }
-
-namespace {
-
-// The values a record gives its row besides the code.
-const char* const kValueColumns[] = {"excused", "absent", "tardy", "truant", "discipline"};
-
-// "a.c IS NOT b.c OR ..." over the code (when withCode) and the values: the row would change.
-XString anyDiffers(const XString& row, const XString& record, bool withCode) {
-    XString condition = withCode ? row + ".newcode IS NOT " + record + ".newcode" : XString();
-    for (const char* column : kValueColumns) {
-        if (!condition.isEmpty()) {
-            condition += " OR ";
-        }
-        condition += row + "." + column + " IS NOT " + record + "." + column;
-    }
-    return condition;
-}
-
-// "s.stdkey = t.stdkey AND ...": the staged record s is of the row of table t (key: its key column).
-XString sameKey(const XString& s, const XString& t, const char* key) {
-    return s + ".stdkey = " + t + ".stdkey AND " + s + ".attdate = " + t + ".attdate AND " + s + "." + key +
-           " = " + t + "." + key + " AND " + s + ".header = " + t + ".header";
-}
-
-// "c = r.c, ..." over the values: the row takes the record's.
-XString takeValues(const XString& record) {
-    XString assignments;
-    for (const char* column : kValueColumns) {
-        assignments += XString(assignments.isEmpty() ? "" : ", ") + column + " = " + record + "." + column;
-    }
-    return assignments;
-}
-
-}  // namespace
 
 AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table) {
     return merge(table, Reconcile());
@@ -392,6 +421,13 @@ XString AttendanceCache::changedRowsSql(const XString& table, const XString& key
     return XString("SELECT ") + kDateColumns + ", " + keyColumn(table) + ", oldcode, newcode FROM " + table +
            " WHERE " + changedCondition(keyName, specialKey) + " ORDER BY stdkey, attdate, " +
            keyColumn(table) + ", header";
+}
+
+XString AttendanceCache::loadedRowsSql(const XString& table, const XString& keyName, bool specialKey) {
+    const XString name = SqlText::quoted(keyName);
+    return XString("SELECT ") + kDateColumns + ", " + keyColumn(table) + ", oldcode, newcode FROM " + table +
+           " WHERE " + (specialKey ? "(header = " + name + " OR header = '')" : "header = " + name) +
+           " ORDER BY stdkey, attdate, " + keyColumn(table) + ", header";
 }
 
 int AttendanceCache::markSent(const XString& table, const XString& keyName, bool specialKey) {

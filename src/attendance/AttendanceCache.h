@@ -70,6 +70,11 @@ class AttendanceCache {
     // Stages what the source holds now for the record, for the next merge of table. Raises sqlite::SqlError;
     // lastStatement() then holds the failing statement with its values.
     void stage(const XString& table, const AttendanceRecord& record);
+    // Writes what the source holds now for the record straight into table, marked as sent (a table that
+    // held nothing when the run began: every row it gets goes into the run's update file, so no merge and
+    // no marking is needed). A record without a code is passed over; of the records of one key the last
+    // counts. Raises sqlite::SqlError; lastStatement() then holds the failing statement with its values.
+    void load(const XString& table, const AttendanceRecord& record);
     // Whether records are staged for table.
     bool hasStaged(const XString& table) const;
     // Forgets what is staged (after a rollback, which took the staging tables with it). Never throws.
@@ -107,6 +112,8 @@ class AttendanceCache {
     // The SELECT of those rows in key order: stdkey, attdate, reason, excused, absent, tardy, truant,
     // discipline, the key column, oldcode, newcode.
     static XString changedRowsSql(const XString& table, const XString& keyName, bool specialKey);
+    // The SELECT of every row of keyName (the columns and order of changedRowsSql), for a loaded table.
+    static XString loadedRowsSql(const XString& table, const XString& keyName, bool specialKey);
     // Marks the rows still to send for keyName as sent (oldcode := newcode); the number marked.
     int markSent(const XString& table, const XString& keyName, bool specialKey);
 
@@ -115,6 +122,8 @@ class AttendanceCache {
 
   private:
     sqlite::Query& stageStatementFor(const XString& table);
+    // Binds the record's values in the order the staging and the load statements take them, and runs it.
+    void run(sqlite::Query& statement, const AttendanceRecord& record);
     int execute(const XString& sql);
     int countOf(const XString& sql);
     // Blanks the rows of the window that no staged record holds, holding back a deletion in bulk.
@@ -125,5 +134,6 @@ class AttendanceCache {
     sqlite::Database m_database;
     PendingUpdate m_pending{m_database};
     std::map<XString, std::unique_ptr<sqlite::Query>> m_stageStatements;  // per table with staged records
+    std::map<XString, std::unique_ptr<sqlite::Query>> m_loadStatements;   // per table loaded this run
     XString m_lastStatement;
 };

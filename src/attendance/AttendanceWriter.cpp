@@ -153,6 +153,13 @@ void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption, const
     }
     m_cache.createBookkeeping();
     resolvePendingUpdate();
+    // A table that holds nothing yet (a first run, a start-over) is loaded: its rows go in as sent, and the
+    // update file carries them all.
+    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        if (m_cache.isEmpty(table)) {
+            m_loadTables.insert(table);
+        }
+    }
     m_cache.database().Execute("begin transaction");
     m_runTransaction = true;
 }
@@ -193,6 +200,7 @@ void AttendanceWriter::resolvePendingUpdate() {
 
 void AttendanceWriter::AbortAttendanceUpdate() noexcept {
     m_reconciledTables.clear();
+    m_loadTables.clear();
     m_reconcilePass = false;
     m_cache.discardStaged();
     if (!m_runTransaction) {
@@ -416,6 +424,10 @@ void AttendanceWriter::SetIncludedStudents(std::vector<XString> students) {
 
 void AttendanceWriter::mergePasses() {
     for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        if (m_loadTables.count(table) != 0) {
+            m_reconciledTables.erase(table);  // it held nothing to find gone
+            continue;
+        }
         if (m_cache.hasStaged(table) || m_reconciledTables.count(table) != 0) {
             try {
                 mergeTable(table);
@@ -600,7 +612,11 @@ void AttendanceWriter::storeCurrentRecord() {
 
 void AttendanceWriter::storeRecord(const AttendanceRecord& record) {
     try {
-        m_cache.stage(m_table, record);
+        if (m_loadTables.count(m_table) != 0) {
+            m_cache.load(m_table, record);
+        } else {
+            m_cache.stage(m_table, record);
+        }
     } catch (const std::exception& e) {
         // A record that is not stored would never be sent: the pass ends, and the next run reads it again.
         report(Debug, "Attendance: Insert Row: " + m_cache.lastStatement());
@@ -676,7 +692,9 @@ void AttendanceWriter::writeCachedTable(const CachedTable& spec, const XString& 
     WriteCurrentHeaderHead();
 
     const bool special = keyName == spec.specialKey;
-    const XString sql = AttendanceCache::changedRowsSql(spec.table, keyName, special);
+    const bool loaded = m_loadTables.count(spec.table) != 0;
+    const XString sql = loaded ? AttendanceCache::loadedRowsSql(spec.table, keyName, special)
+                               : AttendanceCache::changedRowsSql(spec.table, keyName, special);
     int count = 0;
     try {
         report(Proprietary, "Attendance Query: " + sql);
@@ -701,7 +719,7 @@ void AttendanceWriter::writeCachedTable(const CachedTable& spec, const XString& 
         report(Debug, "Students: Total After Filter:" + XString(attendanceStudentFiltered()));
         report(Debug, "Attendance Query: Wrote" + XString(count) + " records.");
         // Marked as sent only once the update file is in place (FinishUpdate).
-        m_marks.push_back(Mark{spec.table, keyName, special});
+        m_marks.push_back(Mark{spec.table, keyName, special, loaded});
     } catch (const std::exception& e) {
         NoteAttendanceFailure(e);
         // The rows of this table stay unmarked and are sent again by the next run.
@@ -761,11 +779,20 @@ void AttendanceWriter::commitMarks(const std::vector<Mark>& marks) {
         PendingUpdate& pending = m_cache.pending();
         pending.begin(file.fileName());
         int marked = 0;
+        std::set<XString> loaded;
         for (const Mark& mark : marks) {
+            if (mark.loaded) {
+                // Written as sent already; should the file not arrive, the whole table is unsent.
+                if (loaded.insert(mark.table).second) {
+                    pending.keepTableUnsent(mark.table);
+                }
+                continue;
+            }
             pending.keepSentCodes(mark.table, AttendanceCache::keyColumn(mark.table),
                                   AttendanceCache::changedCondition(mark.keyName, mark.specialKey));
             marked += m_cache.markSent(mark.table, mark.keyName, mark.specialKey);
         }
+        m_loadTables.clear();
         database.Execute("commit transaction");
         report(Debug, "Attendance: marked " + XString(marked) + " rows as sent for " + file.fileName() + ".");
     } catch (const std::exception& e) {

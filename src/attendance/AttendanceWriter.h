@@ -107,6 +107,7 @@ class AttendanceWriter : public ODBCDataAccess {
         XString table;
         XString keyName;
         bool specialKey;
+        bool loaded;  // the table was loaded: its rows are marked as they are written
     };
     struct CachedTable {
         const char* table;
@@ -184,5 +185,6 @@ class AttendanceWriter : public ODBCDataAccess {
     std::set<XString> m_reconciledTables;  // tables whose reconcile window is still to blank
     bool m_runTransaction = false;         // BeginAttendanceUpdate's transaction is open
     std::vector<XString> m_includedStudents;
-    XString m_cacheDamage;  // what said the cache file is damaged, until recovered
+    std::set<XString> m_loadTables;  // tables that held nothing when the run's transaction began
+    XString m_cacheDamage;           // what said the cache file is damaged, until recovered
 };
