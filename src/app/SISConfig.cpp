@@ -285,7 +285,8 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     }
 
     const QString path = value(QStringLiteral("path"));
-    if (command != QLatin1String("run")) {
+    // A verification leaves every file of the folder as it was, the status files included.
+    if (command != QLatin1String("run") && command != QLatin1String("verify")) {
         claimStatusFolder(command, path);
     }
     setLogStyle(logManager(), value(QStringLiteral("log")));
@@ -318,6 +319,16 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
         message = QStringLiteral("Failed on extraction.");
         watchSource(message);
         result = validateNumber ? validateRun(*validateNumber) : runExtraction(mode);
+    } else if (command == QLatin1String("verify")) {
+        QString refusal;
+        if (!prepareVerify(path, refusal)) {
+            emptyProgress();
+            return finishInFolder(1, refusal);
+        }
+        LogHeader(QString());
+        message = QStringLiteral("Failed on verification.");
+        watchSource(message);
+        result = verifyAttendance(path);
     } else if (command == QLatin1String("version")) {
         result = validateNumber ? validateVersion(*validateNumber) : commandVersion();
         message = QStringLiteral("Failed retrieving version.");
@@ -618,6 +629,64 @@ void SISConfig::prepareRun(const QString& path) {
     if (logStyleMarker == QLatin1String("extract")) {
         log.setDestinations(-2);
     }
+}
+
+bool SISConfig::prepareVerify(const QString& path, QString& refusal) {
+    int error = 0;
+    switch (FolderLock::probe(path, &error)) {
+        case FolderLock::Result::HeldElsewhere:
+            refusal =
+                "An extraction is running in the folder: " + path + "; verify it once the run has ended.";
+            emit writeError(QStringLiteral("Folder Locked"), refusal);
+            return false;
+        case FolderLock::Result::NoFolder:
+            refusal = "There is no output folder to verify: " + path;
+            emit writeError(QStringLiteral("file"), refusal);
+            return false;
+        case FolderLock::Result::Unavailable:
+            refusal =
+                "The lock file of the folder cannot be used: " + QDir(path).filePath(FolderLock::fileName()) +
+                " (" + QString::fromLocal8Bit(std::strerror(error)) + ")";
+            emit writeError(QStringLiteral("Folder Locked"), refusal);
+            return false;
+        case FolderLock::Result::Locked:
+            break;
+    }
+    // The day's log, never in the folder being verified: --logpath, else the documents folder's log folder.
+    LogManager& log = logManager();
+    QString folder = value(QStringLiteral("logpath"));
+    if (folder.isEmpty()) {
+        folder = StatusFiles::folderOf(QString());
+        platform::createFolderPath(folder);
+    }
+    log.setLogPath(folder);
+    if (!log.setLogFile(logFileBase(appShortName_, appinfo::siteLabel(), value(QStringLiteral("school"))))) {
+        emit writeError(QStringLiteral("Log File Error"), "Could not write to: " + folder);
+    }
+    return true;
+}
+
+int SISConfig::verifyAttendance(const QString& path) {
+    const StatusFiles::State before = StatusFiles::stateOf(path, folderFileNames(path));
+    const bool equal = verifyTask(paramValues);
+    // A run that started meanwhile may have changed what was compared: the answer would be of no one moment.
+    if (FolderLock::probe(path) != FolderLock::Result::Locked ||
+        StatusFiles::stateOf(path, folderFileNames(path)) != before) {
+        emit writeLog(
+            3,
+            QStringLiteral("Verify: a run changed the folder while it was compared; verify it again once "
+                           "the run has ended."),
+            QStringLiteral("SISConfig::verifyAttendance"));
+        return 1;
+    }
+    return equal ? 0 : 1;
+}
+
+QStringList SISConfig::folderFileNames(const QString& path) {
+    QStringList names = QDir(path).entryList({QStringLiteral("Update *.CDU")}, QDir::Files, QDir::Name);
+    names << QStringLiteral("SchoolConfig.xml") << QStringLiteral("Attendance/Attendance.db")
+          << QStringLiteral("Attendance/Attendance.db-journal");
+    return names;
 }
 
 void SISConfig::clearStatusFiles(const QString& path) {

@@ -69,6 +69,8 @@ class SISConfig : public AppBase {
 
     // Runs the extraction with a copy of the values; true when it succeeded.
     virtual bool executeTask(const ParamValues& values, int mode) = 0;
+    // The verify command's comparison of the source's attendance with the folder's; true when they agree.
+    virtual bool verifyTask(const ParamValues& values) = 0;
 
     ExpEngine& engine() { return *engine_; }
 
@@ -88,6 +90,12 @@ class SISConfig : public AppBase {
     };
 
     void prepareRun(const QString& path);
+    // The verify command: refused (false, the reason in refusal) for a folder that is missing or that a run
+    // holds; otherwise its log is set up outside the folder, and the folder is compared and left as it was.
+    bool prepareVerify(const QString& path, QString& refusal);
+    int verifyAttendance(const QString& path);
+    // The files of the folder whose change would change a verification's answer.
+    static QStringList folderFileNames(const QString& path);
     // Removes the finished files and the status file of folder before a command changes anything.
     void clearStatusFiles(const QString& path);
     // Checks and settles the option values before the command touches anything: folder and file paths

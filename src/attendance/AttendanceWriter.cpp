@@ -1,5 +1,6 @@
 #include "attendance/AttendanceWriter.h"
 
+#include "attendance/AttendanceVerifier.h"
 #include "attendance/AttendanceWindow.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
@@ -164,6 +165,97 @@ void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption, const
     m_runTransaction = true;
 }
 
+XFileSpec AttendanceWriter::cacheBase() const {
+    return m_scratchBase.isEmpty() ? importFolder() : m_scratchBase;
+}
+
+void AttendanceWriter::BeginAttendanceVerification(const XFileSpec& scratchFolder, const XDate& schoolStart,
+                                                   const XDate& schoolEnd) {
+    AbortAttendanceUpdate();
+    m_cache.close();
+    m_scratchBase = scratchFolder;
+    // Every record of the school span up to today, whatever its change dates, and every record changed in it
+    // (an absence dated later): all that any run of the year can have sent.
+    setUpdateDate(XDate());
+    setUpdateDateTime(XDateTime());
+    m_reconcileFrom = schoolStart;
+    m_reconcileTo = XDate::Today();
+    if (!schoolEnd.IsNull() && m_reconcileTo > schoolEnd) {
+        m_reconcileTo = schoolEnd;
+    }
+    if (m_reconcileFrom.IsNull() || m_reconcileFrom > m_reconcileTo) {
+        m_reconcileFrom = m_reconcileTo;
+    }
+    const XString& format = settings().dateFormat;
+    report(Informational, "Verify: the source's attendance of " + m_reconcileFrom.Format(format) + " to " +
+                              m_reconcileTo.Format(format) + " is compared with what the folder has sent.");
+    m_cache.open(m_scratchBase);
+    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        m_cache.createTable(table);
+        m_loadTables.insert(table);
+    }
+    m_cache.database().Execute("begin transaction");
+    m_runTransaction = true;
+}
+
+bool AttendanceWriter::FinishAttendanceVerification() {
+    const XString& format = settings().dateFormat;
+    sqlite::Database& scratch = m_cache.database();
+    if (scratch.InTransaction()) {
+        scratch.Execute("commit transaction");
+    }
+    m_runTransaction = false;
+    m_loadTables.clear();
+    AttendanceVerifier verifier(m_cache, m_scratchBase, format);
+    QString problem;
+    const bool read =
+        verifier.readCache(importFolder(), problem) && verifier.readUpdateFiles(importFolder(), problem);
+    if (!read) {
+        report(Error, "Verify: the folder cannot be checked: " + XString(problem));
+        return false;
+    }
+    const QStringList& files = verifier.updateFiles();
+    report(Informational,
+           "Verify: the source holds " + XString(verifier.sourceRows(AttendanceCache::PeriodTable)) +
+               " period and " + XString(verifier.sourceRows(AttendanceCache::DailyTable)) +
+               " daily absences of the " + XString(static_cast<long long>(m_includedStudents.size())) +
+               " included students; the folder holds " + XString(static_cast<long long>(files.size())) +
+               " update files" +
+               (files.isEmpty() ? XString()
+                                : " (" + XString(files.first()) + " to " + XString(files.last()) + ")") +
+               ".");
+    const std::vector<AttendanceVerifier::Finding> findings = verifier.compare(m_includedStudents);
+    int rows = 0;
+    for (const AttendanceVerifier::Finding& finding : findings) {
+        rows += finding.count;
+        const char* what = finding.kind == QLatin1String("lacks") ? " absences of the source are missing"
+                           : finding.kind == QLatin1String("extra")
+                               ? " absences are not in the source"
+                               : " absences have another code than in the source";
+        const XString table =
+            finding.table == QLatin1String(AttendanceCache::PeriodTable) ? "period" : "daily";
+        report(Informational, "Verify: " + table + " attendance in the folder's " + XString(finding.side) +
+                                  ": " + XString(finding.count) + what + ": " +
+                                  XString(finding.examples.join("; ")) +
+                                  (finding.count > finding.examples.size() ? XString("; ...") : XString()));
+    }
+    if (rows == 0) {
+        report(Informational, "Verify: the target's attendance equals the source's.");
+        return true;
+    }
+    report(Informational,
+           "Verify: the target's attendance differs from the source's (" + XString(rows) +
+               " differences). A run with --overlapdays wide enough to reach the oldest date named "
+               "sends the corrections; a start-over (remove SchoolConfig.xml) sends the whole year.");
+    return false;
+}
+
+void AttendanceWriter::EndAttendanceVerification() noexcept {
+    AbortAttendanceUpdate();
+    m_cache.close();
+    m_scratchBase = XFileSpec();
+}
+
 void AttendanceWriter::resolvePendingUpdate() {
     PendingUpdate& pending = m_cache.pending();
     const XString name = pending.fileName();
@@ -308,7 +400,7 @@ void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, b
     report(Informational,
            "Start Attendance Table at: " + XDateTime::Now().Format("dd/mm/yyyy|hh:nn:ss") + " ");
 
-    SetAttendanceDatabase(importFolder());
+    SetAttendanceDatabase(cacheBase());
     try {
         m_cache.createTable(table);
     } catch (const std::exception& e) {
@@ -659,7 +751,7 @@ void AttendanceWriter::CreateStudentPeriodAttendanceFromDB(bool /*filter*/) {
 
 void AttendanceWriter::writeCachedTables(const CachedTable& spec, std::set<XString>& keys) {
     if (!m_cache.isOpen()) {
-        SetAttendanceDatabase(importFolder());
+        SetAttendanceDatabase(cacheBase());
     }
     bool exists = false;
     try {
@@ -768,7 +860,7 @@ void AttendanceWriter::commitMarks(const std::vector<Mark>& marks) {
     const XFileSpec file = UpdateFileSpec();
     try {
         if (!m_cache.isOpen()) {
-            SetAttendanceDatabase(importFolder());
+            SetAttendanceDatabase(cacheBase());
         }
         if (!database.InTransaction()) {
             database.Execute("begin transaction");

@@ -50,6 +50,17 @@ class AttendanceWriter : public ODBCDataAccess {
                                const XDate& schoolEnd = XDate());
     // The students the run includes: only their absences of the reconcile window can be found gone.
     void SetIncludedStudents(std::vector<XString> students);
+
+    // Verification, which writes nothing into the output folder: the passes between Begin and Finish read
+    // every record of the school span up to today (and every record changed in it) into a scratch cache
+    // under scratchFolder, as a first run stores them; FinishAttendanceVerification compares them with what
+    // the folder's cache records as sent and with what its update files give, reports the differences
+    // (Informational, the first keys of each kind) and answers whether there are none. False too, with the
+    // reason at Error level, when the folder cannot be read. End closes the scratch cache.
+    void BeginAttendanceVerification(const XFileSpec& scratchFolder, const XDate& schoolStart,
+                                     const XDate& schoolEnd);
+    bool FinishAttendanceVerification();
+    void EndAttendanceVerification() noexcept;
     // Ends the attendance part without sending: the cache goes back to where the run found it.
     void AbortAttendanceUpdate() noexcept;
     // Remembers a failure that says the cache file is damaged (others are passed over); the writer's own
@@ -122,6 +133,8 @@ class AttendanceWriter : public ODBCDataAccess {
     void chooseOverlap(const XString& overlapOption);
     void chooseReconcileWindow(const XDate& schoolStart, const XDate& schoolEnd);
     void resolvePendingUpdate();
+    // Where the cache is: the import folder's, or a verification's scratch folder.
+    XFileSpec cacheBase() const;
     void startOverWhenTheCacheIsLost();
     void startOver(const XFileSpec& cacheFile, const XString& why);
     XFileSpec setCacheAside(const XFileSpec& file);
@@ -186,5 +199,6 @@ class AttendanceWriter : public ODBCDataAccess {
     bool m_runTransaction = false;         // BeginAttendanceUpdate's transaction is open
     std::vector<XString> m_includedStudents;
     std::set<XString> m_loadTables;  // tables that held nothing when the run's transaction began
+    XFileSpec m_scratchBase;         // a verification's scratch folder; empty for a run
     XString m_cacheDamage;           // what said the cache file is damaged, until recovered
 };

@@ -164,6 +164,17 @@ int Database::Execute(const char* format, ...) {
     return Execute(sql);
 }
 
+void Database::CopyInto(Database& destination) {
+    sqlite3_backup* backup = sqlite3_backup_init(destination.m_connection, "main", m_connection, "main");
+    Check(backup != nullptr, sqlite3_errcode(destination.m_connection), destination.m_connection,
+          "sqlite::Database::CopyInto", m_path.toStdString());
+    // The whole file in one step: the source is read in one read transaction, so the copy is of one moment.
+    sqlite3_backup_step(backup, -1);
+    const int result = sqlite3_backup_finish(backup);
+    Check(result == SQLITE_OK, result, destination.m_connection, "sqlite::Database::CopyInto",
+          m_path.toStdString());
+}
+
 bool Database::InTransaction() const {
     return m_connection != nullptr && sqlite3_get_autocommit(m_connection) == 0;
 }

@@ -19,6 +19,8 @@ class Database {
   public:
     // SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, the flags of the attendance cache.
     static constexpr int OpenReadWriteCreate = 0x02 | 0x04;
+    // SQLITE_OPEN_READONLY: nothing is written, the file's journal included.
+    static constexpr int OpenReadOnly = 0x01;
     // SQLITE_OPEN_NOFOLLOW: the open fails when any part of the path is a symbolic link. SQLite opens the
     // file and its journal without following a link at their own names in any case.
     static constexpr int OpenNoFollow = 0x01000000;
@@ -58,6 +60,10 @@ class Database {
 
     // Whether a transaction is open (BEGIN ran and neither COMMIT nor ROLLBACK has ended it).
     bool InTransaction() const;
+    // Copies the whole database into destination (its content replaced), page by page, as one consistent
+    // snapshot: the source is read in one read transaction.
+    // REQUIRES: both open; destination is not in a transaction.
+    void CopyInto(Database& destination);
 
     sqlite3* Handle() const { return m_connection; }
     const QString& Path() const { return m_path; }
