@@ -15,7 +15,10 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "../app/ProgramRunner.h"
 #include "app/SISConfig.h"
@@ -229,6 +232,48 @@ TEST_P(Cli, ARunAnnouncesTheProgressStepsItSends) {
             << c.school << " " << c.mode.join(" ").toStdString() << "\n"
             << host.join("\n").toStdString();
     }
+}
+
+TEST_P(Cli, VerifyAnswersWithoutTouchingTheFolderAndNeverWhileARunHoldsIt) {
+    const QString out = at("verified");
+    ASSERT_EQ(run(QStringList{"run", "--att", "--school=875", "--path=" + out} + login(source)).exitCode, 0);
+    const auto contents = [&out] {
+        QStringList files;
+        for (const QString& name : filesUnder(out)) {
+            files.append(name + " " + readFile(out + "/" + name).toHex().left(64) +
+                         QString::number(readFile(out + "/" + name).size()));
+        }
+        return files;
+    };
+    const QStringList before = contents();
+    const QStringList verify = QStringList{"verify", "--school=875", "--path=" + out} + login(source);
+
+    ProgramResult r = run(verify + QStringList{"--logpath=" + at("verify-logs")});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(r.errLines(), QStringList());
+    EXPECT_EQ(r.outLines()
+                  .filter(QRegularExpression("^log\tInformational\t.*\tVerify: the target's attendance "
+                                             "equals the source's\\.$"))
+                  .size(),
+              1)
+        << r.out.toStdString();
+    EXPECT_EQ(r.hostLines().filter(QRegularExpression("^(start|end)_progress")).size(), 2);
+    EXPECT_TRUE(
+        readFile(at("verify-logs") + "/Norv--875-" + today() + ".log").contains("Verify: the target's"));
+    EXPECT_EQ(contents(), before);
+
+    // Held by a run: refused at once, and nothing written.
+    const int fd = ::open(QFile::encodeName(out + "/.norv-extract.lock").constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    r = run(verify);
+    ::close(fd);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errLines(), QStringList({"error\tFolder Locked\tAn extraction is running in the folder: " +
+                                         out + "; verify it once the run has ended."}));
+    // The log of a verification without --logpath goes to the documents folder's log folder, not the folder.
+    EXPECT_EQ(run(verify).exitCode, 0);
+    EXPECT_EQ(contents(), before);
 }
 
 TEST_P(Cli, RunWritesTheExtractAndTheStatusFiles) {

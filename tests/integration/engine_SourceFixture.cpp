@@ -226,6 +226,15 @@ EngineHarness::~EngineHarness() = default;
 
 bool EngineHarness::run(const SampleSource& source, const QString& folder, const QString& school, int mode,
                         const TaskValues& extra) {
+    return m_engine->Execute(values(source, folder, school, extra), mode);
+}
+
+bool EngineHarness::verify(const SampleSource& source, const QString& folder, const QString& school) {
+    return m_engine->VerifyAttendance(values(source, folder, school, TaskValues()));
+}
+
+TaskValues EngineHarness::values(const SampleSource& source, const QString& folder, const QString& school,
+                                 const TaskValues& extra) {
     TaskValues values = extra;
     values.insert("path", folder);
     values.insert("school", school);
@@ -235,7 +244,7 @@ bool EngineHarness::run(const SampleSource& source, const QString& folder, const
     values.insert("appShortName_", "Norv");
     values.insert("appTitle_", "Norv Extractor");
     values.insert("bridgeAlias_", "norv");
-    return m_engine->Execute(values, mode);
+    return values;
 }
 
 bool EngineHarness::logged(int level, const QString& text) const {

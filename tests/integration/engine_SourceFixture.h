@@ -119,6 +119,8 @@ class EngineHarness {
     // Runs Execute with the connection inputs of source, school and the extra values, into folder.
     bool run(const SampleSource& source, const QString& folder, const QString& school, int mode,
              const TaskValues& extra = TaskValues());
+    // Verifies folder's attendance against source (VerifyAttendance with the same inputs).
+    bool verify(const SampleSource& source, const QString& folder, const QString& school);
 
     struct LogLine {
         int level;
@@ -132,6 +134,8 @@ class EngineHarness {
     const QStringList& missing() const { return m_missing; }
 
   private:
+    static TaskValues values(const SampleSource& source, const QString& folder, const QString& school,
+                             const TaskValues& extra);
     // Declared before the engine: its destructor still logs.
     std::vector<LogLine> m_log;
     QStringList m_missing;
