@@ -6,6 +6,10 @@
 #include "writer/UpdateFileReader.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <set>
+#include <tuple>
 
 namespace {
 
@@ -22,8 +26,8 @@ const char* tableOfTitle(const QByteArray& title) {
     return nullptr;
 }
 
-XString bytes(const QByteArray& value) {
-    return XString(value.constData(), static_cast<int>(value.size()));
+XString bytes(QByteArrayView value) {
+    return XString(value.data(), static_cast<int>(value.size()));
 }
 
 }  // namespace
@@ -71,7 +75,7 @@ bool AttendanceVerifier::readCache(const XFileSpec& importFolder, QString& probl
         copy.close();
         m_scratch.database().Execute("ATTACH DATABASE '%q' AS sent",
                                      AttendanceCache::fileIn(copyBase).native().constData());
-        m_cacheAttached = true;
+        m_cacheRead = true;
     } catch (const std::exception& e) {
         problem = "The attendance cache " + file.path().toQString() + " cannot be read: " + e.what();
         return false;
@@ -99,8 +103,7 @@ bool AttendanceVerifier::readUpdateFiles(const XFileSpec& importFolder, QString&
         "?4, ?5, ?6)");
     sqlite::Query remove(database);
     remove.Prepare(
-        "DELETE FROM temp.target WHERE tbl = ?1 AND stdkey = ?2 AND attdate = ?3 AND k = ?4 AND "
-        "header = ?5");
+        "DELETE FROM temp.target WHERE tbl = ?1 AND stdkey = ?2 AND attdate = ?3 AND k = ?4 AND header = ?5");
     const bool own = !database.InTransaction();
     if (own) {
         database.Execute("begin transaction");
@@ -111,7 +114,7 @@ bool AttendanceVerifier::readUpdateFiles(const XFileSpec& importFolder, QString&
         const bool read = UpdateFileReader::read(
             path,
             [&](const QByteArray& title, const QList<QByteArray>& fieldNames,
-                const QList<QByteArray>& values) {
+                const std::vector<QByteArrayView>& values) {
                 const char* table = tableOfTitle(title);
                 if (table == nullptr || fieldNames.size() < 4 || values.size() < 4) {
                     return;
@@ -125,7 +128,7 @@ bool AttendanceVerifier::readUpdateFiles(const XFileSpec& importFolder, QString&
                 sqlite::Query& statement = values[3].isEmpty() ? remove : set;
                 const int count = values[3].isEmpty() ? 5 : 6;
                 for (int i = 0; i < count; ++i) {
-                    statement.Bind(i + 1, fields[i]);
+                    statement.BindUnowned(i + 1, fields[i]);
                 }
                 statement.Run();
             },
@@ -153,78 +156,117 @@ int AttendanceVerifier::sourceRows(const XString& table) {
     return count.Step() ? count.StringColumnAt(0).toInt() : 0;
 }
 
+namespace {
+
+// One side's rows of one table in key order: (stdkey, attdate, key, header) and the code.
+class SideRows {
+  public:
+    SideRows(sqlite::Database& database, const XString& sql) : m_query(database) {
+        if (!sql.isEmpty()) {
+            m_query.Prepare("%s", sql.c_str());
+            next();
+        }
+    }
+    bool atEnd() const { return m_atEnd; }
+    const std::array<QByteArray, 4>& key() const { return m_key; }
+    const XString& code() const { return m_code; }
+    void next() {
+        m_atEnd = !m_query.HasStatement() || !m_query.Step();
+        if (!m_atEnd) {
+            for (int i = 0; i < 4; ++i) {
+                const XString text = m_query.StringColumnAt(i);
+                m_key[static_cast<size_t>(i)] = QByteArray(text.c_str(), text.length());
+            }
+            m_code = m_query.StringColumnAt(4);
+        }
+    }
+
+  private:
+    sqlite::Query m_query;
+    std::array<QByteArray, 4> m_key;
+    XString m_code;
+    bool m_atEnd = true;
+};
+
+XString text(const QByteArray& bytes) {
+    return XString(bytes.constData(), static_cast<int>(bytes.size()));
+}
+
+}  // namespace
+
 std::vector<AttendanceVerifier::Finding> AttendanceVerifier::compare(const std::vector<XString>& students) {
     sqlite::Database& database = m_scratch.database();
-    database.Execute("CREATE TEMP TABLE IF NOT EXISTS included (stdkey TEXT PRIMARY KEY)");
-    database.Execute("DELETE FROM temp.included");
-    {
-        sqlite::Query insert(database);
-        insert.Prepare("INSERT OR IGNORE INTO temp.included (stdkey) VALUES (?1)");
-        for (const XString& student : students) {
-            insert.BindUnowned(1, student);
-            insert.Run();
+    std::set<QByteArray> included;
+    for (const XString& student : students) {
+        included.insert(QByteArray(student.c_str(), student.length()));
+    }
+    static const char* const kKinds[] = {"lacks", "extra", "differs"};
+    static const char* const kSides[] = {"update files", "cache"};
+    std::map<std::tuple<int, XString, int>, Finding> found;  // (side, table, kind) -> finding, in that order
+    for (const char* table : kTables) {
+        const XString t = table;
+        const XString key = AttendanceCache::keyColumn(t);
+        const XString order = " ORDER BY stdkey, attdate, " + key + ", header";
+        // Each side in key order, the order of its index: the three meet in one pass.
+        SideRows source(database, m_scratch.tableExists(t)
+                                      ? "SELECT stdkey, attdate, " + key + ", header, newcode FROM main." +
+                                            t + " WHERE newcode <> ''" + order
+                                      : XString());
+        SideRows file(database, "SELECT stdkey, attdate, k, header, code FROM temp.target WHERE tbl = " +
+                                    SqlText::quoted(t) + " ORDER BY stdkey, attdate, k, header");
+        SideRows sent(database, m_cacheRead
+                                    ? "SELECT stdkey, attdate, " + key + ", header, oldcode FROM sent." + t +
+                                          " WHERE oldcode <> ''" + order
+                                    : XString());
+        SideRows* sides[] = {&file, &sent};
+        while (!source.atEnd() || !file.atEnd() || !sent.atEnd()) {
+            // The smallest key any side holds next.
+            const std::array<QByteArray, 4>* least = nullptr;
+            for (const SideRows* rows : {&source, &file, &sent}) {
+                if (!rows->atEnd() && (least == nullptr || rows->key() < *least)) {
+                    least = &rows->key();
+                }
+            }
+            const std::array<QByteArray, 4> current = *least;
+            const bool sourceHolds = !source.atEnd() && source.key() == current;
+            const XString sourceCode = sourceHolds ? source.code() : XString();
+            for (int side = 0; side < 2; ++side) {
+                SideRows& rows = *sides[side];
+                const bool folderHolds = !rows.atEnd() && rows.key() == current;
+                // A folder's row of a student the run does not include is his by design.
+                const int kind = !folderHolds                ? (sourceHolds ? 0 : -1)
+                                 : !sourceHolds              ? (included.count(current[0]) != 0 ? 1 : -1)
+                                 : rows.code() != sourceCode ? 2
+                                                             : -1;
+                if (kind >= 0 && (side == 0 || m_cacheRead)) {
+                    Finding& finding = found[{side, t, kind}];
+                    if (finding.count == 0) {
+                        finding = Finding{QString::fromLatin1(kSides[side]),
+                                          t.toQString(),
+                                          QString::fromLatin1(kKinds[kind]),
+                                          0,
+                                          {}};
+                    }
+                    if (++finding.count <= ExampleCount) {
+                        finding.examples.append(example(text(current[0]), text(current[1]), text(current[2]),
+                                                        sourceCode, folderHolds ? rows.code() : XString())
+                                                    .toQString());
+                    }
+                }
+                if (folderHolds) {
+                    rows.next();
+                }
+            }
+            if (sourceHolds) {
+                source.next();
+            }
         }
     }
     std::vector<Finding> findings;
-    for (const char* table : kTables) {
-        if (!m_scratch.tableExists(table)) {
-            m_scratch.createTable(table);  // the source holds none of this table
-        }
-        const XString t = table;
-        const XString key = AttendanceCache::keyColumn(t);
-        compareSide(QStringLiteral("update files"), t, "temp.target", "x.tbl = " + SqlText::quoted(t),
-                    findings);
-        if (m_cacheAttached) {
-            // The sent codes, keyed as the target's rows are, so that each comparison is a look-up.
-            database.Execute("DROP TABLE IF EXISTS temp.sent_rows");
-            database.Execute(
-                "CREATE TEMP TABLE sent_rows (stdkey, attdate, k, header, code, PRIMARY KEY (stdkey, "
-                "attdate, k, header)) WITHOUT ROWID");
-            database.Execute("INSERT OR REPLACE INTO temp.sent_rows SELECT stdkey, attdate, " + key +
-                             ", header, oldcode FROM sent." + t + " WHERE oldcode <> ''");
-            compareSide(QStringLiteral("cache"), t, "temp.sent_rows", "1", findings);
-        }
+    for (auto& [order, finding] : found) {
+        findings.push_back(finding);
     }
     return findings;
-}
-
-void AttendanceVerifier::compareSide(const QString& side, const XString& table, const XString& rows,
-                                     const XString& filter, std::vector<Finding>& findings) {
-    const XString key = AttendanceCache::keyColumn(table);
-    const XString s = "main." + table;
-    const XString sameKey = filter + " AND x.stdkey = s.stdkey AND x.attdate = s.attdate AND x.k = s." + key +
-                            " AND x.header = s.header";
-    // The source's rows have their code as newcode, the folder's rows as code.
-    const struct {
-        const char* kind;
-        XString sql;
-    } queries[] = {
-        {"lacks", "SELECT s.stdkey, s.attdate, s." + key + ", s.newcode, '' FROM " + s +
-                      " AS s WHERE s.newcode <> '' AND NOT EXISTS (SELECT 1 FROM " + rows + " AS x WHERE " +
-                      sameKey + ") ORDER BY 1, 2, 3"},
-        {"extra", "SELECT x.stdkey, x.attdate, x.k, '', x.code FROM " + rows + " AS x WHERE " + filter +
-                      " AND x.stdkey IN (SELECT stdkey FROM temp.included) AND NOT EXISTS (SELECT 1 FROM " +
-                      s + " AS s WHERE s.newcode <> '' AND " + sameKey + ") ORDER BY 1, 2, 3"},
-        {"differs", "SELECT s.stdkey, s.attdate, s." + key + ", s.newcode, x.code FROM " + s + " AS s JOIN " +
-                        rows + " AS x ON " + sameKey +
-                        " WHERE s.newcode <> '' AND s.newcode <> x.code ORDER BY 1, 2, 3"},
-    };
-    for (const auto& query : queries) {
-        Finding finding{side, table.toQString(), QString::fromLatin1(query.kind), 0, {}};
-        sqlite::Query found(m_scratch.database());
-        found.Prepare("%s", query.sql.c_str());
-        while (found.Step()) {
-            if (++finding.count <= ExampleCount) {
-                finding.examples.append(example(found.StringColumnAt(0), found.StringColumnAt(1),
-                                                found.StringColumnAt(2), found.StringColumnAt(3),
-                                                found.StringColumnAt(4))
-                                            .toQString());
-            }
-        }
-        if (finding.count > 0) {
-            findings.push_back(finding);
-        }
-    }
 }
 
 XString AttendanceVerifier::example(const XString& student, const XString& isoDate, const XString& key,

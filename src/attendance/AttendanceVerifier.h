@@ -8,6 +8,8 @@
 // Rows are compared by student, date, key and key column name; only rows of the students given count on the
 // folder's side (a student left out keeps his absences by design).
 //
+// Each side is read in key order, the order of its index, and the three meet in one pass.
+//
 // Owns its scratch tables (in the scratch cache's database) and the snapshot file in the scratch folder.
 // REQUIRES: the scratch cache is open and outlives the verifier; one thread; the folder is not written by
 // this process meanwhile.
@@ -52,10 +54,6 @@ class AttendanceVerifier {
     int sourceRows(const XString& table);
 
   private:
-    // Compares the source's rows of table with the folder's rows in the table rows (columns stdkey,
-    // attdate, k, header, code) that filter (on "x") keeps.
-    void compareSide(const QString& side, const XString& table, const XString& rows, const XString& filter,
-                     std::vector<Finding>& findings);
     XString example(const XString& student, const XString& isoDate, const XString& key, const XString& source,
                     const XString& folder) const;
 
@@ -63,5 +61,5 @@ class AttendanceVerifier {
     XFileSpec m_scratchFolder;
     XString m_dateFormat;
     QStringList m_files;
-    bool m_cacheAttached = false;
+    bool m_cacheRead = false;
 };

@@ -7,6 +7,7 @@
 #include "libraries/support/XTextFile.h"
 #include "writer/SchoolConfig.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -208,8 +209,13 @@ bool AttendanceWriter::FinishAttendanceVerification() {
     m_loadTables.clear();
     AttendanceVerifier verifier(m_cache, m_scratchBase, format);
     QString problem;
-    const bool read =
-        verifier.readCache(importFolder(), problem) && verifier.readUpdateFiles(importFolder(), problem);
+    QElapsedTimer clock;
+    clock.start();
+    bool read = verifier.readCache(importFolder(), problem);
+    report(Debug, "Verify: the cache read in " + XString(static_cast<long long>(clock.restart())) + " ms.");
+    read = read && verifier.readUpdateFiles(importFolder(), problem);
+    report(Debug,
+           "Verify: the update files read in " + XString(static_cast<long long>(clock.restart())) + " ms.");
     if (!read) {
         report(Error, "Verify: the folder cannot be checked: " + XString(problem));
         return false;
@@ -225,6 +231,7 @@ bool AttendanceWriter::FinishAttendanceVerification() {
                                 : " (" + XString(files.first()) + " to " + XString(files.last()) + ")") +
                ".");
     const std::vector<AttendanceVerifier::Finding> findings = verifier.compare(m_includedStudents);
+    report(Debug, "Verify: compared in " + XString(static_cast<long long>(clock.restart())) + " ms.");
     int rows = 0;
     for (const AttendanceVerifier::Finding& finding : findings) {
         rows += finding.count;

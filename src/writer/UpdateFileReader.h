@@ -10,16 +10,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class UpdateFileReader {
   public:
-    // One row: the table's title, its field names and the row's values (as many as the row holds).
+    // One row: the table's title, its field names and the row's values (as many as the row holds; views
+    // into the line, valid during the call).
     using RowHandler = std::function<void(const QByteArray& title, const QList<QByteArray>& fieldNames,
-                                          const QList<QByteArray>& values)>;
+                                          const std::vector<QByteArrayView>& values)>;
 
     // Hands every row of the file at path to handler, in file order. False when the file cannot be read
     // (the reason in error).
