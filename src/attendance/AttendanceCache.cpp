@@ -207,14 +207,19 @@ bool AttendanceCache::isDamage(const std::exception& error) {
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
+const char* AttendanceCache::requiredKeyColumn(const XString& table, Statements& statements) {
+    const char* key = keyColumn(table);
+    if (key == nullptr) {
+        statements.erase(table);
+        throw XException(("Not an attendance table: " + table).toStdString());
+    }
+    return key;
+}
+
 sqlite::Query& AttendanceCache::stageStatementFor(const XString& table) {
     std::unique_ptr<sqlite::Query>& statement = m_stageStatements[table];
     if (!statement) {
-        const char* key = keyColumn(table);
-        if (key == nullptr) {
-            m_stageStatements.erase(table);
-            throw XException(("Not an attendance table: " + table).toStdString());
-        }
+        const char* key = requiredKeyColumn(table, m_stageStatements);
         // Appended in arrival order (seq); the merge takes the last record of each key.
         execute("CREATE TEMP TABLE IF NOT EXISTS stage_" + table +
                 " (seq INTEGER PRIMARY KEY, stdkey, attdate, " + key +
@@ -238,11 +243,7 @@ void AttendanceCache::load(const XString& table, const AttendanceRecord& record)
     }
     std::unique_ptr<sqlite::Query>& statement = m_loadStatements[table];
     if (!statement) {
-        const char* key = keyColumn(table);
-        if (key == nullptr) {
-            m_loadStatements.erase(table);
-            throw XException(("Not an attendance table: " + table).toStdString());
-        }
+        const char* key = requiredKeyColumn(table, m_loadStatements);
         // Marked as sent as it is written: the run's update file carries every row of the table. Of the
         // records of one key the last one counts, as in a merge.
         const XString keyColumns = XString("stdkey, attdate, ") + key + ", header";

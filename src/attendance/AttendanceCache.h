@@ -121,6 +121,9 @@ class AttendanceCache {
     PendingUpdate& pending() { return m_pending; }
 
   private:
+    using Statements = std::map<XString, std::unique_ptr<sqlite::Query>>;
+    // The key column of table; raises (and forgets table's entry of statements) for another table.
+    static const char* requiredKeyColumn(const XString& table, Statements& statements);
     sqlite::Query& stageStatementFor(const XString& table);
     // Binds the record's values in the order the staging and the load statements take them, and runs it.
     void run(sqlite::Query& statement, const AttendanceRecord& record);
@@ -133,7 +136,7 @@ class AttendanceCache {
 
     sqlite::Database m_database;
     PendingUpdate m_pending{m_database};
-    std::map<XString, std::unique_ptr<sqlite::Query>> m_stageStatements;  // per table with staged records
-    std::map<XString, std::unique_ptr<sqlite::Query>> m_loadStatements;   // per table loaded this run
+    Statements m_stageStatements;  // per table with staged records
+    Statements m_loadStatements;   // per table loaded this run
     XString m_lastStatement;
 };
