@@ -99,6 +99,7 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
 void AttendanceCache::close() {
     m_stageStatements.clear();
     m_loadStatements.clear();
+    m_includedValid = false;
     m_database.Close();
 }
 
@@ -293,6 +294,7 @@ void AttendanceCache::discardStaged() noexcept {
     }
     m_stageStatements.clear();
     m_loadStatements.clear();
+    m_includedValid = false;  // a rollback took the temporary table's rows with it
 }
 
 int AttendanceCache::execute(const XString& sql) {
@@ -348,40 +350,38 @@ void AttendanceCache::reconcile(const XString& table, const Reconcile& window, b
     const XString t = table;
     const char* key = keyColumn(table);
     // Every absence of the window was read again: a row of it with a code that no record holds is gone at
-    // the source. Nothing to look for in a cache without such rows (a first run).
-    const XString inWindow = t + ".attdate >= '" + window.from.IsoText() + "' AND " + t + ".attdate <= '" +
-                             window.to.IsoText() + "' AND " + t + ".newcode <> ''";
-    if (countOf("SELECT count(*) FROM (SELECT 1 FROM " + t + " WHERE " + inWindow + " LIMIT 1)") == 0) {
+    // the source. The window's rows are found in one pass over the table; nothing to look for in a cache
+    // without such rows (a first run).
+    execute("DROP TABLE IF EXISTS temp.window");
+    execute("CREATE TEMP TABLE window AS SELECT rowid AS id, stdkey, attdate, " + XString(key) +
+            " AS k, header FROM " + t + " WHERE attdate >= '" + window.from.IsoText() + "' AND attdate <= '" +
+            window.to.IsoText() + "' AND newcode <> ''");
+    if (countOf("SELECT count(*) FROM (SELECT 1 FROM temp.window LIMIT 1)") == 0) {
+        execute("DROP TABLE temp.window");
         return;
     }
     createBookkeeping();
     // Only the rows of the students the run read: a student left out (withdrawn, not registered) still has
     // his absences at the source, though no record of the pass holds them.
-    execute("CREATE TEMP TABLE IF NOT EXISTS included (stdkey TEXT PRIMARY KEY)");
-    execute("DELETE FROM temp.included");
-    {
-        sqlite::Query insert(m_database);
-        insert.Prepare("INSERT OR IGNORE INTO temp.included (stdkey) VALUES (?1)");
-        for (const XString& student : *window.students) {
-            insert.BindUnowned(1, student);
-            insert.Run();
-        }
-    }
-    const XString ofTheRun = inWindow + " AND " + t + ".stdkey IN (SELECT stdkey FROM temp.included)";
-    counts.coded = countOf("SELECT count(*) FROM " + t + " WHERE " + ofTheRun);
+    includeStudents(*window.students);
+    execute("DELETE FROM temp.window WHERE stdkey NOT IN (SELECT stdkey FROM temp.included)");
+    counts.coded = countOf("SELECT count(*) FROM temp.window");
 
-    XString gone = "CREATE TEMP TABLE gone AS SELECT stdkey, attdate, " + XString(key) +
-                   " AS k, header, EXISTS (SELECT 1 FROM HELD_GONE AS h WHERE h.tbl = " + SqlText::quoted(t) +
-                   " AND h.stdkey = " + t + ".stdkey AND h.attdate = " + t + ".attdate AND h.k = " + t + "." +
-                   key + " AND h.header = " + t + ".header) AS held FROM " + t + " WHERE " + ofTheRun;
+    XString gone =
+        "CREATE TEMP TABLE gone AS SELECT w.id, w.stdkey, w.attdate, w.k, w.header, EXISTS (SELECT 1 "
+        "FROM HELD_GONE AS h WHERE h.tbl = " +
+        SqlText::quoted(t) +
+        " AND h.stdkey = w.stdkey AND h.attdate = w.attdate AND h.k = w.k AND h.header = w.header) AS "
+        "held FROM temp.window AS w";
     if (staged) {
         execute("CREATE INDEX temp.stage_key_" + t + " ON stage_" + t + " (stdkey, attdate, " + key +
                 ", header)");
-        gone +=
-            " AND NOT EXISTS (SELECT 1 FROM temp.stage_" + t + " AS s WHERE " + sameKey("s", t, key) + ")";
+        gone += " WHERE NOT EXISTS (SELECT 1 FROM temp.stage_" + t + " AS s WHERE s.stdkey = w.stdkey AND " +
+                "s.attdate = w.attdate AND s." + key + " = w.k AND s.header = w.header)";
     }
     execute("DROP TABLE IF EXISTS temp.gone");
     execute(gone);
+    execute("DROP TABLE temp.window");
     // A deletion in bulk (a view that came back nearly empty, students read as not registered) is more
     // likely a fault of the source than the school's own doing: its rows are sent as gone only once a second
     // run finds the same rows gone again.
@@ -393,10 +393,26 @@ void AttendanceCache::reconcile(const XString& table, const Reconcile& window, b
                 ", stdkey, attdate, k, header FROM temp.gone WHERE held = 0");
         counts.held = unconfirmed;
     }
-    counts.blanked = execute("UPDATE " + t + " SET newcode = '' FROM temp.gone AS g WHERE g.stdkey = " + t +
-                             ".stdkey AND g.attdate = " + t + ".attdate AND g.k = " + t + "." + key +
-                             " AND g.header = " + t + ".header" + (bulk ? " AND g.held = 1" : ""));
+    counts.blanked = execute("UPDATE " + t + " SET newcode = '' WHERE rowid IN (SELECT id FROM temp.gone" +
+                             (bulk ? XString(" WHERE held = 1") : XString()) + ")");
     execute("DROP TABLE temp.gone");
+}
+
+void AttendanceCache::includeStudents(const std::vector<XString>& students) {
+    // Once per list of students: the daily and the period table of a run share it.
+    if (m_includedValid && m_included == students) {
+        return;
+    }
+    execute("CREATE TEMP TABLE IF NOT EXISTS included (stdkey TEXT PRIMARY KEY)");
+    execute("DELETE FROM temp.included");
+    sqlite::Query insert(m_database);
+    insert.Prepare("INSERT OR IGNORE INTO temp.included (stdkey) VALUES (?1)");
+    for (const XString& student : students) {
+        insert.BindUnowned(1, student);
+        insert.Run();
+    }
+    m_included = students;
+    m_includedValid = true;
 }
 
 int AttendanceCache::countOf(const XString& sql) {

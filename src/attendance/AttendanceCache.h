@@ -131,12 +131,16 @@ class AttendanceCache {
     int countOf(const XString& sql);
     // Blanks the rows of the window that no staged record holds, holding back a deletion in bulk.
     void reconcile(const XString& table, const Reconcile& window, bool staged, MergeCounts& counts);
+    // Fills temp.included with students, unless it holds that list already.
+    void includeStudents(const std::vector<XString>& students);
     void checkLayout(const char* name, const std::vector<const char*>& columns,
                      const std::vector<const char*>& key);
 
     sqlite::Database m_database;
     PendingUpdate m_pending{m_database};
-    Statements m_stageStatements;  // per table with staged records
-    Statements m_loadStatements;   // per table loaded this run
+    Statements m_stageStatements;     // per table with staged records
+    Statements m_loadStatements;      // per table loaded this run
+    std::vector<XString> m_included;  // the list temp.included holds, when valid
+    bool m_includedValid = false;
     XString m_lastStatement;
 };
