@@ -108,7 +108,7 @@ ODBCField* ODBCDataAccess::AddField(ODBCTable* table, const XString& columnName,
     if (formatter) {
         bound = [this, formatter] { return (this->*formatter)(); };
     }
-    AddColumnBinding(field, columnName, bound, command);
+    AddColumnBinding(field, columnName, bound, command, XString(), valueKindOf(formatter));
     AddHeaderField(outputName);
     return field;
 }

@@ -11,6 +11,9 @@
 #include "libraries/support/XException.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -180,34 +183,52 @@ XString ODBCDataAccess::GetFieldRawText(DataAccessField* field) {
         }
         return VariantText(valueOf(field));
     } catch (const ado::ComError& e) {
-        int status = 0;
-        try {
-            const auto* odbcField = static_cast<const ODBCField*>(field);
-            status = (m_options & ValuesByName) ? m_recordset->field(odbcField->name.toQString()).status()
-                                                : m_recordset->field(odbcField->ordinal).status();
-        } catch (const ado::ComError&) {
-            // The column itself cannot be found: its status stays OK, the error text says why.
-        }
-        const XString text =
-            ComErrorText(m_connection.get(), e) + " Field Status: " + ValueTranslation::statusText(status);
-        throw XException(text.toStdString(), status);
+        throwFieldError(field, e);
     }
+}
+
+void ODBCDataAccess::throwFieldError(DataAccessField* field, const ado::ComError& error) {
+    int status = 0;
+    try {
+        const auto* odbcField = static_cast<const ODBCField*>(field);
+        status = (m_options & ValuesByName) ? m_recordset->field(odbcField->name.toQString()).status()
+                                            : m_recordset->field(odbcField->ordinal).status();
+    } catch (const ado::ComError&) {
+        // The column itself cannot be found: its status stays OK, the error text says why.
+    }
+    const XString text =
+        ComErrorText(m_connection.get(), error) + " Field Status: " + ValueTranslation::statusText(status);
+    throw XException(text.toStdString(), status);
+}
+
+void ODBCDataAccess::AppendFieldText(DataAccessField* field, TextRule rule, std::string& out) {
+    if (!readable(field)) {
+        return;
+    }
+    if (!(m_options & ValuesByName)) {
+        std::optional<std::u16string_view> text;
+        try {
+            text = m_recordset->textValue(static_cast<const ODBCField*>(field)->ordinal);
+        } catch (const ado::ComError& e) {
+            throwFieldError(field, e);
+        }
+        if (text) {
+            ValueTranslation::appendText(*text, rule, out);
+            return;
+        }
+    }
+    const XString raw = GetFieldRawText(field);
+    FormatRules::appendRuled(raw.c_str(), static_cast<std::size_t>(raw.length()), rule, out);
 }
 
 XString ODBCDataAccess::GetFieldText(DataAccessField* field) {
-    XString text = GetFieldRawText(field);
-    FormatRules::trimEnds(text);
-    if (text.find('\t') >= 0) {
-        text.removeChars("\t");
-    }
-    return text;
+    std::string text;
+    AppendFieldText(field, TextRule::Field, text);
+    return XString(std::move(text));
 }
 
 XString ODBCDataAccess::GetFieldSingleLine(DataAccessField* field) {
-    if (!field) {
-        return XString();
-    }
-    return FormatRules::columnText(GetFieldText(field));
+    return textOf(field);
 }
 
 ByteBuffer ODBCDataAccess::GetFieldBytes(DataAccessField* field) {
@@ -240,11 +261,19 @@ XDate ODBCDataAccess::GetFieldDate(DataAccessField* field) {
     if (!readable(field)) {
         return XDate();
     }
-    const ado::Variant value = valueOf(field);
-    if (value.type() != ado::VT_DATE) {
-        return XDate();
+    std::optional<double> date;
+    if (!(m_options & ValuesByName)) {
+        // A date, read where the recordset holds it.
+        date = m_recordset->dateValue(static_cast<const ODBCField*>(field)->ordinal);
     }
-    const ado::DateParts parts = ado::Variant::dateParts(value.r8());
+    if (!date) {
+        const ado::Variant value = valueOf(field);
+        if (value.type() != ado::VT_DATE) {
+            return XDate();
+        }
+        date = value.r8();
+    }
+    const ado::DateParts parts = ado::Variant::dateParts(*date);
     return XDate(parts.year, parts.month, parts.day);
 }
 

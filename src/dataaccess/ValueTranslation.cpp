@@ -119,27 +119,39 @@ XString ValueTranslation::narrow(const QString& text) {
                                       static_cast<std::size_t>(text.size())));
 }
 
-XString ValueTranslation::narrow(std::u16string_view text) {
-    const std::size_t end = std::min(text.find(u'\0'), text.size());
-    text = text.substr(0, end);
-    // ASCII and U+00A0..U+00FF are the same bytes in Windows-1252, and composition cannot change text made
-    // of them only (it combines a letter with a following combining mark, all of which lie above U+02FF).
-    // U+0080..U+009F are not the Windows-1252 bytes of the same value, so they go to the converter. Plain
-    // ASCII keeps a U+001A, which the converter makes "?", so other text holding one goes there as well.
-    bool direct = true;
+namespace {
+
+// text up to its first NUL.
+std::u16string_view untilNul(std::u16string_view text) {
+    return text.substr(0, std::min(text.find(u'\0'), text.size()));
+}
+
+// Whether text (without NUL) narrows to the bytes of its code units. ASCII and U+00A0..U+00FF are the same
+// bytes in Windows-1252, and composition cannot change text made of them only (it combines a letter with a
+// following combining mark, all of which lie above U+02FF). U+0080..U+009F are not the Windows-1252 bytes of
+// the same value, so they go to the converter. Plain ASCII keeps a U+001A, which the converter makes "?", so
+// other text holding one goes there as well.
+bool narrowsDirectly(std::u16string_view text) {
     bool ascii = true;
     bool substitute = false;
     for (const char16_t c : text) {
         if (c >= 0x80) {
             ascii = false;
             if (c < 0xA0 || c > 0xFF) {
-                direct = false;
-                break;
+                return false;
             }
         }
         substitute = substitute || c == 0x1A;
     }
-    if (direct && (ascii || !substitute)) {
+    return ascii || !substitute;
+}
+
+}  // namespace
+
+XString ValueTranslation::narrow(std::u16string_view text) {
+    text = untilNul(text);
+    const std::size_t end = text.size();
+    if (narrowsDirectly(text)) {
         // The common case: narrowed in place, one allocation for the result (none for short text).
         constexpr std::size_t stackSize = 256;
         char stackBuffer[stackSize];
@@ -157,6 +169,16 @@ XString ValueTranslation::narrow(std::u16string_view text) {
     const QByteArray bytes = platform::toWorkingCodePage(
         QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(end)));
     return XString(bytes.constData(), static_cast<int>(bytes.size()));
+}
+
+void ValueTranslation::appendText(std::u16string_view text, FormatRules::TextRule rule, std::string& out) {
+    text = untilNul(text);
+    if (narrowsDirectly(text)) {
+        FormatRules::appendRuled(text.data(), text.size(), rule, out);
+        return;
+    }
+    const XString narrowed = narrow(text);
+    FormatRules::appendRuled(narrowed.c_str(), static_cast<std::size_t>(narrowed.length()), rule, out);
 }
 
 XString ValueTranslation::realText(double value) {

@@ -323,6 +323,56 @@ TEST_P(DataAccessTest, ARunReadOnceStreamsWithoutCountingAndFailsWhenTheSourceBr
     EXPECT_LT(rows, 2500);
 }
 
+// The layer as the attendance writer sees it: the bound values of the current record.
+struct BindingReader : ODBCDataAccess {
+    BindingReader() : ODBCDataAccess(0, DbType::OracleODBC) {}
+    using CDEWriter::AppendBindingValue;
+    using CDEWriter::BindingValue;
+    using DataAccessBase::BindingDate;
+};
+
+TEST_P(DataAccessTest, BoundValuesWrittenInPlaceAreWhatTheirFormattersAnswer) {
+    // Text, one-line text and dates are written from where the result holds them, in a result read once
+    // (the driver's arrays) and in one held whole (column storage): byte for byte what the formatters give,
+    // and a date binding's date is the date its text says.
+    const XString cs = createFixture();
+    for (const auto passes : {CDEWriter::RowPasses::Once, CDEWriter::RowPasses::Repeated}) {
+        BindingReader reader;
+        reader.Connect(cs);
+        reader.BeginHeader("Values", "Values.cef");
+        ODBCTable* values = reader.AddTable(XString(fixtureTable.toStdString()), "V");
+        for (const char* column : {"txt", "num", "whole", "d", "ts", "flag", "id"}) {
+            reader.AddField(values, column, &DataAccessBase::FormatText, XString("T") + column);
+            reader.AddField(values, column, &DataAccessBase::FormatOneLine, XString("L") + column);
+            reader.AddField(values, column, &DataAccessBase::FormatDate, XString("D") + column);
+        }
+        reader.AddField(nullptr, "none", &DataAccessBase::FormatText, "Tnone");
+        reader.AddField(nullptr, "none", &DataAccessBase::FormatDate, "Dnone");
+        reader.AddOrder(reader.declaration().fields().back().get());
+        ASSERT_TRUE(reader.OpenTable(true, passes));
+        int rows = 0;
+        for (bool more = reader.GetFirstRecord(); more; more = reader.GetNextRecord(), ++rows) {
+            for (const ColumnBinding& binding : reader.columnBindings()) {
+                const std::string expected = reader.BindingValue(binding).toStdString();
+                std::string written = "x";
+                reader.AppendBindingValue(binding, written);
+                ASSERT_EQ(written, "x" + expected) << binding.columnName.toStdString() << " row " << rows;
+                if (binding.valueKind == ColumnBinding::ValueKind::ColumnDate) {
+                    XDate parsed;
+                    parsed.Parse(reader.settings().dateFormat, XString(expected));
+                    EXPECT_EQ(reader.BindingDate(binding), parsed) << binding.columnName.toStdString();
+                }
+            }
+        }
+        EXPECT_EQ(rows, 4);
+        const auto kinds = reader.columnBindings();
+        EXPECT_EQ(kinds[0].valueKind, ColumnBinding::ValueKind::ColumnText);
+        EXPECT_EQ(kinds[1].valueKind, ColumnBinding::ValueKind::ColumnText);
+        EXPECT_EQ(kinds[2].valueKind, ColumnBinding::ValueKind::ColumnDate);
+        reader.EndHeader();
+    }
+}
+
 TEST_P(DataAccessTest, EveryValueKindReadsAsTheImportExpects) {
     const XString cs = createFixture();
     Layer layer;
