@@ -11,6 +11,8 @@
 #include "libraries/support/XException.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -206,14 +208,27 @@ void ODBCDataAccess::AppendFieldText(DataAccessField* field, TextRule rule, std:
         return;
     }
     if (!(m_options & ValuesByName)) {
+        // Text and whole numbers, the most common values, are read where the recordset holds them.
+        const int ordinal = static_cast<const ODBCField*>(field)->ordinal;
         std::optional<std::u16string_view> text;
+        std::optional<std::int64_t> number;
         try {
-            text = m_recordset->textValue(static_cast<const ODBCField*>(field)->ordinal);
+            text = m_recordset->textValue(ordinal);
+            if (!text) {
+                number = m_recordset->integerValue(ordinal);
+            }
         } catch (const ado::ComError& e) {
             throwFieldError(field, e);
         }
         if (text) {
             ValueTranslation::appendText(*text, rule, out);
+            return;
+        }
+        if (number) {
+            // Its decimal text, as VariantText writes it: nothing for the rules to change.
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, *number).ptr;
+            out.append(digits, static_cast<std::size_t>(end - digits));
             return;
         }
     }

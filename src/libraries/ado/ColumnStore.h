@@ -53,6 +53,8 @@ class ColumnStore {
     bool holdsValue(std::size_t row) const { return state_[row] == kValue; }
     // The payload of a VT_R4, VT_R8 or VT_DATE cell. REQUIRES: the cell holds a value.
     double real(std::size_t row) const { return reals_[row]; }
+    // The payload of an integer kind's cell. REQUIRES: the cell holds a value.
+    std::int64_t integer(std::size_t row) const { return ints_[row]; }
 
     // A Variant of the integer kind vt (VT_I1 ... VT_UI8, VT_CY, VT_BOOL) or the real kind vt (VT_R4, VT_R8,
     // VT_DATE) from its payload as this store keeps it.

@@ -38,6 +38,23 @@ constexpr SQLLEN kPieceBytes = 8192;
                        "operation requires a current record."));
 }
 
+// The integer kinds the columns of a result have, whose payload is the value itself (VT_UI8 does not fit a
+// signed 64-bit value; VT_BOOL and VT_CY are no whole numbers).
+bool isWholeNumber(std::uint16_t vt) {
+    switch (vt) {
+        case VT_UI1:
+        case VT_I2:
+        case VT_UI2:
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_I8:
+            return true;
+        default:
+            return false;
+    }
+}
+
 [[noreturn]] void throwChangedWhileRead() {
     throw ComError(
         ComError::OdbcFailure, kRecordsetSource,
@@ -708,6 +725,26 @@ std::optional<double> Recordset::dateValue(int index) const {
         return std::nullopt;
     }
     return store.real(d.current);
+}
+
+std::optional<std::int64_t> Recordset::integerValue(int index) const {
+    d_->requireOpen();
+    if (d_->atEnd()) {
+        throwNoCurrentRecord();
+    }
+    const Impl& d = *d_;
+    const std::size_t column = d.columnAt(index);
+    if (!isWholeNumber(d.columns[column].info.vt)) {
+        return std::nullopt;
+    }
+    if (d.readsBlock()) {
+        return d.block.integer(d.blockRow(), column);
+    }
+    const ColumnStore& store = d.stores.at(column);
+    if (!store.holdsValue(d.current)) {
+        return std::nullopt;
+    }
+    return store.integer(d.current);
 }
 
 // What a Field reads: the column's description and the current record's cell.

@@ -33,6 +33,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -107,6 +108,9 @@ class Recordset {
     // The same for a date value: the automation date when the column is a date column and the cell holds a
     // valid value; nullopt for NULL, a failed cell or another type.
     std::optional<double> dateValue(int index) const;
+    // The same for a whole number: the value when the column is VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_INT
+    // or VT_I8 and the cell holds a value; nullopt otherwise.
+    std::optional<std::int64_t> integerValue(int index) const;
 
   private:
     friend class Field;

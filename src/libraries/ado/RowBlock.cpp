@@ -265,6 +265,19 @@ std::optional<double> RowBlock::date(std::size_t row, std::size_t col) const {
     return converted.real;
 }
 
+std::optional<std::int64_t> RowBlock::integer(std::size_t row, std::size_t col) const {
+    const Column& c = columns_[col];
+    if (c.cType != SQL_C_SBIGINT || rowStatus_[row] == SQL_ROW_ERROR || c.indicators[row] == SQL_NULL_DATA) {
+        return std::nullopt;
+    }
+    const CellConversion::Converted converted =
+        CellConversion::convert(c.cType, c.vt, element(row, col), heldBytes(row, col));
+    if (converted.kind != CellConversion::Converted::Int) {
+        return std::nullopt;
+    }
+    return converted.integer;
+}
+
 std::size_t RowBlock::length(std::size_t row, std::size_t col) const {
     if (rowError(row) != nullptr) {
         return 0;

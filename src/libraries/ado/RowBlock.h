@@ -95,6 +95,9 @@ class RowBlock {
     std::optional<std::u16string_view> text(std::size_t row, std::size_t col) const;
     // The automation date of a date cell that holds a valid value; nullopt otherwise.
     std::optional<double> date(std::size_t row, std::size_t col) const;
+    // The value of an integer cell (a column fetched as SQL_C_SBIGINT) that holds a value the column's
+    // VARTYPE can carry; nullopt otherwise.
+    std::optional<std::int64_t> integer(std::size_t row, std::size_t col) const;
     // Characters of text, bytes of byte arrays; 0 otherwise and for NULL or failed cells.
     std::size_t length(std::size_t row, std::size_t col) const;
     // Appends the cell to store (of the column's VARTYPE).
