@@ -22,22 +22,15 @@
  * At the end it prints on standard error the statements, rows and lines, and for each cache table the rows
  * stored in it ("stored TABLE ROWS"), which the benchmark checks against the program's cache.
  * A failing statement is reported and counted; the exit status is 1 then. */
-#include <fcntl.h>
-#include <sql.h>
-#include <sqlext.h>
 #include <sqlite3.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
-enum { kBlockRows = 256, kMaxChars = 255, kMinChars = 32, kMaxLine = 1 << 20, kOutBytes = 1 << 20 };
+#include "FloorReader.h"
 
-typedef struct {
-    SQLWCHAR* buffer;
-    SQLLEN elementBytes;
-    SQLLEN* indicators;
-} Column;
+enum { kMaxLine = 1 << 20, kOutBytes = 1 << 20 };
 
 /* A hash set of byte strings (open addressing), for the included students. */
 typedef struct {
@@ -103,30 +96,16 @@ static void put(const char* bytes, size_t length) {
     outUsed += length;
 }
 
-static void printDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
-    SQLCHAR state[6];
-    SQLCHAR text[1024];
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    for (SQLSMALLINT i = 1;
-         SQLGetDiagRec(type, handle, i, state, &native, text, sizeof text, &length) == SQL_SUCCESS; ++i) {
-        fprintf(stderr, "  [%s] %s\n", (const char*)state, (const char*)text);
-    }
-}
-
-static int succeeded(SQLRETURN rc) {
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
-}
-
-/* The value of a cell narrowed into text (at most kMaxChars bytes and a NUL), blanks trimmed; its length. */
-static size_t cellText(const Column* column, SQLULEN row, char* text) {
+/* The value of a cell narrowed into text (at most kFloorMaxChars bytes and a NUL), blanks trimmed; its
+ * length. */
+static size_t cellText(const FloorColumn* column, SQLULEN row, char* text) {
     const SQLLEN indicator = column->indicators[row];
     if (indicator == SQL_NULL_DATA) {
         text[0] = '\0';
         return 0;
     }
     const SQLWCHAR* chars = column->buffer + row * (SQLULEN)(column->elementBytes / (SQLLEN)sizeof(SQLWCHAR));
-    size_t length = indicator == SQL_NO_TOTAL ? kMaxChars : (size_t)indicator / sizeof(SQLWCHAR);
+    size_t length = indicator == SQL_NO_TOTAL ? kFloorMaxChars : (size_t)indicator / sizeof(SQLWCHAR);
     if (length > (size_t)(column->elementBytes / (SQLLEN)sizeof(SQLWCHAR)) - 1) {
         length = (size_t)(column->elementBytes / (SQLLEN)sizeof(SQLWCHAR)) - 1;
     }
@@ -155,18 +134,9 @@ static const char* const kTables[2] = {"PERIOD_ATT", "DAILY_ATT"};
 /* Runs one statement; kind 'S', 'T' or 'A' (table, header given). 0 on success. */
 static int readStatement(SQLHDBC dbc, Floor* floor, char kind, const char* table, const char* header,
                          const char* sql) {
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) {
-        printDiagnostics(SQL_HANDLE_DBC, dbc);
-        return 1;
-    }
-    int failed = 0;
-    Column* columns = NULL;
-    SQLSMALLINT count = 0;
-    SQLULEN fetched = 0;
     sqlite3_stmt* insert = NULL;
     const int daily = table != NULL && strcmp(table, kTables[1]) == 0;
-    char text[6][kMaxChars + 1];
+    char text[6][kFloorMaxChars + 1];
     if (kind == 'A') {
         char statement[512];
         snprintf(statement, sizeof statement,
@@ -175,76 +145,41 @@ static int readStatement(SQLHDBC dbc, Floor* floor, char kind, const char* table
                  table, daily ? "timeframe" : "perkey");
         if (sqlite3_prepare_v2(floor->cache, statement, -1, &insert, NULL) != SQLITE_OK) {
             fprintf(stderr, "cannot prepare: %s\n", sqlite3_errmsg(floor->cache));
-            failed = 1;
-            goto done;
+            return 1;
         }
     }
-    if (!succeeded(SQLExecDirect(stmt, (SQLCHAR*)sql, SQL_NTS)) ||
-        !succeeded(SQLNumResultCols(stmt, &count))) {
-        fprintf(stderr, "failed: %s\n", sql);
-        printDiagnostics(SQL_HANDLE_STMT, stmt);
-        failed = 1;
-        goto done;
+    FloorStatement s;
+    if (floorOpen(dbc, sql, &s) != 0) {
+        sqlite3_finalize(insert);
+        return 1;
     }
-    if (count <= 0 || (kind == 'A' && count < 5)) {
-        goto done;
-    }
-    columns = calloc((size_t)count, sizeof *columns);
-    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)SQL_BIND_BY_COLUMN, 0);
-    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)(SQLULEN)kBlockRows, 0);
-    SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    for (SQLSMALLINT i = 0; i < count; ++i) {
-        SQLLEN display = 0;
-        SQLColAttribute(stmt, (SQLUSMALLINT)(i + 1), SQL_DESC_DISPLAY_SIZE, NULL, 0, NULL, &display);
-        const SQLLEN chars = display <= 0 || display > kMaxChars ? kMaxChars
-                             : display < kMinChars               ? kMinChars
-                                                                 : display;
-        columns[i].elementBytes = (chars + 1) * (SQLLEN)sizeof(SQLWCHAR);
-        columns[i].buffer = malloc((size_t)(columns[i].elementBytes * kBlockRows));
-        columns[i].indicators = malloc(sizeof(SQLLEN) * kBlockRows);
-        if (!succeeded(SQLBindCol(stmt, (SQLUSMALLINT)(i + 1), SQL_C_WCHAR, columns[i].buffer,
-                                  columns[i].elementBytes, columns[i].indicators))) {
-            fprintf(stderr, "cannot bind column %d of: %s\n", i + 1, sql);
-            printDiagnostics(SQL_HANDLE_STMT, stmt);
-            failed = 1;
-            goto done;
-        }
-    }
-    for (;;) {
-        const SQLRETURN rc = SQLFetch(stmt);
-        if (rc == SQL_NO_DATA) {
-            break;
-        }
-        if (!succeeded(rc)) {
-            fprintf(stderr, "fetch failed: %s\n", sql);
-            printDiagnostics(SQL_HANDLE_STMT, stmt);
-            failed = 1;
-            break;
-        }
-        floor->rows += (long long)fetched;
-        for (SQLULEN r = 0; r < fetched; ++r) {
-            for (SQLSMALLINT i = 0; i < count; ++i) {
+    int failed = 0;
+    int status = 0;
+    while ((kind != 'A' || s.count >= 5) && (status = floorFetch(&s, sql)) > 0) {
+        floor->rows += (long long)s.fetched;
+        for (SQLULEN r = 0; r < s.fetched; ++r) {
+            for (SQLSMALLINT i = 0; i < s.count; ++i) {
                 if (i > 0) {
                     put("\t", 1);
                 }
-                put(text[5], cellText(&columns[i], r, text[5]));
+                put(text[5], cellText(&s.columns[i], r, text[5]));
             }
             put("\r\n", 2);
             ++floor->lines;
             if (kind == 'S') {
-                const size_t length = cellText(&columns[0], r, text[0]);
+                const size_t length = cellText(&s.columns[0], r, text[0]);
                 keySetAdd(&floor->students, text[0], length);
             } else if (kind == 'A') {
                 size_t slot = 0;
-                const size_t length = cellText(&columns[0], r, text[0]);
+                const size_t length = cellText(&s.columns[0], r, text[0]);
                 if (!keySetFind(&floor->students, text[0], length, &slot)) {
                     continue;
                 }
-                cellText(&columns[1], r, text[1]);
+                cellText(&s.columns[1], r, text[1]);
                 text[1][10] = '\0'; /* the date without a time of day */
-                cellText(&columns[2], r, text[2]);
-                const int hasReason = cellText(&columns[4], r, text[4]) > 0;
-                const int hasCode = cellText(&columns[3], r, text[3]) > 0;
+                cellText(&s.columns[2], r, text[2]);
+                const int hasReason = cellText(&s.columns[4], r, text[4]) > 0;
+                const int hasCode = cellText(&s.columns[3], r, text[3]) > 0;
                 if (!hasReason && !hasCode) {
                     continue;
                 }
@@ -263,15 +198,9 @@ static int readStatement(SQLHDBC dbc, Floor* floor, char kind, const char* table
             }
         }
     }
-done:
+    floorClose(&s);
     sqlite3_finalize(insert);
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    for (SQLSMALLINT i = 0; columns != NULL && i < count; ++i) {
-        free(columns[i].buffer);
-        free(columns[i].indicators);
-    }
-    free(columns);
-    return failed;
+    return failed || status < 0;
 }
 
 int main(int argc, char** argv) {
@@ -304,14 +233,7 @@ int main(int argc, char** argv) {
 
     SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    SQLCHAR* user = (SQLCHAR*)(argc == 5 ? argv[3] : "");
-    SQLCHAR* password = (SQLCHAR*)(argc == 5 ? argv[4] : "");
-    if (!succeeded(SQLConnect(dbc, (SQLCHAR*)argv[2], SQL_NTS, user, SQL_NTS, password, SQL_NTS))) {
-        fprintf(stderr, "cannot connect to %s\n", argv[2]);
-        printDiagnostics(SQL_HANDLE_DBC, dbc);
+    if (floorConnect(argv[2], argc == 5 ? argv[3] : NULL, argc == 5 ? argv[4] : NULL, &env, &dbc) != 0) {
         return 1;
     }
     char* line = malloc(kMaxLine);
@@ -336,9 +258,7 @@ int main(int argc, char** argv) {
                                    : readStatement(dbc, &floor, line[0], NULL, NULL, fields[1]);
     }
     free(line);
-    SQLDisconnect(dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    floorDisconnect(env, dbc);
     fwrite(out, 1, outUsed, outFile);
     fflush(outFile);
     fsync(fileno(outFile));

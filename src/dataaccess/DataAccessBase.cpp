@@ -127,13 +127,12 @@ void DataAccessBase::AppendFieldText(DataAccessField* field, TextRule rule, std:
     if (!field) {
         return;
     }
-    const XString text = GetFieldText(field);
-    FormatRules::appendRuled(text.c_str(), static_cast<std::size_t>(text.length()), rule, out);
+    FormatRules::appendRuled(GetFieldText(field), rule, out);
 }
 
-XString DataAccessBase::textOf(DataAccessField* field) {
+XString DataAccessBase::fieldText(DataAccessField* field, TextRule rule) {
     std::string text;
-    AppendFieldText(field, TextRule::Column, text);
+    AppendFieldText(field, rule, text);
     return XString(std::move(text));
 }
 

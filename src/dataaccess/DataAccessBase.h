@@ -187,7 +187,9 @@ class DataAccessBase : public CDEWriter {
 
   protected:
     // The output column text of field (FormatText's rule); empty for a null field.
-    XString textOf(DataAccessField* field);
+    XString textOf(DataAccessField* field) { return fieldText(field, TextRule::Column); }
+    // AppendFieldText into a text of its own.
+    XString fieldText(DataAccessField* field, TextRule rule);
     void AppendBoundValue(const ColumnBinding& binding, std::string& out) override;
     XDate BindingDate(const ColumnBinding& binding) override;
 

@@ -6,7 +6,9 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-void putDigits(std::string& out, int value, int width) {
+}  // namespace
+
+void FormatRules::appendDigits(int value, int width, std::string& out) {
     char digits[12];
     int count = 0;
     do {
@@ -17,8 +19,6 @@ void putDigits(std::string& out, int value, int width) {
         out += digits[--count];
     }
 }
-
-}  // namespace
 
 template <typename Char>
 void FormatRules::appendRuled(const Char* text, std::size_t length, TextRule rule, std::string& out) {
@@ -84,11 +84,11 @@ void FormatRules::appendDate(const XDate& date, const XString& pattern, std::str
     int month = 0;
     int day = 0;
     date.GetParts(year, month, day);
-    putDigits(out, month, 2);
+    appendDigits(month, 2, out);
     out += '/';
-    putDigits(out, day, 2);
+    appendDigits(day, 2, out);
     out += '/';
-    putDigits(out, year, 1);  // a day number from 0 is a year from 1600
+    appendDigits(year, 1, out);  // a day number from 0 is a year from 1600
 }
 
 XString FormatRules::noZero(const XString& text) {

@@ -18,6 +18,11 @@ class FormatRules {
     // Latin-1 text as the source delivers it).
     template <typename Char>
     static void appendRuled(const Char* text, std::size_t length, TextRule rule, std::string& out);
+    static void appendRuled(const XString& text, TextRule rule, std::string& out) {
+        appendRuled(text.c_str(), static_cast<std::size_t>(text.length()), rule, out);
+    }
+    // The decimal digits of value (not negative), with leading zeros up to width digits, appended to out.
+    static void appendDigits(int value, int width, std::string& out);
 
     // Trims text in place (XString::trim) when an end is blank; most values have nothing to trim, and
     // checking the ends first saves the work and a copy per value.

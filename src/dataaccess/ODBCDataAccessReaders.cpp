@@ -232,14 +232,11 @@ void ODBCDataAccess::AppendFieldText(DataAccessField* field, TextRule rule, std:
             return;
         }
     }
-    const XString raw = GetFieldRawText(field);
-    FormatRules::appendRuled(raw.c_str(), static_cast<std::size_t>(raw.length()), rule, out);
+    FormatRules::appendRuled(GetFieldRawText(field), rule, out);
 }
 
 XString ODBCDataAccess::GetFieldText(DataAccessField* field) {
-    std::string text;
-    AppendFieldText(field, TextRule::Field, text);
-    return XString(std::move(text));
+    return fieldText(field, TextRule::Field);
 }
 
 XString ODBCDataAccess::GetFieldSingleLine(DataAccessField* field) {

@@ -74,18 +74,6 @@ int32_t decimalLow32(const ado::Decimal& decimal) {
     return static_cast<int32_t>(decimal.negative ? 0u - low : low);
 }
 
-void putDigits(char*& out, int value, int width) {
-    char digits[12];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0 || count < width);
-    while (count > 0) {
-        *out++ = digits[--count];
-    }
-}
-
 // What XDateTime formats with "YYYY/MM/DD HH:NN:SS" (the hour without a leading zero, as the token rule
 // gives it before a ":"; the empty text for a date before 1600), written directly: date columns are read
 // as text once per row, and the general token formatter costs more than the rest of the read.
@@ -96,30 +84,20 @@ XString dateText(double automationDate) {
                               XTime(parts.hour, parts.minute, parts.second, parts.millisecond));
         return value.Format("YYYY/MM/DD HH:NN:SS");
     }
-    char text[24];
-    char* out = text;
-    putDigits(out, parts.year, 4);
-    *out++ = '/';
-    putDigits(out, parts.month, 2);
-    *out++ = '/';
-    putDigits(out, parts.day, 2);
-    *out++ = ' ';
-    putDigits(out, parts.hour, 1);
-    *out++ = ':';
-    putDigits(out, parts.minute, 2);
-    *out++ = ':';
-    putDigits(out, parts.second, 2);
-    return XString(text, static_cast<int>(out - text));
+    std::string text;
+    FormatRules::appendDigits(parts.year, 4, text);
+    text += '/';
+    FormatRules::appendDigits(parts.month, 2, text);
+    text += '/';
+    FormatRules::appendDigits(parts.day, 2, text);
+    text += ' ';
+    FormatRules::appendDigits(parts.hour, 1, text);
+    text += ':';
+    FormatRules::appendDigits(parts.minute, 2, text);
+    text += ':';
+    FormatRules::appendDigits(parts.second, 2, text);
+    return XString(std::move(text));
 }
-
-}  // namespace
-
-XString ValueTranslation::narrow(const QString& text) {
-    return narrow(std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
-                                      static_cast<std::size_t>(text.size())));
-}
-
-namespace {
 
 // text up to its first NUL.
 std::u16string_view untilNul(std::u16string_view text) {
@@ -147,6 +125,11 @@ bool narrowsDirectly(std::u16string_view text) {
 }
 
 }  // namespace
+
+XString ValueTranslation::narrow(const QString& text) {
+    return narrow(std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
+                                      static_cast<std::size_t>(text.size())));
+}
 
 XString ValueTranslation::narrow(std::u16string_view text) {
     text = untilNul(text);
@@ -177,8 +160,7 @@ void ValueTranslation::appendText(std::u16string_view text, FormatRules::TextRul
         FormatRules::appendRuled(text.data(), text.size(), rule, out);
         return;
     }
-    const XString narrowed = narrow(text);
-    FormatRules::appendRuled(narrowed.c_str(), static_cast<std::size_t>(narrowed.length()), rule, out);
+    FormatRules::appendRuled(narrow(text), rule, out);
 }
 
 XString ValueTranslation::realText(double value) {

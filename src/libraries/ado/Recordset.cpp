@@ -103,6 +103,31 @@ struct Recordset::Impl {
             throwClosed();
         }
     }
+    // A value of the current record's cell at index read in place: nullopt unless the column's VARTYPE is of
+    // the kind and the cell holds a value.
+    template <typename T, typename Kind, typename FromBlock, typename FromStore>
+    std::optional<T> typedCell(int index, Kind hasKind, FromBlock fromBlock, FromStore fromStore) const {
+        requireRecord();
+        const std::size_t column = columnAt(index);
+        if (!hasKind(columns[column].info.vt)) {
+            return std::nullopt;
+        }
+        if (readsBlock()) {
+            return fromBlock(block, blockRow(), column);
+        }
+        const ColumnStore& store = stores.at(column);
+        if (!store.holdsValue(current)) {
+            return std::nullopt;
+        }
+        return fromStore(store, current);
+    }
+    // Open and on a record.
+    void requireRecord() const {
+        requireOpen();
+        if (atEnd()) {
+            throwNoCurrentRecord();
+        }
+    }
 
     // A forward-only cursor over bound columns reads its values where the driver put them.
     bool readsBlock() const { return streaming && bound; }
@@ -133,8 +158,10 @@ struct Recordset::Impl {
     // number of rows it brought; 0 at the end of the result.
     std::size_t fetchBlock();
     std::size_t fetchUnbound();
-    // Completes the long values of the block's rows and settles which rows are records.
+    // Completes the long values of the block's rows and settles which rows are records; settleRow does it
+    // for one row (positioned: the statement is on that row, as in a block of one row).
     void settleBlock(std::size_t rows);
+    void settleRow(std::size_t row, bool positioned);
     std::size_t readAgainOneRowAtATime(std::size_t rows);
     // Fetches until a block brings records or the result ends (a forward-only cursor).
     void fetchNextRecords() {
@@ -380,34 +407,36 @@ std::size_t Recordset::Impl::fetchBlock() {
 }
 
 void Recordset::Impl::settleBlock(std::size_t rows) {
-    SQLHSTMT stmt = statement.get();
     for (std::size_t row = 0; row < rows; ++row) {
-        const SQLUSMALLINT status = block.rowStatus(row);
-        if (status == SQL_ROW_NOROW || status == SQL_ROW_DELETED) {
+        settleRow(row, block.capacity() == 1);
+    }
+}
+
+void Recordset::Impl::settleRow(std::size_t row, bool positioned) {
+    SQLHSTMT stmt = statement.get();
+    const SQLUSMALLINT status = block.rowStatus(row);
+    if (status == SQL_ROW_NOROW || status == SQL_ROW_DELETED) {
+        return;
+    }
+    delivered.push_back(row);
+    if (status == SQL_ROW_ERROR) {
+        block.setRowError(row, ComError::fromDiagnostics(OdbcCall::diagnostics(SQL_HANDLE_STMT, stmt)));
+        return;
+    }
+    for (std::size_t col = 0; col < columns.size(); ++col) {
+        if (!block.overflows(row, col)) {
             continue;
         }
-        delivered.push_back(row);
-        if (status == SQL_ROW_ERROR) {
-            block.setRowError(row, ComError::fromDiagnostics(OdbcCall::diagnostics(SQL_HANDLE_STMT, stmt)));
-            continue;
+        // Does not fit its element: read the whole value again with SQLGetData on this row.
+        if (!positioned) {
+            checkWatched([stmt, row] {
+                return SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE);
+            });
+            positioned = true;
         }
-        bool positioned = block.capacity() == 1;
-        for (std::size_t col = 0; col < columns.size(); ++col) {
-            if (!block.overflows(row, col)) {
-                continue;
-            }
-            // Does not fit its element: read the whole value again with SQLGetData on this row.
-            if (!positioned) {
-                checkWatched([stmt, row] {
-                    return SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
-                                     SQL_LOCK_NO_CHANGE);
-                });
-                positioned = true;
-            }
-            ColumnStore whole(columns[col].info.vt);
-            readWithGetData(col, whole);
-            block.setLong(row, col, std::move(whole));
-        }
+        ColumnStore whole(columns[col].info.vt);
+        readWithGetData(col, whole);
+        block.setLong(row, col, std::move(whole));
     }
 }
 
@@ -454,22 +483,7 @@ std::size_t Recordset::Impl::readAgainOneRowAtATime(std::size_t rows) {
         if (!block.sameRow(row, single, 0)) {
             throwChangedWhileRead();
         }
-        const SQLUSMALLINT status = block.rowStatus(row);
-        if (status == SQL_ROW_NOROW || status == SQL_ROW_DELETED) {
-            continue;
-        }
-        delivered.push_back(row);
-        if (status == SQL_ROW_ERROR) {
-            block.setRowError(row, ComError::fromDiagnostics(OdbcCall::diagnostics(SQL_HANDLE_STMT, stmt)));
-            continue;
-        }
-        for (std::size_t col = 0; col < columns.size(); ++col) {
-            if (block.overflows(row, col)) {
-                ColumnStore whole(columns[col].info.vt);
-                readWithGetData(col, whole);
-                block.setLong(row, col, std::move(whole));
-            }
-        }
+        settleRow(row, true);
     }
     nextBlock = std::move(single);
     return delivered.size();
@@ -684,10 +698,7 @@ Field Recordset::field(const QString& name) {
 }
 
 Variant Recordset::value(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
-    }
+    d_->requireRecord();
     const Impl& d = *d_;
     if (d.readsBlock()) {
         return d.block.value(d.blockRow(), d.columnAt(index));
@@ -696,55 +707,24 @@ Variant Recordset::value(int index) const {
 }
 
 std::optional<std::u16string_view> Recordset::textValue(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
-    }
-    const Impl& d = *d_;
-    if (d.readsBlock()) {
-        return d.block.text(d.blockRow(), d.columnAt(index));
-    }
-    const ColumnStore& store = d.stores.at(d.columnAt(index));
-    if (store.varType() != VT_BSTR || !store.holdsValue(d.current)) {
-        return std::nullopt;
-    }
-    return store.textView(d.current);
+    return d_->typedCell<std::u16string_view>(
+        index, [](std::uint16_t vt) { return vt == VT_BSTR; },
+        [](const RowBlock& block, std::size_t row, std::size_t column) { return block.text(row, column); },
+        [](const ColumnStore& store, std::size_t row) { return store.textView(row); });
 }
 
 std::optional<double> Recordset::dateValue(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
-    }
-    const Impl& d = *d_;
-    if (d.readsBlock()) {
-        return d.block.date(d.blockRow(), d.columnAt(index));
-    }
-    const ColumnStore& store = d.stores.at(d.columnAt(index));
-    if (store.varType() != VT_DATE || !store.holdsValue(d.current)) {
-        return std::nullopt;
-    }
-    return store.real(d.current);
+    return d_->typedCell<double>(
+        index, [](std::uint16_t vt) { return vt == VT_DATE; },
+        [](const RowBlock& block, std::size_t row, std::size_t column) { return block.date(row, column); },
+        [](const ColumnStore& store, std::size_t row) { return store.real(row); });
 }
 
 std::optional<std::int64_t> Recordset::integerValue(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
-    }
-    const Impl& d = *d_;
-    const std::size_t column = d.columnAt(index);
-    if (!isWholeNumber(d.columns[column].info.vt)) {
-        return std::nullopt;
-    }
-    if (d.readsBlock()) {
-        return d.block.integer(d.blockRow(), column);
-    }
-    const ColumnStore& store = d.stores.at(column);
-    if (!store.holdsValue(d.current)) {
-        return std::nullopt;
-    }
-    return store.integer(d.current);
+    return d_->typedCell<std::int64_t>(
+        index, isWholeNumber,
+        [](const RowBlock& block, std::size_t row, std::size_t column) { return block.integer(row, column); },
+        [](const ColumnStore& store, std::size_t row) { return store.integer(row); });
 }
 
 // What a Field reads: the column's description and the current record's cell.
@@ -787,10 +767,7 @@ int Recordset::cellStatus(int index) const {
 }
 
 long long Recordset::cellSize(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
-    }
+    d_->requireRecord();
     const Impl& d = *d_;
     const std::size_t column = d.columnAt(index);
     std::uint16_t vt = 0;

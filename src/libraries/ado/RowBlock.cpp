@@ -248,34 +248,29 @@ std::optional<std::u16string_view> RowBlock::text(std::size_t row, std::size_t c
                                static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR));
 }
 
-std::optional<double> RowBlock::date(std::size_t row, std::size_t col) const {
+std::optional<CellConversion::Converted> RowBlock::fixedValue(std::size_t row, std::size_t col) const {
     const Column& c = columns_[col];
-    if (c.vt != VT_DATE || rowStatus_[row] == SQL_ROW_ERROR) {
+    if (CellConversion::isVariableLength(c.cType) || rowStatus_[row] == SQL_ROW_ERROR ||
+        c.indicators[row] == SQL_NULL_DATA) {
         return std::nullopt;
     }
-    const SQLLEN indicator = c.indicators[row];
-    if (indicator == SQL_NULL_DATA) {
+    return CellConversion::convert(c.cType, c.vt, element(row, col), heldBytes(row, col));
+}
+
+std::optional<double> RowBlock::date(std::size_t row, std::size_t col) const {
+    const auto converted = columns_[col].vt == VT_DATE ? fixedValue(row, col) : std::nullopt;
+    if (!converted || converted->kind != CellConversion::Converted::Real) {
         return std::nullopt;
     }
-    const CellConversion::Converted converted =
-        CellConversion::convert(c.cType, c.vt, element(row, col), heldBytes(row, col));
-    if (converted.kind != CellConversion::Converted::Real) {
-        return std::nullopt;
-    }
-    return converted.real;
+    return converted->real;
 }
 
 std::optional<std::int64_t> RowBlock::integer(std::size_t row, std::size_t col) const {
-    const Column& c = columns_[col];
-    if (c.cType != SQL_C_SBIGINT || rowStatus_[row] == SQL_ROW_ERROR || c.indicators[row] == SQL_NULL_DATA) {
+    const auto converted = columns_[col].cType == SQL_C_SBIGINT ? fixedValue(row, col) : std::nullopt;
+    if (!converted || converted->kind != CellConversion::Converted::Int) {
         return std::nullopt;
     }
-    const CellConversion::Converted converted =
-        CellConversion::convert(c.cType, c.vt, element(row, col), heldBytes(row, col));
-    if (converted.kind != CellConversion::Converted::Int) {
-        return std::nullopt;
-    }
-    return converted.integer;
+    return converted->integer;
 }
 
 std::size_t RowBlock::length(std::size_t row, std::size_t col) const {

@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "libraries/ado/CellConversion.h"
 #include "libraries/ado/ColumnStore.h"
 #include "libraries/ado/ComError.h"
 #include "libraries/ado/SqlTypeMap.h"
@@ -118,6 +119,8 @@ class RowBlock {
     // The bytes of the cell's data held in its element (a value cut by an element too small counts what the
     // element holds).
     SQLLEN heldBytes(std::size_t row, std::size_t col) const;
+    // The converted value of a fixed-size cell that holds one (neither NULL nor in a failed row).
+    std::optional<CellConversion::Converted> fixedValue(std::size_t row, std::size_t col) const;
     const ColumnStore* longValue(std::size_t row, std::size_t col) const;
     const ComError* rowError(std::size_t row) const;
 
