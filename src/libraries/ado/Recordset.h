@@ -8,7 +8,7 @@
 //   forward-only (adOpenForwardOnly): the statement stays open and rows are fetched one block at a
 //     time as MoveNext reaches them; RecordCount is -1. MoveFirst after the cursor has moved executes
 //     the query again (as ADO's providers do), so counting by hand and then reading works.
-// Blocks hold as many rows as about 512 KB of bound arrays allow (at most 1000), on every driver (RowBlock).
+// Blocks hold as many rows as about 256 KB of bound arrays allow (at most 1000), on every driver (RowBlock).
 // Values that do not fit their element (long text: drivers declare TEXT columns 8190 or 65536 characters
 // wide, so such columns are bound 255 characters wide) are completed with SQLGetData on their row: in the
 // block (SQLSetPos) where the driver can read a row of a block (SQL_GD_BLOCK); a driver that cannot (the

@@ -19,7 +19,7 @@ constexpr SQLULEN kMaxBoundTextChars = 1024;
 constexpr SQLULEN kLongBinaryBytes = 256;
 constexpr SQLULEN kMaxBoundBinaryBytes = 8000;
 // Bytes of arrays per block; a block has at least one row.
-constexpr std::size_t kBlockBytes = 512 * 1024;
+constexpr std::size_t kBlockBytes = 256 * 1024;
 
 // The bytes of an element that hold data (a text element ends in a terminator).
 SQLLEN room(SQLSMALLINT cType, SQLLEN elementBytes) {

@@ -51,7 +51,7 @@ class RowBlock {
     RowBlock(const RowBlock&) = delete;
     RowBlock& operator=(const RowBlock&) = delete;
 
-    // Sizes the arrays for columns: as many rows as about 512 KB of arrays hold, at least one and at most
+    // Sizes the arrays for columns: as many rows as about 256 KB of arrays hold, at least one and at most
     // maxRows (1 for a block of one row).
     void plan(const std::vector<ResultColumn>& columns, std::size_t maxRows);
     // The row count the driver will deliver instead of the planned one (it may substitute its own).
