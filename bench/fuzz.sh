@@ -5,8 +5,9 @@
 #   bench/fuzz.sh [--seconds N] [--jobs J] [TARGET...]
 # Targets: CommandLineParser XDateTime SchoolConfig CVConfig ConnectionString (default: all). Each starts
 # from its seed corpus (bench/fuzz/corpus/TARGET) and keeps what it learns in build-fuzz/corpus/TARGET, so a
-# later run goes on from there; a finding is written to build-fuzz/findings/TARGET/ and the script ends
-# non-zero. The summary gives each target's run time, executions and coverage.
+# later run goes on from there, with the dictionary bench/fuzz/TARGET.dict where there is one; a finding is
+# written to build-fuzz/findings/TARGET/ and the script ends non-zero. The summary gives each target's run
+# time, executions and coverage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +18,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
     --jobs) jobs=$2; shift 2 ;;
-    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -36,10 +37,13 @@ run_one() {
   local target=$1
   local corpus=build-fuzz/corpus/$target findings=build-fuzz/findings/$target
   mkdir -p "$corpus" "$findings" build-fuzz/logs
+  local dictionary=()
+  [ ! -f "bench/fuzz/$target.dict" ] || dictionary=(-dict="bench/fuzz/$target.dict")
   # Leak checks stay on; a run stops at its first finding and keeps the input under findings/.
   # -rss_limit_mb: a parser that holds gigabytes for a small input is a finding too.
   "build-fuzz/fuzz/${target}_fuzz" "$corpus" "bench/fuzz/corpus/$target" -max_total_time="$seconds" \
     -rss_limit_mb=1024 -max_len=8192 -timeout=10 -print_final_stats=1 -artifact_prefix="$findings/" \
+    "${dictionary[@]}" \
     >"build-fuzz/logs/$target.log" 2>&1
 }
 

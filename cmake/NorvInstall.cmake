@@ -69,20 +69,22 @@ install(TARGETS norv-extract RUNTIME DESTINATION ${NORV_PROGRAM_DIR})
 install(FILES ${NORV_GUIDE_PDF} DESTINATION ${NORV_PROGRAM_DIR}/help)
 install(FILES ${NORV_MANPAGE} DESTINATION share/man/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${NORV_CHANGELOG} DESTINATION share/doc/norv-extract)
-# The nightly service and timer, in the prefix's unit folder (/usr/lib/systemd/system in the package;
+# The nightly and the weekly verification's services and timers, in the prefix's unit folder (/usr/lib/systemd/system in the package;
 # systemd also reads /usr/local/lib/systemd/system). The service names the program of the prefix it is
 # installed under, which is known only when installing (the package installs under /usr into a staging
 # folder, DESTDIR).
 set(NORV_UNIT_DIR lib/systemd/system)
 install(CODE "
-  file(READ \"${CMAKE_SOURCE_DIR}/packaging/norv-extract@.service.in\" unit)
-  set(NORV_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/bin/norv-extract\")
-  string(CONFIGURE \"\${unit}\" unit @ONLY)
-  file(WRITE \"${CMAKE_BINARY_DIR}/systemd/norv-extract@.service\" \"\${unit}\")
-  file(INSTALL \"${CMAKE_BINARY_DIR}/systemd/norv-extract@.service\"
-               \"${CMAKE_SOURCE_DIR}/packaging/norv-extract@.timer\"
-       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${NORV_UNIT_DIR}\"
-       FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  foreach(name norv-extract@ norv-extract-verify@)
+    file(READ \"${CMAKE_SOURCE_DIR}/packaging/\${name}.service.in\" unit)
+    set(NORV_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/bin/norv-extract\")
+    string(CONFIGURE \"\${unit}\" unit @ONLY)
+    file(WRITE \"${CMAKE_BINARY_DIR}/systemd/\${name}.service\" \"\${unit}\")
+    file(INSTALL \"${CMAKE_BINARY_DIR}/systemd/\${name}.service\"
+                 \"${CMAKE_SOURCE_DIR}/packaging/\${name}.timer\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${NORV_UNIT_DIR}\"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endforeach()
 ")
 # A relative link, so that it holds under any prefix and inside an unpacked package.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
@@ -105,7 +107,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 ODBC and writes the tab-separated import files of Corvanta, with an
 incremental attendance cache in SQLite.
 It is started by a host program once per request, or every night by the
-service and timer norv-extract@.service and norv-extract@.timer. The user
+service and timer norv-extract@.service and norv-extract@.timer; the
+weekly norv-extract-verify@.timer checks the attendance sent. The user
 guide is /usr/lib/norv-extract/help/NorvGuide.pdf.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -9,14 +9,17 @@ incremental attendance run carries exactly these changes. The new reason codes (
 for days) appear nowhere else in the sample; the apostrophe is kept as it is.
 
     sample/change-attendance.py --json DIR/norv.json [--sqlite DIR/norv.db] [--pg-port PORT]
-                                [--sql-out FILE] [--changes-out FILE] [--per-school N] [--seed S]
-                                [--today YYYY-MM-DD] [--window-days N]
+                                [--sql-out FILE] [--changes-out FILE] [--revert-out FILE] [--per-school N]
+                                [--seed S] [--today YYYY-MM-DD] [--window-days N]
 
 --sqlite and --pg-port apply the changes to the sample's SQLite file and to the database "norv" of the
 private test server (scripts/pg-test-server.sh). --sql-out writes the statements instead (they run on both
 engines). --changes-out writes the changed and new rows as JSON: a list of {"view", "kind", "row"} with the
 row as column -> value after the change (for "deleted": the row that was deleted); kind is "changed",
-"blanked", "nulled", "deleted" or "added".
+"blanked", "nulled", "deleted" or "added". --revert-out writes the statements that take the changes back, as
+the staff would correct them later the same day: every changed row gets its values back with a later
+modification stamp, every deleted row comes back with one, every added row is deleted again (or, when it is
+dated before the --window-days, cleared with NULL, since an older deletion is not seen).
 
 The choice is a function of the data, the seed and today only. norv.json is not changed.
 """
@@ -31,6 +34,8 @@ import sys
 
 PERIOD = "V_VLMR_STU_PERIOD_ATTENDANCE"
 DAILY = "V_VLMR_STU_DAILY_ATTENDANCE"
+CODE_COLUMNS = {PERIOD: ["absent_code", "reason_code"],
+                DAILY: ["am_attendance_score", "reason_code_am", "pm_attendance_score", "reason_code_pm"]}
 
 
 def sql_literal(value):
@@ -41,6 +46,25 @@ def sql_literal(value):
 
 def key_columns(view):
     return ["pupil_number", "school", "absent_date"] + (["period"] if view == PERIOD else [])
+
+
+def where_key(view, row):
+    return " AND ".join("%s = %s" % (c, sql_literal(row[c])) for c in key_columns(view))
+
+
+def update_statement(view, old, new):
+    sets = ", ".join("%s = %s" % (c, sql_literal(new[c])) for c in new if new[c] != old[c])
+    return "UPDATE %s SET %s WHERE %s;" % (view, sets, where_key(view, old))
+
+
+def delete_statement(view, old):
+    return "DELETE FROM %s WHERE %s;" % (view, where_key(view, old))
+
+
+def insert_statement(view, _old, row):
+    columns = list(row)
+    return "INSERT INTO %s (%s) VALUES (%s);" % (
+        view, ", ".join(columns), ", ".join(sql_literal(row[c]) for c in columns))
 
 
 class Changer:
@@ -55,6 +79,7 @@ class Changer:
             self.views[view] = [dict(zip(columns, row)) for row in doc["views"][view]["rows"]]
         self.schools = [s["number"] for s in doc["schools"]]
         self.statements = []
+        self.reverts = []
         self.changes = []
         self.seconds = 0
 
@@ -70,21 +95,33 @@ class Changer:
         return row["absent_date"] < day and row["create_date"] < day and (row["mod_date"] or "") < day
 
     def update(self, view, old, new, kind):
-        sets = ", ".join("%s = %s" % (c, sql_literal(new[c])) for c in new if new[c] != old[c])
-        where = " AND ".join("%s = %s" % (c, sql_literal(old[c])) for c in key_columns(view))
-        self.statements.append("UPDATE %s SET %s WHERE %s;" % (view, sets, where))
+        self.statements.append(update_statement(view, old, new))
+        back = dict(old, mod_date=None)  # stamped when the reverts are made, after every change
+        self.reverts.append((update_statement, view, new, back))
         self.changes.append(dict(view=view, kind=kind, row=new))
 
     def delete(self, view, old):
-        where = " AND ".join("%s = %s" % (c, sql_literal(old[c])) for c in key_columns(view))
-        self.statements.append("DELETE FROM %s WHERE %s;" % (view, where))
+        self.statements.append(delete_statement(view, old))
+        self.reverts.append((insert_statement, view, None, dict(old, mod_date=None)))
         self.changes.append(dict(view=view, kind="deleted", row=old))
 
     def insert(self, view, row):
-        columns = list(row)
-        self.statements.append("INSERT INTO %s (%s) VALUES (%s);" % (
-            view, ", ".join(columns), ", ".join(sql_literal(row[c]) for c in columns)))
+        self.statements.append(insert_statement(view, None, row))
+        if row["absent_date"] >= self.window_start:
+            self.reverts.append((lambda v, old, new: delete_statement(v, old), view, row, None))
+        else:
+            # A deletion older than the overlap window is not seen: the absence is cleared instead.
+            cleared = dict(row, **{c: None for c in CODE_COLUMNS[view]})
+            self.reverts.append((update_statement, view, row, dict(cleared, mod_date=None)))
         self.changes.append(dict(view=view, kind="added", row=row))
+
+    def revert_statements(self):
+        statements = []
+        for make, view, old, new in self.reverts:
+            if new is not None:
+                new["mod_date"] = self.stamp()
+            statements.append(make(view, old, new))
+        return statements
 
     def run(self):
         for school in self.schools:
@@ -151,6 +188,7 @@ def main(argv):
     p.add_argument("--pg-port", help="apply the changes to the database norv of the test server on this port")
     p.add_argument("--sql-out", help="write the statements to this file ('-' for standard output)")
     p.add_argument("--changes-out", help="write the changed and new rows as JSON to this file")
+    p.add_argument("--revert-out", help="write the statements that take the changes back to this file")
     p.add_argument("--per-school", type=int, default=3,
                    help="rows changed, blanked, cleared with NULL, deleted and added per school and view")
     p.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
@@ -169,6 +207,9 @@ def main(argv):
     elif args.sql_out:
         with open(args.sql_out, "w", encoding="utf-8") as f:
             f.write(script)
+    if args.revert_out:
+        with open(args.revert_out, "w", encoding="utf-8") as f:
+            f.write("\n".join(changer.revert_statements()) + "\n")
     if args.changes_out:
         with open(args.changes_out, "w", encoding="utf-8") as f:
             json.dump(changer.changes, f, ensure_ascii=False)

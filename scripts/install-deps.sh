@@ -7,7 +7,7 @@ packages=(
   libsqlite3-dev sqlite3
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql
   postgresql
-  libgtest-dev strace
+  libgtest-dev strace python3-seccomp
   python3 clang-format
   fonts-dejavu-core poppler-utils groff-base time
   lintian systemd

@@ -1,9 +1,15 @@
 // Fuzz target: the reading of the target application's "CVConfig.xml" by the defaults command, through the
-// program's own command processing. Input: the file's bytes.
+// program's own command processing. Input: the file's bytes. Where the command finds the file depends on
+// the input's length, so that each input can take each road: named with --path (length divisible by
+// three), or, without --path, in the program's data folder ("Corvanta/Norv/") or in another set-up's
+// folder beside it, found by the search of the "Corvanta" folder.
 //
 // Checks: the command ends with 0 or 1, whatever the file holds; every line it sends the host is a whole
 // message line (a known kind first, no carriage return), so that no attribute value can forge or split a
 // line; the set-ups announced are the set-ups sent, each one start_setting/end_setting pair.
+//
+// The dictionary CVConfig.dict gives the mutations the names and the XML the command looks for: Qt's XML
+// parser is not instrumented, so nothing else leads them from noise to elements.
 #include "FuzzInput.h"
 
 #include "app/BridgeBase.h"
@@ -13,8 +19,10 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -35,16 +43,36 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ::setenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(".config")).constData(), 1);
     ::setenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(".local/share")).constData(), 1);
     LogManager::instance().setDestinations(0);
+    // The console log lines a command writes besides its host lines (the engine's destructor reports) would
+    // cost a write each and bury libFuzzer's own report, which goes to standard error.
+    if (std::getenv("NORV_FUZZ_SHOW") == nullptr) {
+        std::freopen("/dev/null", "w", stdout);
+    }
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QString path = g_home->filePath(QStringLiteral("CVConfig.xml"));
+    // The three places, only the chosen one holding the file.
+    const QString places[] = {g_home->filePath(QStringLiteral("CVConfig.xml")),
+                              g_home->filePath(QStringLiteral(".local/share/Corvanta/Norv/CVConfig.xml")),
+                              g_home->filePath(QStringLiteral(".local/share/Corvanta/Other/CVConfig.xml"))};
+    const int chosen = static_cast<int>(size % 3);
+    const QString& path = places[chosen];
+    for (const QString& place : places) {
+        if (place != path) {
+            QFile::remove(place);
+        }
+    }
     {
+        QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
         FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         FUZZ_CHECK(file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
                    static_cast<qint64>(size));
+    }
+    QStringList arguments = {QStringLiteral("norv-extract"), QStringLiteral("defaults")};
+    if (chosen == 0) {
+        arguments << "--path=" + path;
     }
     QBuffer out;
     QBuffer err;
@@ -55,8 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SISMessageWriter writer(&out, &err);
         BridgeBase program(writer, nullptr);
         // The first argument is the program's name, as in argv.
-        exitCode = program.processCommandLine(
-            QStringList{QStringLiteral("norv-extract"), QStringLiteral("defaults"), "--path=" + path});
+        exitCode = program.processCommandLine(arguments);
     }
     if (std::getenv("NORV_FUZZ_SHOW") != nullptr) {
         std::fprintf(stderr, "exit %d\n%s%s", exitCode, out.data().constData(), err.data().constData());

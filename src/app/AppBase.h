@@ -40,9 +40,9 @@ class AppBase : public QObject {
     // dropped.
     static QString decodePassword(const QString& text);
 
-    // Status files in folder (the documents folder + "/Velmora Software/Logs" when folder is empty); each
-    // creates the folder first. A status file holds one line ending in CR LF and is replaced whole (temporary
-    // file, sync, rename); writeStatusFile is false with errno set when that fails.
+    // Status files in folder (see StatusFiles, which holds the rules): the documents folder + "/Velmora
+    // Software/Logs" when folder is empty; each creates the folder first; writeStatusFile is false with errno
+    // set when it fails.
     static bool writeStatusFile(const QString& folder, const QString& name, const QString& text);
     static bool statusFileSucceeded(const QString& folder, const QString& name);
     static bool removeStatusFile(const QString& folder, const QString& name);
@@ -188,6 +188,8 @@ class AppBase : public QObject {
     int validateCommonReply(int n);
     static void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text);
     void handleMessage(QtMsgType type, const QString& text);
+    // Gives the toolkit's messages back to the handler before this object's, when this object took them.
+    void restoreMessageHandler();
     void wire();
 
     LogManager& log_;

@@ -30,6 +30,9 @@ BridgeBase::BridgeBase(SISMessageWriter& writer, QObject* parent) : SISConfig(wr
     addRequiredSet(QStringLiteral("run"), {QStringLiteral("path")});
     addGroupDependency(QStringLiteral("run"), QStringLiteral("connection"));
     addGroupDependency(QStringLiteral("run"), QStringLiteral("school"));
+    addRequiredSet(QStringLiteral("verify"), {QStringLiteral("path")});
+    addGroupDependency(QStringLiteral("verify"), QStringLiteral("connection"));
+    addGroupDependency(QStringLiteral("verify"), QStringLiteral("school"));
     addRequiredSet(QStringLiteral("connection"), {"dsn", "user", "pwd"});
     addRequiredSet(QStringLiteral("connection"), {"dsn", "user", "pwdencode"});
     addRequiredSet(QStringLiteral("school"), {QStringLiteral("school")});
@@ -135,6 +138,10 @@ void BridgeBase::configSettings(const QDomElement& element) {
 
 bool BridgeBase::executeTask(const ParamValues& values, int mode) {
     return sourceExecute(values, mode);
+}
+
+bool BridgeBase::verifyTask(const ParamValues& values) {
+    return engine().VerifyAttendance(values);
 }
 
 // ---- Source access ------------------------------------------------------------------------------------

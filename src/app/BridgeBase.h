@@ -30,6 +30,7 @@ class BridgeBase : public SISConfig {
     int yearListValues(const QString& key) override;
     void configSettings(const QDomElement& element) override;
     bool executeTask(const ParamValues& values, int mode) override;
+    bool verifyTask(const ParamValues& values) override;
 
   private:
     void declareSchoolParams();

@@ -18,7 +18,8 @@ class FolderLock {
         Locked,         // the lock is held
         HeldElsewhere,  // another claim holds it
         NoFolder,       // the folder cannot be created (a file in the way, no right to create it)
-        Unavailable,    // the lock file cannot be opened or locked (a folder or a link at its name)
+        Unavailable,    // the lock file cannot be opened or locked (a folder or a link at its name, a file
+                        // this user may not even read)
     };
 
     FolderLock() = default;
@@ -27,8 +28,13 @@ class FolderLock {
     FolderLock& operator=(const FolderLock&) = delete;
 
     // Creates the folder when missing and takes the lock, trying again for up to patience while another
-    // claim holds it. The lock file is opened without following a link.
+    // claim holds it. The lock file is opened without following a link; read-only when this user may not
+    // write it.
     Result lock(const QString& folder, std::chrono::milliseconds patience = std::chrono::milliseconds(0));
+    // Whether a run holds the folder now, asked without creating or changing anything in it: HeldElsewhere
+    // when one does, Locked when none does (no lock file, or a lock taken and let go at once), NoFolder when
+    // the folder is missing, Unavailable when the lock file cannot be used. Holds nothing afterwards.
+    static Result probe(const QString& folder, int* error = nullptr);
     bool held() const { return fd_ >= 0; }
     // The system's error number of the last NoFolder or Unavailable result.
     int error() const { return error_; }

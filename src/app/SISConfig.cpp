@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/CommandLineParser.h"
 #include "app/PasswordSource.h"
+#include "app/StatusFiles.h"
 #include "engine/ExpEngine.h"
 #include "libraries/platform/Clock.h"
 #include "libraries/platform/Folders.h"
@@ -21,10 +22,14 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -40,6 +45,23 @@ constexpr int kLongestPath = PATH_MAX - 1 - 1 - NAME_MAX;
 // A run that meets the lock held waits this long before it gives up: another command may hold it for the
 // moment it writes the status files.
 constexpr std::chrono::milliseconds kRunLockPatience(1000);
+// How long a command that was asked to stop may take to reach a point where stopping is safe, and then to
+// tear down, before it is ended where it stands.
+constexpr std::chrono::milliseconds kStopGrace(2000);
+
+// The request to stop the process's command (a signal), shared by the receiving thread, the command and
+// the source watchdog's thread.
+struct StopRequest {
+    std::mutex mutex;
+    std::condition_variable changed;  // the command recorded its outcome, or went away
+    SISConfig* command = nullptr;     // the command that may be stopped; null before and after it
+    QString reason;                   // "Stopped by SIGTERM." once a stop was asked for
+};
+
+StopRequest& stopRequest() {
+    static StopRequest request;
+    return request;
+}
 
 // Far beyond any real configuration (a few hundred bytes per school): a larger file is not one, and reading
 // it whole would take the memory and time of a file of any size.
@@ -80,12 +102,24 @@ SISConfig::SISConfig(SISMessageWriter& writer, QObject* parent) : AppBase(writer
     connectTask(*engine_);
     addGroup(QStringLiteral("connection"));
     addGroup(QStringLiteral("school"));
+    const std::lock_guard lock(stopRequest().mutex);
+    stopRequest().command = this;
 }
 
 SISConfig::~SISConfig() {
     // The engine's last words to the source are watched like any other wait: the handler outlives them.
     engine_.reset();
     ado::SourceWatchdog::instance().setHandler({});
+    {
+        StopRequest& request = stopRequest();
+        const std::lock_guard lock(request.mutex);
+        if (!request.reason.isEmpty() && ending_.load() == Finished) {
+            // The stopped command's log ends with the signal that stopped it.
+            logManager().log(2, request.reason, QStringLiteral("SISConfig::stopCommand"));
+        }
+        request.command = nullptr;
+    }
+    stopRequest().changed.notify_all();
 }
 
 AppParam* SISConfig::addParam(const QString& group, const QString& key, const QString& name,
@@ -231,8 +265,7 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     if (!PasswordSource::resolve(paramValues, qEnvironmentVariable("CREDENTIALS_DIRECTORY"),
                                  passwordProblem)) {
         emit writeError(QStringLiteral("Password File Error"), passwordProblem);
-        emptyProgress();
-        return finishCommand(1, QString(), QString());
+        return refuseCommand(command, passwordProblem);
     }
 
     bool isNumber = false;
@@ -243,22 +276,18 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
 
     const int required = checkGroup(command);
     if (required != 0) {
-        emptyProgress();
-        return finishCommand(required, QString(), QString());
+        return refuseCommand(command, QStringLiteral("Required parameter missing."), required);
     }
 
-    if (!settleOptionValues()) {
-        emptyProgress();
-        return finishCommand(1, QString(), QString());
+    QString refusedOption;
+    if (!settleOptionValues(refusedOption)) {
+        return refuseCommand(command, refusedOption);
     }
 
     const QString path = value(QStringLiteral("path"));
-    if (!path.isEmpty() && command != QLatin1String("run")) {
-        // Only while no run holds the folder: its status files are that run's.
-        FolderLock moment;
-        if (moment.lock(path) == FolderLock::Result::Locked) {
-            clearStatusFiles(path);
-        }
+    // A verification leaves every file of the folder as it was, the status files included.
+    if (command != QLatin1String("run") && command != QLatin1String("verify")) {
+        claimStatusFolder(command, path);
     }
     setLogStyle(logManager(), value(QStringLiteral("log")));
     const int mode = extractionMode(switchValues);
@@ -266,7 +295,7 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     QString message;
     int result = 1;
     if (command == QLatin1String("params")) {
-        watchSource(path, QStringLiteral("Failed retrieving parameters."));
+        watchSource(QStringLiteral("Failed retrieving parameters."));
         result = validateNumber ? validateParams(*validateNumber, message) : commandParams(message);
         if (result == 1) {
             message = QStringLiteral("Failed retrieving parameters.");
@@ -277,18 +306,29 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
     } else if (command == QLatin1String("test")) {
         LogHeader(QString());
         message = QStringLiteral("Failed testing parameters.");
-        watchSource(path, message);
+        watchSource(message);
         const QString group = value(QStringLiteral("group"));
         result = validateNumber ? validateTest(*validateNumber, group, message) : commandTest(group, message);
     } else if (command == QLatin1String("run")) {
-        if (!lockRunFolder(path)) {
-            return finishCommand(1, QString(), QString());
+        QString refusal;
+        if (!lockRunFolder(path, refusal)) {
+            return finishInFolder(1, refusal);
         }
         prepareRun(path);
         LogHeader(QString());
         message = QStringLiteral("Failed on extraction.");
-        watchSource(path, message);
+        watchSource(message);
         result = validateNumber ? validateRun(*validateNumber) : runExtraction(mode);
+    } else if (command == QLatin1String("verify")) {
+        QString refusal;
+        if (!prepareVerify(path, refusal)) {
+            emptyProgress();
+            return finishInFolder(1, refusal);
+        }
+        LogHeader(QString());
+        message = QStringLiteral("Failed on verification.");
+        watchSource(message);
+        result = verifyAttendance(path);
     } else if (command == QLatin1String("version")) {
         result = validateNumber ? validateVersion(*validateNumber) : commandVersion();
         message = QStringLiteral("Failed retrieving version.");
@@ -296,10 +336,55 @@ int SISConfig::processCommandLine(const QStringList& arguments) {
         reportError("This command has not been defined: " + command);
         message = QStringLiteral("Command not defined.");
     }
-    return finishInFolder(result, path, message);
+    return finishInFolder(result, message);
 }
 
-bool SISConfig::settleOptionValues() {
+int SISConfig::refuseCommand(const QString& command, const QString& reason, int code) {
+    const QString group = value(QStringLiteral("group"));
+    if (command == QLatin1String("test") && !group.isEmpty()) {
+        // Answered as every failed test is.
+        emit writeProgress(QStringLiteral("start_progress"), 0);
+        emit writeTest(QStringLiteral("fail"), group, reason);
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+    } else {
+        emptyProgress();
+    }
+    if (command == QLatin1String("run")) {
+        // A night whose run could not start must not read as the last good one.
+        QString unused;
+        const QString path = settledPath(value(QStringLiteral("path")), unused);
+        if (!path.isEmpty() && QFileInfo(path).isDir()) {
+            statusFolder_ = path;
+            const FolderLock::Result held = folderLock_.lock(path, kRunLockPatience);
+            statusRule_ = held == FolderLock::Result::Locked || held == FolderLock::Result::Unavailable
+                              ? StatusRule::Owned
+                              : StatusRule::None;
+            if (statusRule_ == StatusRule::Owned) {
+                clearStatusFiles(path);
+            }
+        }
+    }
+    return finishInFolder(code, reason);
+}
+
+QString SISConfig::settledPath(const QString& v, QString& problem) {
+    // The path is used as named: relative to the folder the host started the program in, letters of any
+    // script and backslashes as they are. What cannot be used that way is refused before anything is
+    // written.
+    const QString absolute = QDir::isAbsolutePath(v) ? v : QDir::currentPath() + QLatin1Char('/') + v;
+    if (v.startsWith(QLatin1Char('~'))) {
+        problem = QStringLiteral("A leading \"~\" is not expanded here; name the folder in full: ") + v;
+    } else if (v.contains(QChar::ReplacementCharacter)) {
+        problem = QStringLiteral("The path is not valid UTF-8: ") + v;
+    } else if (QFile::encodeName(absolute).size() > kLongestPath) {
+        problem = QStringLiteral("The path is longer than %1 bytes: %2...")
+                      .arg(kLongestPath)
+                      .arg(absolute.left(64));
+    }
+    return v.isEmpty() || !problem.isEmpty() ? QString() : absolute;
+}
+
+bool SISConfig::settleOptionValues(QString& problem) {
     for (const QString& key : paramKeyList) {
         const auto it = paramsByKey.find(key);
         const QString v = value(key);
@@ -307,21 +392,8 @@ bool SISConfig::settleOptionValues() {
             (it->second.type != QLatin1String("folder") && it->second.type != QLatin1String("file"))) {
             continue;
         }
-        // The path is used as named: relative to the folder the host started the program in, letters of
-        // any script and backslashes as they are. What cannot be used that way is refused before anything
-        // is written.
-        QString problem;
-        QString absolute = QDir::isAbsolutePath(v) ? v : QDir::currentPath() + QLatin1Char('/') + v;
-        if (v.startsWith(QLatin1Char('~'))) {
-            problem = QStringLiteral("A leading \"~\" is not expanded here; name the folder in full: ") + v;
-        } else if (v.contains(QChar::ReplacementCharacter)) {
-            problem = QStringLiteral("The path is not valid UTF-8: ") + v;
-        } else if (QFile::encodeName(absolute).size() > kLongestPath) {
-            problem = QStringLiteral("The path is longer than %1 bytes: %2...")
-                          .arg(kLongestPath)
-                          .arg(absolute.left(64));
-        }
-        if (!problem.isEmpty()) {
+        const QString absolute = settledPath(v, problem);
+        if (absolute.isEmpty()) {
             emit writeError(key, problem);
             return false;
         }
@@ -334,10 +406,10 @@ bool SISConfig::settleOptionValues() {
         bool isNumber = false;
         seconds = timeout.toInt(&isNumber, 10);
         if (!isNumber || seconds < 1 || seconds > kLongestTimeout) {
-            emit writeError(QStringLiteral("timeout"),
-                            QStringLiteral("The timeout must be a whole number of seconds from 1 to %1: %2")
-                                .arg(kLongestTimeout)
-                                .arg(timeout));
+            problem = QStringLiteral("The timeout must be a whole number of seconds from 1 to %1: %2")
+                          .arg(kLongestTimeout)
+                          .arg(timeout);
+            emit writeError(QStringLiteral("timeout"), problem);
             return false;
         }
     }
@@ -345,9 +417,12 @@ bool SISConfig::settleOptionValues() {
     return true;
 }
 
-bool SISConfig::lockRunFolder(const QString& path) {
-    switch (folderLock_.lock(path, kRunLockPatience)) {
+bool SISConfig::lockRunFolder(const QString& path, QString& refusal) {
+    statusFolder_ = path;
+    const FolderLock::Result held = folderLock_.lock(path, kRunLockPatience);
+    switch (held) {
         case FolderLock::Result::Locked:
+            statusRule_ = StatusRule::Owned;
             return true;
         case FolderLock::Result::HeldElsewhere:
             // The folder's files, status files included, belong to the run that holds it.
@@ -357,28 +432,75 @@ bool SISConfig::lockRunFolder(const QString& path) {
         case FolderLock::Result::NoFolder:
             emit writeError(QStringLiteral("file"), "Could not create cde folder: " + path);
             return false;
-        case FolderLock::Result::Unavailable:
-            // Never a run without the lock: another run could be writing the same files.
-            emit writeError(
-                QStringLiteral("Folder Locked"),
+        case FolderLock::Result::Unavailable: {
+            // Never a run without the lock: another run could be writing the same files. The night is
+            // recorded as failed all the same, so that it never reads as the last good one.
+            refusal =
                 "The lock file of the folder cannot be used: " + QDir(path).filePath(FolderLock::fileName()) +
-                    " (" + QString::fromLocal8Bit(std::strerror(folderLock_.error())) + ")");
+                " (" + QString::fromLocal8Bit(std::strerror(folderLock_.error())) + ")";
+            emit writeError(QStringLiteral("Folder Locked"), refusal);
+            statusRule_ = StatusRule::Owned;
+            clearStatusFiles(path);
             return false;
+        }
     }
     return false;
 }
 
-int SISConfig::finishInFolder(int code, const QString& path, const QString& message) {
-    if (path.isEmpty() || folderLock_.held()) {
-        return finishCommand(code, path, message);
+void SISConfig::claimStatusFolder(const QString& command, const QString& path) {
+    // The defaults command's path names the configuration file it reads: only a folder that already
+    // stands there is a status folder, and nothing is made at a name it was asked to read.
+    if (path.isEmpty() || (command == QLatin1String("defaults") && !QFileInfo(path).isDir())) {
+        return;
     }
+    statusFolder_ = path;
+    // Only while no run holds the folder: its status files are that run's.
     FolderLock moment;
-    const bool own = moment.lock(path) == FolderLock::Result::Locked;
-    return finishCommand(code, own ? path : QString(), message);
+    if (moment.lock(path) == FolderLock::Result::Locked) {
+        clearStatusFiles(path);
+        statusRule_ = StatusRule::IfUnchanged;
+        statusAtStart_ = StatusFiles::stateOf(path, statusFileNames());
+    }
 }
 
-void SISConfig::watchSource(const QString& path, const QString& failure) {
-    abandonedPath_ = path;
+QStringList SISConfig::statusFileNames() const {
+    return {StatusFiles::kRunStarted, appType_ + "Status.tmp", appFinishedFile_};
+}
+
+int SISConfig::finishInFolder(int code, const QString& message) {
+    int state = Running;
+    if (!ending_.compare_exchange_strong(state, Finishing)) {
+        waitForTheEnd();  // another thread is ending the process and records the outcome
+    }
+    const int result = writeOutcome(code, message, stopReason());
+    exitCode_.store(result);
+    // Stored before the lock is taken: a thread ending the process holds it while it waits for this.
+    ending_.store(Finished);
+    { const std::lock_guard lock(stopRequest().mutex); }
+    stopRequest().changed.notify_all();
+    return result;
+}
+
+int SISConfig::writeOutcome(int code, QString message, const QString& stop) {
+    if (!stop.isEmpty()) {
+        code = code == 0 ? 1 : code;
+        message = stop;
+    }
+    QString folder;
+    if (statusRule_ == StatusRule::Owned) {
+        folder = statusFolder_;
+    } else if (statusRule_ == StatusRule::IfUnchanged) {
+        // A run (or another command) that began in the folder since this command did owns its status now.
+        FolderLock moment;
+        if (moment.lock(statusFolder_) == FolderLock::Result::Locked &&
+            StatusFiles::stateOf(statusFolder_, statusFileNames()) == statusAtStart_) {
+            folder = statusFolder_;
+        }
+    }
+    return finishCommand(code, folder, message);
+}
+
+void SISConfig::watchSource(const QString& failure) {
     abandonedFailure_ = failure;
     ado::SourceWatchdog::instance().setHandler(
         [this](ado::SourceWatchdog::Event event, const QString& text) { sourceEvent(event, text); });
@@ -395,12 +517,70 @@ void SISConfig::sourceEvent(ado::SourceWatchdog::Event event, const QString& tex
     // kernel releases the folder's lock with the process.
     logManager().log(
         2, QStringLiteral("The driver did not give the cancelled call back; the command ends here."), method);
-    if (folderLock_.held()) {
-        copyLogIntoFolder(logManager().logFilePath());
+    const std::lock_guard lock(stopRequest().mutex);
+    endHere(abandonedFailure_);
+}
+
+void SISConfig::endHere(const QString& failure) {
+    const QString stop = stopRequest().reason;
+    int state = Running;
+    if (ending_.compare_exchange_strong(state, EndedElsewhere)) {
+        if (!stop.isEmpty()) {
+            logManager().writeLastLine(2, stop, QStringLiteral("SISConfig::endHere"));
+        }
+        if (folderLock_.held()) {
+            copyLogIntoFolder(logManager().logFilePath());
+        }
+        const int code = writeOutcome(1, failure, stop);
+        std::fflush(nullptr);
+        std::_Exit(code);
     }
-    finishInFolder(1, abandonedPath_, abandonedFailure_);
+    if (state == EndedElsewhere) {
+        waitForTheEnd();
+    }
+    while (ending_.load() == Finishing) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // The outcome is recorded; what holds the process up is its teardown.
+    if (!stop.isEmpty()) {
+        logManager().writeLastLine(2, stop, QStringLiteral("SISConfig::endHere"));
+    }
     std::fflush(nullptr);
-    std::_Exit(1);
+    std::_Exit(exitCode_.load());
+}
+
+void SISConfig::waitForTheEnd() {
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+}
+
+QString SISConfig::stopReason() {
+    const std::lock_guard lock(stopRequest().mutex);
+    return stopRequest().reason;
+}
+
+void SISConfig::stopCommand(const QString& signalName) {
+    StopRequest& request = stopRequest();
+    std::unique_lock lock(request.mutex);
+    request.reason = "Stopped by " + signalName + ".";
+    // Every question to the source fails from now on, and the one under way is cancelled: the command winds
+    // down through its ordinary failure path, which publishes nothing it had not finished.
+    ado::SourceWatchdog::instance().stop(request.reason);
+    const auto recorded = [&request] {
+        return request.command == nullptr || request.command->ending_.load() == Finished;
+    };
+    if (!request.changed.wait_for(lock, kStopGrace, recorded)) {
+        // Still at work where the source is not asked (a cache that another process holds, say): the
+        // outcome is recorded here and the process ends.
+        request.command->logManager().log(
+            2, QStringLiteral("The command did not reach a point where it could stop; it ends here."),
+            QStringLiteral("SISConfig::stopCommand"));
+        request.command->endHere(request.reason);
+    }
+    if (!request.changed.wait_for(lock, kStopGrace, [&request] { return request.command == nullptr; })) {
+        request.command->endHere(request.reason);
+    }
 }
 
 void SISConfig::copyLogIntoFolder(const QString& logPath) {
@@ -440,15 +620,73 @@ void SISConfig::prepareRun(const QString& path) {
     // Left by a run that died while writing; the lock says no other run is writing them now.
     StagedFile::removeLeftovers(XFileSpec(QDir(path).absolutePath() + QLatin1Char('/')));
     paramValues.insert(QStringLiteral("logSchema"),
-                       statusFileSucceeded(path, QStringLiteral("BridgeStatus.tmp"))
+                       statusFileSucceeded(path, QLatin1String(StatusFiles::kRunStarted))
                            ? QStringLiteral("false")
                            : QStringLiteral("true"));
     reportStatusFile(
-        path, QStringLiteral("BridgeStatus.tmp"),
+        path, QLatin1String(StatusFiles::kRunStarted),
         platform::Clock::now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")) + "\tExtract Running");
     if (logStyleMarker == QLatin1String("extract")) {
         log.setDestinations(-2);
     }
+}
+
+bool SISConfig::prepareVerify(const QString& path, QString& refusal) {
+    int error = 0;
+    switch (FolderLock::probe(path, &error)) {
+        case FolderLock::Result::HeldElsewhere:
+            refusal =
+                "An extraction is running in the folder: " + path + "; verify it once the run has ended.";
+            emit writeError(QStringLiteral("Folder Locked"), refusal);
+            return false;
+        case FolderLock::Result::NoFolder:
+            refusal = "There is no output folder to verify: " + path;
+            emit writeError(QStringLiteral("file"), refusal);
+            return false;
+        case FolderLock::Result::Unavailable:
+            refusal =
+                "The lock file of the folder cannot be used: " + QDir(path).filePath(FolderLock::fileName()) +
+                " (" + QString::fromLocal8Bit(std::strerror(error)) + ")";
+            emit writeError(QStringLiteral("Folder Locked"), refusal);
+            return false;
+        case FolderLock::Result::Locked:
+            break;
+    }
+    // The day's log, never in the folder being verified: --logpath, else the documents folder's log folder.
+    LogManager& log = logManager();
+    QString folder = value(QStringLiteral("logpath"));
+    if (folder.isEmpty()) {
+        folder = StatusFiles::folderOf(QString());
+        platform::createFolderPath(folder);
+    }
+    log.setLogPath(folder);
+    if (!log.setLogFile(logFileBase(appShortName_, appinfo::siteLabel(), value(QStringLiteral("school"))))) {
+        emit writeError(QStringLiteral("Log File Error"), "Could not write to: " + folder);
+    }
+    return true;
+}
+
+int SISConfig::verifyAttendance(const QString& path) {
+    const StatusFiles::State before = StatusFiles::stateOf(path, folderFileNames(path));
+    const bool equal = verifyTask(paramValues);
+    // A run that started meanwhile may have changed what was compared: the answer would be of no one moment.
+    if (FolderLock::probe(path) != FolderLock::Result::Locked ||
+        StatusFiles::stateOf(path, folderFileNames(path)) != before) {
+        emit writeLog(
+            3,
+            QStringLiteral("Verify: a run changed the folder while it was compared; verify it again once "
+                           "the run has ended."),
+            QStringLiteral("SISConfig::verifyAttendance"));
+        return 1;
+    }
+    return equal ? 0 : 1;
+}
+
+QStringList SISConfig::folderFileNames(const QString& path) {
+    QStringList names = QDir(path).entryList({QStringLiteral("Update *.CDU")}, QDir::Files, QDir::Name);
+    names << QStringLiteral("SchoolConfig.xml") << QStringLiteral("Attendance/Attendance.db")
+          << QStringLiteral("Attendance/Attendance.db-journal");
+    return names;
 }
 
 void SISConfig::clearStatusFiles(const QString& path) {

@@ -1,16 +1,46 @@
 #include "attendance/AttendanceCache.h"
 
 #include "dataaccess/SqlText.h"
+#include "libraries/sqlitewrapper/Query.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
 
 #include <sqlite3.h>
-#include <QFileInfo>
 #include <cerrno>
 
 namespace {
 
 const char* const kDateColumns = "stdkey, attdate, reason, excused, absent, tardy, truant, discipline";
+
+// The values a record gives its row besides the code.
+const char* const kValueColumns[] = {"excused", "absent", "tardy", "truant", "discipline"};
+
+// "a.c IS NOT b.c OR ..." over the code (when withCode) and the values: the row would change.
+XString anyDiffers(const XString& row, const XString& record, bool withCode) {
+    XString condition = withCode ? row + ".newcode IS NOT " + record + ".newcode" : XString();
+    for (const char* column : kValueColumns) {
+        if (!condition.isEmpty()) {
+            condition += " OR ";
+        }
+        condition += row + "." + column + " IS NOT " + record + "." + column;
+    }
+    return condition;
+}
+
+// "s.stdkey = t.stdkey AND ...": the staged record s is of the row of table t (key: its key column).
+XString sameKey(const XString& s, const XString& t, const char* key) {
+    return s + ".stdkey = " + t + ".stdkey AND " + s + ".attdate = " + t + ".attdate AND " + s + "." + key +
+           " = " + t + "." + key + " AND " + s + ".header = " + t + ".header";
+}
+
+// "c = r.c, ..." over the values: the row takes the record's.
+XString takeValues(const XString& record) {
+    XString assignments;
+    for (const char* column : kValueColumns) {
+        assignments += XString(assignments.isEmpty() ? "" : ", ") + column + " = " + record + "." + column;
+    }
+    return assignments;
+}
 
 }  // namespace
 
@@ -57,11 +87,10 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
         }
     }
     folder.create();
-    // By the folder's real path with every link refused, so that a link planted after the check still stops
-    // the open; the folders above the output folder may be links of the installation.
-    const QString real = QFileInfo(baseFolder.toQString()).canonicalFilePath();
-    m_database.Open(real.isEmpty() ? file.toQString() : real + QStringLiteral("/Attendance/Attendance.db"),
-                    XString(), sqlite::Database::OpenReadWriteCreate | sqlite::Database::OpenNoFollow);
+    // Through a descriptor of the folder: a link planted at either name after the check still stops the
+    // open, and an output folder longer than SQLite's path limit (512 bytes) holds its cache too.
+    m_database.OpenIn(folder.toQString(), QStringLiteral("Attendance.db"),
+                      sqlite::Database::OpenReadWriteCreate | sqlite::Database::OpenNoFollow);
     // The records of a pass are merged in key order, the order the B-tree keeps: a small page cache (2 MiB,
     // whatever the school holds) serves that, so memory does not grow with the school.
     m_database.Execute("PRAGMA cache_size = -2048");
@@ -69,6 +98,7 @@ void AttendanceCache::open(const XFileSpec& baseFolder) {
 
 void AttendanceCache::close() {
     m_stageStatements.clear();
+    m_loadStatements.clear();
     m_database.Close();
 }
 
@@ -93,17 +123,79 @@ bool AttendanceCache::tableExists(const XString& table) {
     return query.Step();
 }
 
-void AttendanceCache::dropTable(const XString& table) {
-    if (keyColumn(table) == nullptr) {
-        return;
+void AttendanceCache::createBookkeeping() {
+    m_pending.createTables();
+    m_database.Execute(
+        "CREATE TABLE IF NOT EXISTS HELD_GONE (tbl TEXT NOT NULL, stdkey, attdate, k, header)");
+}
+
+bool AttendanceCache::isEmpty(const XString& table) {
+    if (!tableExists(table)) {
+        return true;
     }
-    m_stageStatements.erase(table);
-    m_database.Execute("DROP TABLE %s", table.c_str());
+    sqlite::Query query(m_database);
+    query.Prepare("SELECT 1 FROM %s LIMIT 1", table.c_str());
+    return !query.Step();
 }
 
 void AttendanceCache::check() {
-    // Reading the whole file (a quick check) would cost as much as a night's pass over a large cache.
+    // Reading the whole file (a quick check) would cost as much as a night's pass over a large cache: the
+    // schema is read, which fails on a file that is no database, and the tables' layouts are compared.
     m_database.Execute("SELECT count(*) FROM sqlite_master");
+    for (const char* table : {DailyTable, PeriodTable}) {
+        const char* key = keyColumn(table);
+        checkLayout(table,
+                    {"stdkey", "attdate", key, "reason", "excused", "absent", "tardy", "truant", "discipline",
+                     "header", "oldcode", "newcode"},
+                    {"stdkey", "attdate", key, "header"});
+    }
+    checkLayout("PENDING_UPDATE", {"name"}, {});
+    checkLayout("PENDING_SENT", {"tbl", "stdkey", "attdate", "k", "header", "oldcode"}, {});
+    checkLayout("HELD_GONE", {"tbl", "stdkey", "attdate", "k", "header"}, {});
+}
+
+void AttendanceCache::checkLayout(const char* name, const std::vector<const char*>& columns,
+                                  const std::vector<const char*>& key) {
+    sqlite::Query object(m_database);
+    object.Prepare("SELECT type FROM sqlite_master WHERE name = '%q' COLLATE NOCASE", name);
+    if (!object.Step()) {
+        return;  // made when it is needed
+    }
+    XString wrong;
+    if (object.StringColumnAt(0) != "table") {
+        wrong = "it is a " + object.StringColumnAt(0) + ", not a table";
+    } else {
+        std::map<XString, int> found;  // column name (lower case) -> its place in the primary key
+        sqlite::Query info(m_database);
+        info.Prepare("SELECT name, pk FROM pragma_table_info('%q')", name);
+        while (info.Step()) {
+            found[info.StringColumnAt(0).toLower()] = info.StringColumnAt(1).toInt();
+        }
+        int keyColumns = 0;
+        for (const auto& [column, place] : found) {
+            keyColumns += place > 0 ? 1 : 0;
+        }
+        for (const char* column : columns) {
+            if (found.count(column) == 0) {
+                wrong = XString("it has no column ") + column;
+                break;
+            }
+        }
+        for (size_t i = 0; wrong.isEmpty() && i < key.size(); ++i) {
+            if (found[key[i]] != static_cast<int>(i) + 1) {
+                wrong = "its primary key is not (stdkey, attdate, " + XString(key[2]) + ", header)";
+            }
+        }
+        if (wrong.isEmpty() && keyColumns != static_cast<int>(key.size())) {
+            wrong = "its primary key is not the cache's";
+        }
+    }
+    if (!wrong.isEmpty()) {
+        sqlite::RaiseWithMessage(
+            SQLITE_CORRUPT,
+            (XString("the table ") + name + " is not of the cache's layout: " + wrong).toStdString(),
+            "AttendanceCache::check", "layout");
+    }
 }
 
 bool AttendanceCache::isDamage(const std::exception& error) {
@@ -115,14 +207,19 @@ bool AttendanceCache::isDamage(const std::exception& error) {
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
+const char* AttendanceCache::requiredKeyColumn(const XString& table, Statements& statements) {
+    const char* key = keyColumn(table);
+    if (key == nullptr) {
+        statements.erase(table);
+        throw XException(("Not an attendance table: " + table).toStdString());
+    }
+    return key;
+}
+
 sqlite::Query& AttendanceCache::stageStatementFor(const XString& table) {
     std::unique_ptr<sqlite::Query>& statement = m_stageStatements[table];
     if (!statement) {
-        const char* key = keyColumn(table);
-        if (key == nullptr) {
-            m_stageStatements.erase(table);
-            throw XException(("Not an attendance table: " + table).toStdString());
-        }
+        const char* key = requiredKeyColumn(table, m_stageStatements);
         // Appended in arrival order (seq); the merge takes the last record of each key.
         execute("CREATE TEMP TABLE IF NOT EXISTS stage_" + table +
                 " (seq INTEGER PRIMARY KEY, stdkey, attdate, " + key +
@@ -137,20 +234,47 @@ sqlite::Query& AttendanceCache::stageStatementFor(const XString& table) {
 }
 
 void AttendanceCache::stage(const XString& table, const AttendanceRecord& record) {
-    sqlite::Query& insert = stageStatementFor(table);
-    // The record outlives the insert: its texts are bound without copies.
+    run(stageStatementFor(table), record);
+}
+
+void AttendanceCache::load(const XString& table, const AttendanceRecord& record) {
+    if (record.code.isEmpty()) {
+        return;  // nothing to send and nothing that was sent
+    }
+    std::unique_ptr<sqlite::Query>& statement = m_loadStatements[table];
+    if (!statement) {
+        const char* key = requiredKeyColumn(table, m_loadStatements);
+        // Marked as sent as it is written: the run's update file carries every row of the table. Of the
+        // records of one key the last one counts, as in a merge.
+        const XString keyColumns = XString("stdkey, attdate, ") + key + ", header";
+        statement = std::make_unique<sqlite::Query>(m_database);
+        statement->Prepare("%s",
+                           ("INSERT INTO " + table + " (" + keyColumns +
+                            ", reason, excused, absent, tardy, truant, discipline, newcode, oldcode) VALUES "
+                            "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?11) ON CONFLICT (" +
+                            keyColumns +
+                            ") DO UPDATE SET newcode = excluded.newcode, oldcode = "
+                            "excluded.newcode, " +
+                            takeValues("excluded"))
+                               .c_str());
+    }
+    run(*statement, record);
+}
+
+void AttendanceCache::run(sqlite::Query& statement, const AttendanceRecord& record) {
+    // The record outlives the statement's run: its texts are bound without copies.
     const XString date = record.date.IsoText();
     const XString* values[] = {
         &record.student, &date,         &record.key,    &record.header,     &record.reason, &record.excused,
         &record.absent,  &record.tardy, &record.truant, &record.discipline, &record.code};
     for (int i = 0; i < 11; ++i) {
-        insert.BindUnowned(i + 1, *values[i]);
+        statement.BindUnowned(i + 1, *values[i]);
     }
     try {
-        insert.Run();
+        statement.Run();
     } catch (...) {
         // Formatting the statement with its values costs more than running it: only for the message.
-        m_lastStatement = insert.ExpandedSql();
+        m_lastStatement = statement.ExpandedSql();
         throw;
     }
 }
@@ -168,6 +292,7 @@ void AttendanceCache::discardStaged() noexcept {
         }
     }
     m_stageStatements.clear();
+    m_loadStatements.clear();
 }
 
 int AttendanceCache::execute(const XString& sql) {
@@ -175,58 +300,28 @@ int AttendanceCache::execute(const XString& sql) {
     return m_database.Execute(sql);
 }
 
-namespace {
-
-// The values a record gives its row besides the code.
-const char* const kValueColumns[] = {"excused", "absent", "tardy", "truant", "discipline"};
-
-// "a.c IS NOT b.c OR ..." over the code (when withCode) and the values: the row would change.
-XString anyDiffers(const XString& row, const XString& record, bool withCode) {
-    XString condition = withCode ? row + ".newcode IS NOT " + record + ".newcode" : XString();
-    for (const char* column : kValueColumns) {
-        if (!condition.isEmpty()) {
-            condition += " OR ";
-        }
-        condition += row + "." + column + " IS NOT " + record + "." + column;
-    }
-    return condition;
+AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table) {
+    return merge(table, Reconcile());
 }
 
-// "c = r.c, ..." over the values: the row takes the record's.
-XString takeValues(const XString& record) {
-    XString assignments;
-    for (const char* column : kValueColumns) {
-        assignments += XString(assignments.isEmpty() ? "" : ", ") + column + " = " + record + "." + column;
-    }
-    return assignments;
-}
-
-}  // namespace
-
-AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table, const XDate& reconcileFrom,
-                                                    const XDate& reconcileTo) {
+AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table, const Reconcile& window) {
     MergeCounts counts;
     const char* key = keyColumn(table);
     if (key == nullptr) {
         return counts;
     }
     const XString t = table;
-    const XString k = key;
     const XString stage = "temp.stage_" + t;
-    const XString keyColumns = "stdkey, attdate, " + k + ", header";
-    const XString sameKey = "s.stdkey = " + t + ".stdkey AND s.attdate = " + t + ".attdate AND s." + k +
-                            " = " + t + "." + k + " AND s.header = " + t + ".header";
+    const XString keyColumns = XString("stdkey, attdate, ") + key + ", header";
     const bool staged = hasStaged(table);
     if (staged) {
         // seq counts the records from 1 in arrival order.
-        sqlite::Query count(m_database);
-        count.Prepare("SELECT max(seq) FROM %s", stage.c_str());
-        counts.records = count.Step() ? count.StringColumnAt(0).toInt() : 0;
+        counts.records = countOf("SELECT max(seq) FROM " + stage);
         // No code: a code that is gone blanks the row sent before; without such a row there is nothing to
         // send. Records with a code come after, so that a key read with a code and without one keeps the
         // code.
         counts.written = execute("UPDATE " + t + " SET newcode = '', " + takeValues("s") + " FROM " + stage +
-                                 " AS s WHERE s.newcode = '' AND " + sameKey + " AND (" + t +
+                                 " AS s WHERE s.newcode = '' AND " + sameKey("s", t, key) + " AND (" + t +
                                  ".newcode IS NOT '' OR " + anyDiffers(t, "s", false) + ")");
         // A code: the row of the key gets it and the values, or is made, in key order (the order the B-tree
         // keeps), the last record of a key last; a row that holds them already is left as it is.
@@ -238,27 +333,77 @@ AttendanceCache::MergeCounts AttendanceCache::merge(const XString& table, const 
                     ") DO UPDATE SET newcode = excluded.newcode, " + takeValues("excluded") + " WHERE " +
                     anyDiffers(t, "excluded", true));
     }
-    if (!reconcileFrom.IsNull() && !reconcileTo.IsNull()) {
-        // Every absence of the window was read again: a row of it with a code that no record holds is gone at
-        // the source. Nothing to look for in a cache without such rows (a first run).
-        const XString window = t + ".attdate >= '" + reconcileFrom.IsoText() + "' AND " + t +
-                               ".attdate <= '" + reconcileTo.IsoText() + "' AND " + t + ".newcode <> ''";
-        sqlite::Query probe(m_database);
-        probe.Prepare("SELECT 1 FROM %s WHERE %s LIMIT 1", t.c_str(), window.c_str());
-        if (probe.Step()) {
-            XString gone = "UPDATE " + t + " SET newcode = '' WHERE " + window;
-            if (staged) {
-                execute("CREATE INDEX temp.stage_key_" + t + " ON stage_" + t + " (" + keyColumns + ")");
-                gone += " AND NOT EXISTS (SELECT 1 FROM " + stage + " AS s WHERE " + sameKey + ")";
-            }
-            counts.blanked = execute(gone);
-        }
+    if (!window.from.IsNull() && !window.to.IsNull() && window.students != nullptr) {
+        reconcile(table, window, staged, counts);
     }
     if (staged) {
         m_stageStatements.erase(table);
         execute("DROP TABLE " + stage);
     }
     return counts;
+}
+
+void AttendanceCache::reconcile(const XString& table, const Reconcile& window, bool staged,
+                                MergeCounts& counts) {
+    const XString t = table;
+    const char* key = keyColumn(table);
+    // Every absence of the window was read again: a row of it with a code that no record holds is gone at
+    // the source. Nothing to look for in a cache without such rows (a first run).
+    const XString inWindow = t + ".attdate >= '" + window.from.IsoText() + "' AND " + t + ".attdate <= '" +
+                             window.to.IsoText() + "' AND " + t + ".newcode <> ''";
+    if (countOf("SELECT count(*) FROM (SELECT 1 FROM " + t + " WHERE " + inWindow + " LIMIT 1)") == 0) {
+        return;
+    }
+    createBookkeeping();
+    // Only the rows of the students the run read: a student left out (withdrawn, not registered) still has
+    // his absences at the source, though no record of the pass holds them.
+    execute("CREATE TEMP TABLE IF NOT EXISTS included (stdkey TEXT PRIMARY KEY)");
+    execute("DELETE FROM temp.included");
+    {
+        sqlite::Query insert(m_database);
+        insert.Prepare("INSERT OR IGNORE INTO temp.included (stdkey) VALUES (?1)");
+        for (const XString& student : *window.students) {
+            insert.BindUnowned(1, student);
+            insert.Run();
+        }
+    }
+    const XString ofTheRun = inWindow + " AND " + t + ".stdkey IN (SELECT stdkey FROM temp.included)";
+    counts.coded = countOf("SELECT count(*) FROM " + t + " WHERE " + ofTheRun);
+
+    XString gone = "CREATE TEMP TABLE gone AS SELECT stdkey, attdate, " + XString(key) +
+                   " AS k, header, EXISTS (SELECT 1 FROM HELD_GONE AS h WHERE h.tbl = " + SqlText::quoted(t) +
+                   " AND h.stdkey = " + t + ".stdkey AND h.attdate = " + t + ".attdate AND h.k = " + t + "." +
+                   key + " AND h.header = " + t + ".header) AS held FROM " + t + " WHERE " + ofTheRun;
+    if (staged) {
+        execute("CREATE INDEX temp.stage_key_" + t + " ON stage_" + t + " (stdkey, attdate, " + key +
+                ", header)");
+        gone +=
+            " AND NOT EXISTS (SELECT 1 FROM temp.stage_" + t + " AS s WHERE " + sameKey("s", t, key) + ")";
+    }
+    execute("DROP TABLE IF EXISTS temp.gone");
+    execute(gone);
+    // A deletion in bulk (a view that came back nearly empty, students read as not registered) is more
+    // likely a fault of the source than the school's own doing: its rows are sent as gone only once a second
+    // run finds the same rows gone again.
+    const int unconfirmed = countOf("SELECT count(*) FROM temp.gone WHERE held = 0");
+    const bool bulk = unconfirmed > BulkDeletionMinimum && 2 * unconfirmed > counts.coded;
+    execute("DELETE FROM HELD_GONE WHERE tbl = " + SqlText::quoted(t));
+    if (bulk) {
+        execute("INSERT INTO HELD_GONE (tbl, stdkey, attdate, k, header) SELECT " + SqlText::quoted(t) +
+                ", stdkey, attdate, k, header FROM temp.gone WHERE held = 0");
+        counts.held = unconfirmed;
+    }
+    counts.blanked = execute("UPDATE " + t + " SET newcode = '' FROM temp.gone AS g WHERE g.stdkey = " + t +
+                             ".stdkey AND g.attdate = " + t + ".attdate AND g.k = " + t + "." + key +
+                             " AND g.header = " + t + ".header" + (bulk ? " AND g.held = 1" : ""));
+    execute("DROP TABLE temp.gone");
+}
+
+int AttendanceCache::countOf(const XString& sql) {
+    m_lastStatement = sql;
+    sqlite::Query query(m_database);
+    query.Prepare("%s", sql.c_str());
+    return query.Step() ? query.StringColumnAt(0).toInt() : 0;
 }
 
 XString AttendanceCache::changedCondition(const XString& keyName, bool specialKey) {
@@ -277,6 +422,13 @@ XString AttendanceCache::changedRowsSql(const XString& table, const XString& key
     return XString("SELECT ") + kDateColumns + ", " + keyColumn(table) + ", oldcode, newcode FROM " + table +
            " WHERE " + changedCondition(keyName, specialKey) + " ORDER BY stdkey, attdate, " +
            keyColumn(table) + ", header";
+}
+
+XString AttendanceCache::loadedRowsSql(const XString& table, const XString& keyName, bool specialKey) {
+    const XString name = SqlText::quoted(keyName);
+    return XString("SELECT ") + kDateColumns + ", " + keyColumn(table) + ", oldcode, newcode FROM " + table +
+           " WHERE " + (specialKey ? "(header = " + name + " OR header = '')" : "header = " + name) +
+           " ORDER BY stdkey, attdate, " + keyColumn(table) + ", header";
 }
 
 int AttendanceCache::markSent(const XString& table, const XString& keyName, bool specialKey) {

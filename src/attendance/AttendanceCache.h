@@ -7,18 +7,26 @@
 // merged into their table in one set of statements in key order: a year of records costs about what loading
 // them costs, and a row whose values did not change is not written again.
 //
-// Owns the database connection and the prepared statements of the staging (released by close()).
+// Beside the two tables the cache keeps its bookkeeping: the record of an update file whose rows are marked
+// as sent but which is not yet in place (PendingUpdate), and the rows of the reconcile window whose
+// deletion is held back until a second run finds them gone too (HELD_GONE: tbl, stdkey, attdate, k,
+// header). A file whose tables are not of this layout counts as damaged (check()).
+//
+// Owns the database connection, the prepared statements of the staging (released by close()) and the
+// publication record's view of the connection.
 // REQUIRES: one thread; one process writes a cache at a time (the import folder is the run's own); the table
 // names given are "DAILY_ATT" or "PERIOD_ATT" unless stated.
 #pragma once
 
 #include "attendance/AttendanceRecord.h"
+#include "attendance/PendingUpdate.h"
 #include "libraries/sqlitewrapper/Database.h"
 #include "libraries/sqlitewrapper/Query.h"
 #include "libraries/support/XFileSpec.h"
 
 #include <map>
 #include <memory>
+#include <vector>
 
 class AttendanceCache {
   public:
@@ -41,7 +49,9 @@ class AttendanceCache {
     void open(const XFileSpec& baseFolder);
     void close();
     // Reads the open cache's schema: raises sqlite::SqlError with a damage code (isDamage) for a file that is
-    // not a database. Damage deeper in the file shows when the rows are read.
+    // not a database, or whose attendance or bookkeeping tables are not of the cache's layout (a column or
+    // the primary key missing, a view or an index at a table's name). Damage deeper in the file shows when
+    // the rows are read.
     void check();
     // Whether the error says the cache file is damaged (not a database, or corrupt), as opposed to a failure
     // of the moment (a full disk, a lock, a permission).
@@ -52,27 +62,48 @@ class AttendanceCache {
     // CREATE TABLE of the cache layout; nothing for another name. Raises when it fails (the table exists).
     void createTable(const XString& table);
     bool tableExists(const XString& table);
-    void dropTable(const XString& table);
+    // Creates the bookkeeping tables that are missing.
+    void createBookkeeping();
+    // Whether table holds no row (or does not exist).
+    bool isEmpty(const XString& table);
 
     // Stages what the source holds now for the record, for the next merge of table. Raises sqlite::SqlError;
     // lastStatement() then holds the failing statement with its values.
     void stage(const XString& table, const AttendanceRecord& record);
+    // Writes what the source holds now for the record straight into table, marked as sent (a table that
+    // held nothing when the run began: every row it gets goes into the run's update file, so no merge and
+    // no marking is needed). A record without a code is passed over; of the records of one key the last
+    // counts. Raises sqlite::SqlError; lastStatement() then holds the failing statement with its values.
+    void load(const XString& table, const AttendanceRecord& record);
     // Whether records are staged for table.
     bool hasStaged(const XString& table) const;
     // Forgets what is staged (after a rollback, which took the staging tables with it). Never throws.
     void discardStaged() noexcept;
+    // The absences a pass read again whatever their change dates: those dated from from to to of the
+    // students given (the students the run includes). Null dates: none.
+    struct Reconcile {
+        XDate from;
+        XDate to;
+        const std::vector<XString>* students = nullptr;
+    };
+    // More gone rows than this, and more than half of the window's rows with a code, are a deletion in bulk.
+    static constexpr int BulkDeletionMinimum = 50;
     struct MergeCounts {
         int records = 0;  // records staged
         int written = 0;  // rows made or changed by a staged record
         int blanked = 0;  // rows of the reconcile window that no record holds, their code blanked
+        int held = 0;     // such rows whose deletion is held back (a deletion in bulk)
+        int coded = 0;    // the window's rows with a code of the students given, before blanking
     };
     // Applies the records staged for table: a record's new code and values go on the row of its key (written
     // only when they differ), or on a new row when there is none and a code is known; of the records of one
-    // key, the last one with a code counts, or, without any, the last one. With a reconcile window (both
-    // dates set), every other row dated in it that has a code gets an empty one: its absence is gone. The
-    // staging is emptied. Raises sqlite::SqlError (lastStatement() holds the statement).
-    MergeCounts merge(const XString& table, const XDate& reconcileFrom = XDate(),
-                      const XDate& reconcileTo = XDate());
+    // key, the last one with a code counts, or, without any, the last one. With a reconcile window, every
+    // other row dated in it that has a code and belongs to one of its students is gone at the source and gets
+    // an empty code, unless they are a deletion in bulk: then only those that the previous run held back
+    // are blanked, and the others are held back for the next run to confirm. Rows of other students are left
+    // as they are. The staging is emptied. Raises sqlite::SqlError (lastStatement() holds the statement).
+    MergeCounts merge(const XString& table, const Reconcile& window);
+    MergeCounts merge(const XString& table);
     const XString& lastStatement() const { return m_lastStatement; }
 
     // The condition of the rows still to send for the key column name keyName: newcode known and not the
@@ -81,14 +112,31 @@ class AttendanceCache {
     // The SELECT of those rows in key order: stdkey, attdate, reason, excused, absent, tardy, truant,
     // discipline, the key column, oldcode, newcode.
     static XString changedRowsSql(const XString& table, const XString& keyName, bool specialKey);
+    // The SELECT of every row of keyName (the columns and order of changedRowsSql), for a loaded table.
+    static XString loadedRowsSql(const XString& table, const XString& keyName, bool specialKey);
     // Marks the rows still to send for keyName as sent (oldcode := newcode); the number marked.
     int markSent(const XString& table, const XString& keyName, bool specialKey);
 
+    // The record of an update file marked as sent before it is in place.
+    PendingUpdate& pending() { return m_pending; }
+
   private:
+    using Statements = std::map<XString, std::unique_ptr<sqlite::Query>>;
+    // The key column of table; raises (and forgets table's entry of statements) for another table.
+    static const char* requiredKeyColumn(const XString& table, Statements& statements);
     sqlite::Query& stageStatementFor(const XString& table);
+    // Binds the record's values in the order the staging and the load statements take them, and runs it.
+    void run(sqlite::Query& statement, const AttendanceRecord& record);
     int execute(const XString& sql);
+    int countOf(const XString& sql);
+    // Blanks the rows of the window that no staged record holds, holding back a deletion in bulk.
+    void reconcile(const XString& table, const Reconcile& window, bool staged, MergeCounts& counts);
+    void checkLayout(const char* name, const std::vector<const char*>& columns,
+                     const std::vector<const char*>& key);
 
     sqlite::Database m_database;
-    std::map<XString, std::unique_ptr<sqlite::Query>> m_stageStatements;  // per table with staged records
+    PendingUpdate m_pending{m_database};
+    Statements m_stageStatements;  // per table with staged records
+    Statements m_loadStatements;   // per table loaded this run
     XString m_lastStatement;
 };

@@ -1,12 +1,13 @@
 #include "attendance/AttendanceWriter.h"
 
+#include "attendance/AttendanceVerifier.h"
 #include "attendance/AttendanceWindow.h"
-#include "dataaccess/SqlText.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 #include "libraries/support/XException.h"
 #include "libraries/support/XTextFile.h"
 #include "writer/SchoolConfig.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -71,43 +72,6 @@ void AttendanceWriter::CloseAttendanceCache() {
     m_cache.close();
 }
 
-bool AttendanceWriter::CheckCacheAge(const XString& table) {
-    try {
-        sqlite::Query query(m_cache.database());
-        const XString sql = "SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT=" + SqlText::quoted(table);
-        report(Proprietary, "UpdateConfig Query: " + sql);
-        query.Prepare("%s", sql.c_str());
-        XDateTime stamp;
-        while (query.Step()) {
-            stamp.ParseIso(query.StringColumn("UPDATED"));
-        }
-        // A missing stamp counts as day 0.
-        stamp.AddInterval(0, 0, 0, 12);
-        return XDateTime::Now() > stamp;
-    } catch (const std::exception& e) {
-        report(Debug, XString("Check SQLite Update Date: ") + e.what());
-        return true;
-    }
-}
-
-void AttendanceWriter::ResetGlobalAttendanceCache(const XFileSpec& globalFolder) {
-    if (!SetAttendanceDatabase(globalFolder)) {
-        return;
-    }
-    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
-        if (!CheckCacheAge(table)) {
-            continue;
-        }
-        try {
-            m_cache.dropTable(table);
-        } catch (const std::exception& e) {
-            report(Error, XString("Failed to Drop table: ") + table + ": " + e.what());
-        }
-    }
-    // The run's own cache is the import folder's; it is opened there by the next pass.
-    m_cache.close();
-}
-
 // --- The attendance part of a run ---
 
 std::optional<int> AttendanceWriter::ParseOverlap(const XString& text) {
@@ -144,36 +108,198 @@ void AttendanceWriter::chooseOverlap(const XString& overlapOption) {
     }
     m_overlapDays = days.value_or(DefaultOverlapDays);
     setOverlap(XString(m_overlapDays));
+}
+
+void AttendanceWriter::chooseReconcileWindow(const XDate& schoolStart, const XDate& schoolEnd) {
+    m_reconcileFrom = XDate();
+    m_reconcileTo = XDate();
     const XString& format = settings().dateFormat;
     if (m_overlapDays == 0) {
-        m_reconcileFrom = XDate();
-        m_reconcileTo = XDate();
         report(Informational,
                "Overlap 0 days: attendance is read by its change dates only; absences deleted at "
                "the source are not sent.");
         return;
     }
-    m_reconcileTo = XDate::Today();
-    m_reconcileFrom = m_reconcileTo - m_overlapDays;
+    // Within the school year, as the change window is: the last days of a year that has ended belong to
+    // the update files of that year, not to the first one of the next.
+    XDate to = XDate::Today();
+    XDate from = to - m_overlapDays;
+    if (!schoolStart.IsNull() && from < schoolStart) {
+        from = schoolStart;
+    }
+    if (!schoolEnd.IsNull() && to > schoolEnd) {
+        to = schoolEnd;
+    }
+    if (from > to) {
+        report(Informational, "Overlap " + XString(m_overlapDays) +
+                                  " days: none of them lies in the school year; absences are read by their "
+                                  "change dates only.");
+        return;
+    }
+    m_reconcileFrom = from;
+    m_reconcileTo = to;
     report(Informational, "Overlap " + XString(m_overlapDays) + " days: every absence dated from " +
-                              m_reconcileFrom.Format(format) + " to " + m_reconcileTo.Format(format) +
+                              from.Format(format) + " to " + to.Format(format) +
                               " is compared with the source again, so corrections and deletions are sent.");
 }
 
-void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption) {
+void AttendanceWriter::BeginAttendanceUpdate(const XString& overlapOption, const XDate& schoolStart,
+                                             const XDate& schoolEnd) {
     AbortAttendanceUpdate();
     chooseOverlap(overlapOption);
+    chooseReconcileWindow(schoolStart, schoolEnd);
     startOverWhenTheCacheIsLost();
     if (!SetAttendanceDatabase(importFolder())) {
         reportAndThrow(Error, "The attendance cache could not be opened: " +
                                   AttendanceCache::fileIn(importFolder()).path());
     }
+    m_cache.createBookkeeping();
+    resolvePendingUpdate();
+    // A table that holds nothing yet (a first run, a start-over) is loaded: its rows go in as sent, and the
+    // update file carries them all.
+    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        if (m_cache.isEmpty(table)) {
+            m_loadTables.insert(table);
+        }
+    }
     m_cache.database().Execute("begin transaction");
     m_runTransaction = true;
 }
 
+XFileSpec AttendanceWriter::cacheBase() const {
+    return m_scratchBase.isEmpty() ? importFolder() : m_scratchBase;
+}
+
+void AttendanceWriter::BeginAttendanceVerification(const XFileSpec& scratchFolder, const XDate& schoolStart,
+                                                   const XDate& schoolEnd) {
+    AbortAttendanceUpdate();
+    m_cache.close();
+    m_scratchBase = scratchFolder;
+    // Every record of the school span up to today, whatever its change dates, and every record changed in it
+    // (an absence dated later): all that any run of the year can have sent.
+    setUpdateDate(XDate());
+    setUpdateDateTime(XDateTime());
+    m_reconcileFrom = schoolStart;
+    m_reconcileTo = XDate::Today();
+    if (!schoolEnd.IsNull() && m_reconcileTo > schoolEnd) {
+        m_reconcileTo = schoolEnd;
+    }
+    if (m_reconcileFrom.IsNull() || m_reconcileFrom > m_reconcileTo) {
+        m_reconcileFrom = m_reconcileTo;
+    }
+    const XString& format = settings().dateFormat;
+    report(Informational, "Verify: the source's attendance of " + m_reconcileFrom.Format(format) + " to " +
+                              m_reconcileTo.Format(format) + " is compared with what the folder has sent.");
+    m_cache.open(m_scratchBase);
+    for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        m_cache.createTable(table);
+        m_loadTables.insert(table);
+    }
+    m_cache.database().Execute("begin transaction");
+    m_runTransaction = true;
+}
+
+bool AttendanceWriter::FinishAttendanceVerification() {
+    const XString& format = settings().dateFormat;
+    sqlite::Database& scratch = m_cache.database();
+    if (scratch.InTransaction()) {
+        scratch.Execute("commit transaction");
+    }
+    m_runTransaction = false;
+    m_loadTables.clear();
+    AttendanceVerifier verifier(m_cache, m_scratchBase, format);
+    QString problem;
+    QElapsedTimer clock;
+    clock.start();
+    bool read = verifier.readCache(importFolder(), problem);
+    report(Debug, "Verify: the cache read in " + XString(static_cast<long long>(clock.restart())) + " ms.");
+    read = read && verifier.readUpdateFiles(importFolder(), problem);
+    report(Debug,
+           "Verify: the update files read in " + XString(static_cast<long long>(clock.restart())) + " ms.");
+    if (!read) {
+        report(Error, "Verify: the folder cannot be checked: " + XString(problem));
+        return false;
+    }
+    const QStringList& files = verifier.updateFiles();
+    report(Informational,
+           "Verify: the source holds " + XString(verifier.sourceRows(AttendanceCache::PeriodTable)) +
+               " period and " + XString(verifier.sourceRows(AttendanceCache::DailyTable)) +
+               " daily absences of the " + XString(static_cast<long long>(m_includedStudents.size())) +
+               " included students; the folder holds " + XString(static_cast<long long>(files.size())) +
+               " update files" +
+               (files.isEmpty() ? XString()
+                                : " (" + XString(files.first()) + " to " + XString(files.last()) + ")") +
+               ".");
+    const std::vector<AttendanceVerifier::Finding> findings = verifier.compare(m_includedStudents);
+    report(Debug, "Verify: compared in " + XString(static_cast<long long>(clock.restart())) + " ms.");
+    int rows = 0;
+    for (const AttendanceVerifier::Finding& finding : findings) {
+        rows += finding.count;
+        const char* what = finding.kind == QLatin1String("lacks") ? " absences of the source are missing"
+                           : finding.kind == QLatin1String("extra")
+                               ? " absences are not in the source"
+                               : " absences have another code than in the source";
+        const XString table =
+            finding.table == QLatin1String(AttendanceCache::PeriodTable) ? "period" : "daily";
+        report(Informational, "Verify: " + table + " attendance in the folder's " + XString(finding.side) +
+                                  ": " + XString(finding.count) + what + ": " +
+                                  XString(finding.examples.join("; ")) +
+                                  (finding.count > finding.examples.size() ? XString("; ...") : XString()));
+    }
+    if (rows == 0) {
+        report(Informational, "Verify: the target's attendance equals the source's.");
+        return true;
+    }
+    report(Informational,
+           "Verify: the target's attendance differs from the source's (" + XString(rows) +
+               " differences). A run with --overlapdays wide enough to reach the oldest date named "
+               "sends the corrections; a start-over (remove SchoolConfig.xml) sends the whole year.");
+    return false;
+}
+
+void AttendanceWriter::EndAttendanceVerification() noexcept {
+    AbortAttendanceUpdate();
+    m_cache.close();
+    m_scratchBase = XFileSpec();
+}
+
+void AttendanceWriter::resolvePendingUpdate() {
+    PendingUpdate& pending = m_cache.pending();
+    const XString name = pending.fileName();
+    if (name.isEmpty()) {
+        return;
+    }
+    XFileSpec file = importFolder();
+    file.setFileName(name);
+    sqlite::Database& database = m_cache.database();
+    database.Execute("begin transaction");
+    try {
+        if (file.exists()) {
+            // The last run stopped after its update file was in place: the target has it.
+            pending.clear();
+            report(Debug, "Attendance: the update file " + name + " of the last run is in place.");
+        } else {
+            const int rows = pending.restore();
+            report(Warning, "The update file " + name +
+                                " was never put in place (the run that wrote it stopped first): its " +
+                                XString(rows) +
+                                " rows count as not sent, and what the source holds for them "
+                                "now is sent.");
+        }
+        database.Execute("commit transaction");
+    } catch (...) {
+        try {
+            database.Execute("rollback transaction");
+        } catch (...) {
+            // The original failure is the one to report.
+        }
+        throw;
+    }
+}
+
 void AttendanceWriter::AbortAttendanceUpdate() noexcept {
     m_reconciledTables.clear();
+    m_loadTables.clear();
     m_reconcilePass = false;
     m_cache.discardStaged();
     if (!m_runTransaction) {
@@ -207,8 +333,11 @@ void AttendanceWriter::startOverWhenTheCacheIsLost() {
         return;
     }
     // The folder has sent attendance before when SchoolConfig.xml records a pass: its cache must be there,
-    // or deletions and clears of what was sent would never be recognised.
-    const bool sentBefore = !updateDate().IsNull() && updateDate().DayNumber() != 0;
+    // or deletions and clears of what was sent would never be recognised. Asked of the file itself: the
+    // run's own update date may have been set aside already (a pass recorded in the future).
+    const auto recorded = [](const XDate& date) { return !date.IsNull() && date.DayNumber() != 0; };
+    const bool sentBefore =
+        recorded(StoredUpdateDate(outputFolder())) || recorded(StoredUpdateDateTime(outputFolder()).Date());
     if (!sentBefore) {
         return;
     }
@@ -278,7 +407,7 @@ void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, b
     report(Informational,
            "Start Attendance Table at: " + XDateTime::Now().Format("dd/mm/yyyy|hh:nn:ss") + " ");
 
-    SetAttendanceDatabase(importFolder());
+    SetAttendanceDatabase(cacheBase());
     try {
         m_cache.createTable(table);
     } catch (const std::exception& e) {
@@ -325,9 +454,7 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
         report(Debug, "School Start Date is: " + schoolStart.Format(dateFormat));
         report(Debug, "School End Date is: " + schoolEnd.Format(dateFormat));
         // One streamed query reads the whole change window, each record of the source once whatever the
-        // span; in a reconciling pass a second one reads the absences of the reconcile window. Two queries
-        // each find their rows by one date column (an index's), where one query asking for either would
-        // have the source read every row of the view.
+        // span; in a reconciling pass the same query also reads every absence of the reconcile window.
         XString job = "Reading " + currentTitle();
         if (!start.IsNull()) {
             job += " (" + start.Format(dateFormat) + " to " + end.Format(dateFormat) + ")";
@@ -336,7 +463,11 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
         if (m_extendEnd) {
             end += 1;
         }
-        FilterAttendance(start, end);
+        if (m_reconcilePass) {
+            FilterAttendanceWithAbsences(start, end, m_reconcileFrom, m_reconcileTo);
+        } else {
+            FilterAttendance(start, end);
+        }
         report(Proprietary, "Write Attendance Table: Done Filtering Attendance");
         // A span that cannot be read would be skipped for good: the update date moves past it.
         if (!OpenTable(true, RowPasses::Once)) {
@@ -346,18 +477,6 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
         }
         report(Proprietary, "Write Attendance Table: Table Opened");
         readRecords(filter);
-        if (m_reconcilePass) {
-            const XString span =
-                m_reconcileFrom.Format(dateFormat) + " to " + m_reconcileTo.Format(dateFormat);
-            PutJobText("Reading " + currentTitle() + " (absences of " + span + ")...");
-            FilterAttendanceAbsences(m_reconcileFrom, m_reconcileTo);
-            if (!OpenTable(true, RowPasses::Once)) {
-                throw XException(
-                    ("Write Attendance Table: the source could not be read for the absences of " + span + ".")
-                        .toStdString());
-            }
-            readRecords(filter);
-        }
         if (ownTransaction) {
             mergeTable(m_table);
             m_cache.database().Execute("commit transaction");
@@ -381,16 +500,33 @@ void AttendanceWriter::WriteAttendanceTable(const XDate& schoolStart, const XDat
 
 void AttendanceWriter::mergeTable(const XString& table) {
     const bool reconciled = m_reconciledTables.count(table) != 0;
-    const AttendanceCache::MergeCounts counts =
-        m_cache.merge(table, reconciled ? m_reconcileFrom : XDate(), reconciled ? m_reconcileTo : XDate());
+    AttendanceCache::Reconcile window;
+    if (reconciled) {
+        window = AttendanceCache::Reconcile{m_reconcileFrom, m_reconcileTo, &m_includedStudents};
+    }
+    const AttendanceCache::MergeCounts counts = m_cache.merge(table, window);
     m_reconciledTables.erase(table);
     report(Debug, "Attendance: " + table + ": " + XString(counts.records) + " records read, " +
                       XString(counts.written) + " rows written, " + XString(counts.blanked) +
                       " absences of the reconcile window gone.");
+    if (counts.held > 0) {
+        report(Warning, "Attendance: " + XString(counts.held) + " of the " + XString(counts.coded) +
+                            " absences of the reconcile window in " + table +
+                            " are gone at the source at once; they are sent as gone only when the next run "
+                            "finds them gone again.");
+    }
+}
+
+void AttendanceWriter::SetIncludedStudents(std::vector<XString> students) {
+    m_includedStudents = std::move(students);
 }
 
 void AttendanceWriter::mergePasses() {
     for (const char* table : {AttendanceCache::PeriodTable, AttendanceCache::DailyTable}) {
+        if (m_loadTables.count(table) != 0) {
+            m_reconciledTables.erase(table);  // it held nothing to find gone
+            continue;
+        }
         if (m_cache.hasStaged(table) || m_reconciledTables.count(table) != 0) {
             try {
                 mergeTable(table);
@@ -575,7 +711,11 @@ void AttendanceWriter::storeCurrentRecord() {
 
 void AttendanceWriter::storeRecord(const AttendanceRecord& record) {
     try {
-        m_cache.stage(m_table, record);
+        if (m_loadTables.count(m_table) != 0) {
+            m_cache.load(m_table, record);
+        } else {
+            m_cache.stage(m_table, record);
+        }
     } catch (const std::exception& e) {
         // A record that is not stored would never be sent: the pass ends, and the next run reads it again.
         report(Debug, "Attendance: Insert Row: " + m_cache.lastStatement());
@@ -618,7 +758,7 @@ void AttendanceWriter::CreateStudentPeriodAttendanceFromDB(bool /*filter*/) {
 
 void AttendanceWriter::writeCachedTables(const CachedTable& spec, std::set<XString>& keys) {
     if (!m_cache.isOpen()) {
-        SetAttendanceDatabase(importFolder());
+        SetAttendanceDatabase(cacheBase());
     }
     bool exists = false;
     try {
@@ -651,7 +791,9 @@ void AttendanceWriter::writeCachedTable(const CachedTable& spec, const XString& 
     WriteCurrentHeaderHead();
 
     const bool special = keyName == spec.specialKey;
-    const XString sql = AttendanceCache::changedRowsSql(spec.table, keyName, special);
+    const bool loaded = m_loadTables.count(spec.table) != 0;
+    const XString sql = loaded ? AttendanceCache::loadedRowsSql(spec.table, keyName, special)
+                               : AttendanceCache::changedRowsSql(spec.table, keyName, special);
     int count = 0;
     try {
         report(Proprietary, "Attendance Query: " + sql);
@@ -676,7 +818,7 @@ void AttendanceWriter::writeCachedTable(const CachedTable& spec, const XString& 
         report(Debug, "Students: Total After Filter:" + XString(attendanceStudentFiltered()));
         report(Debug, "Attendance Query: Wrote" + XString(count) + " records.");
         // Marked as sent only once the update file is in place (FinishUpdate).
-        m_marks.push_back(Mark{spec.table, keyName, special});
+        m_marks.push_back(Mark{spec.table, keyName, special, loaded});
     } catch (const std::exception& e) {
         NoteAttendanceFailure(e);
         // The rows of this table stay unmarked and are sent again by the next run.
@@ -701,41 +843,57 @@ void AttendanceWriter::StartUpdate(XTextFile& file) {
 }
 
 void AttendanceWriter::FinishUpdate() {
+    std::vector<Mark> marks;
+    marks.swap(m_marks);
     if (CurrentOutputFile() == nullptr) {
-        m_marks.clear();
         AbortAttendanceUpdate();
         return;
     }
     try {
-        ODBCDataAccess::FinishUpdate();
+        SealUpdate();
+        commitMarks(marks);
     } catch (...) {
-        m_marks.clear();
+        AbandonUpdate();
         AbortAttendanceUpdate();
         throw;
     }
-    commitMarks();
+    publishMarkedUpdate();
 }
 
-void AttendanceWriter::commitMarks() {
-    std::vector<Mark> marks;
-    marks.swap(m_marks);
-    const bool runTransaction = m_runTransaction;
+void AttendanceWriter::commitMarks(const std::vector<Mark>& marks) {
     m_runTransaction = false;
     m_reconciledTables.clear();
-    if (marks.empty() && !runTransaction) {
-        return;
-    }
     sqlite::Database& database = m_cache.database();
+    const XFileSpec file = UpdateFileSpec();
     try {
+        if (!m_cache.isOpen()) {
+            SetAttendanceDatabase(cacheBase());
+        }
         if (!database.InTransaction()) {
             database.Execute("begin transaction");
         }
+        // The marks and the record of the file they belong to are one commit, made before the file is in
+        // place: a run that stops in between leaves the record, and the next run knows what to undo.
+        m_cache.createBookkeeping();
+        PendingUpdate& pending = m_cache.pending();
+        pending.begin(file.fileName());
         int marked = 0;
+        std::set<XString> loaded;
         for (const Mark& mark : marks) {
+            if (mark.loaded) {
+                // Written as sent already; should the file not arrive, the whole table is unsent.
+                if (loaded.insert(mark.table).second) {
+                    pending.keepTableUnsent(mark.table);
+                }
+                continue;
+            }
+            pending.keepSentCodes(mark.table, AttendanceCache::keyColumn(mark.table),
+                                  AttendanceCache::changedCondition(mark.keyName, mark.specialKey));
             marked += m_cache.markSent(mark.table, mark.keyName, mark.specialKey);
         }
+        m_loadTables.clear();
         database.Execute("commit transaction");
-        report(Debug, "Attendance: marked " + XString(marked) + " rows as sent.");
+        report(Debug, "Attendance: marked " + XString(marked) + " rows as sent for " + file.fileName() + ".");
     } catch (const std::exception& e) {
         NoteAttendanceFailure(e);
         try {
@@ -743,9 +901,42 @@ void AttendanceWriter::commitMarks() {
         } catch (...) {
             // A failed commit may have ended the transaction already.
         }
-        reportAndThrow(Error,
-                       XString("Attendance: the rows of the update file could not be marked as sent; the "
-                               "next run sends them again: ") +
-                           e.what());
+        reportAndThrow(Error, XString("Attendance: the rows of the update file could not be marked as sent; "
+                                      "the update file is not put in place, and the next run sends them: ") +
+                                  e.what());
+    }
+}
+
+void AttendanceWriter::publishMarkedUpdate() {
+    PendingUpdate& pending = m_cache.pending();
+    bool durable = false;
+    try {
+        durable = PublishUpdate();
+    } catch (const std::exception& e) {
+        // Not in place: the marks go back at once (or, failing that, with the next run).
+        try {
+            const int rows = pending.restore();
+            report(Debug,
+                   "Attendance: " + XString(rows) + " rows of the update file count as not sent again.");
+        } catch (const std::exception& undo) {
+            NoteAttendanceFailure(undo);
+            report(Debug,
+                   XString("Attendance: the marks stay recorded for the next run to undo: ") + undo.what());
+        }
+        throw;
+    }
+    if (!durable) {
+        // The file may not survive a power loss: the record stays, and the next run looks for the file.
+        report(Warning,
+               "The folder could not be synced after the update file was put in place; the next run "
+               "checks that it is still there.");
+        return;
+    }
+    try {
+        pending.clear();
+    } catch (const std::exception& e) {
+        NoteAttendanceFailure(e);
+        report(Debug,
+               XString("Attendance: the record of the update file stays for the next run: ") + e.what());
     }
 }

@@ -42,10 +42,25 @@ class AttendanceWriter : public ODBCDataAccess {
     bool SetAttendanceDatabase(const XFileSpec& folder);
 
     // Starts the attendance part of a run: chooses the overlap (overlapOption: the run's --overlapdays text,
-    // empty when not given; it is written back as OverlapInDays), starts over when the cache is lost or
-    // damaged, opens the cache and begins the run's cache transaction (ended by FinishUpdate or
-    // AbortAttendanceUpdate). Raises when the cache cannot be opened.
-    void BeginAttendanceUpdate(const XString& overlapOption);
+    // empty when not given; it is written back as OverlapInDays) and the reconcile window within the school
+    // span, starts over when the cache is lost or damaged, opens the cache, settles an update file that the
+    // last run marked as sent but may not have put in place, and begins the run's cache transaction (ended
+    // by FinishUpdate or AbortAttendanceUpdate). Raises when the cache cannot be opened.
+    void BeginAttendanceUpdate(const XString& overlapOption, const XDate& schoolStart = XDate(),
+                               const XDate& schoolEnd = XDate());
+    // The students the run includes: only their absences of the reconcile window can be found gone.
+    void SetIncludedStudents(std::vector<XString> students);
+
+    // Verification, which writes nothing into the output folder: the passes between Begin and Finish read
+    // every record of the school span up to today (and every record changed in it) into a scratch cache
+    // under scratchFolder, as a first run stores them; FinishAttendanceVerification compares them with what
+    // the folder's cache records as sent and with what its update files give, reports the differences
+    // (Informational, the first keys of each kind) and answers whether there are none. False too, with the
+    // reason at Error level, when the folder cannot be read. End closes the scratch cache.
+    void BeginAttendanceVerification(const XFileSpec& scratchFolder, const XDate& schoolStart,
+                                     const XDate& schoolEnd);
+    bool FinishAttendanceVerification();
+    void EndAttendanceVerification() noexcept;
     // Ends the attendance part without sending: the cache goes back to where the run found it.
     void AbortAttendanceUpdate() noexcept;
     // Remembers a failure that says the cache file is damaged (others are passed over); the writer's own
@@ -55,8 +70,8 @@ class AttendanceWriter : public ODBCDataAccess {
     // over (update files and state deleted, update date forgotten), with a Warning. False when no damage was
     // noted.
     bool RecoverFromCacheDamage();
-    // The overlap in days and the reconcile window: the overlap's days before today, and today (both null
-    // when the overlap is 0).
+    // The overlap in days and the reconcile window: the overlap's days before today, and today, within the
+    // school span (both null when the overlap is 0 or no day of it lies in the school span).
     int overlapDays() const { return m_overlapDays; }
     const XDate& reconcileFrom() const { return m_reconcileFrom; }
     const XDate& reconcileTo() const { return m_reconcileTo; }
@@ -84,19 +99,15 @@ class AttendanceWriter : public ODBCDataAccess {
     void CreateStudentDailyAttendanceFromDB(bool filter);
     void CreateStudentPeriodAttendanceFromDB(bool filter);
 
-    // Whether the table of the global folder's cache is old enough to be dropped after a configuration
-    // change; true when the cache cannot tell (it keeps no ages).
-    virtual bool CheckCacheAge(const XString& table);
-
     // Begins the update file; the marks of an earlier, unfinished one are forgotten.
     void StartUpdate(XTextFile& file) override;
-    // Puts the update file in place, then marks its rows as sent and commits the cache (the run's
-    // transaction, or one of its own). Raises when either fails; unmarked rows are sent again by the next
-    // run.
+    // Seals the update file, marks its rows as sent and commits the cache (the run's transaction, or one of
+    // its own) together with the record of the file, then puts the file in place and clears the record.
+    // Raises when any of it fails: when the file is not in place its rows count as not sent (at once, or
+    // when the next run finds the record without the file).
     void FinishUpdate() override;
 
     void CloseAttendanceCache() override;
-    void ResetGlobalAttendanceCache(const XFileSpec& globalFolder) override;
 
     AttendanceCache& attendanceCache() { return m_cache; }
     const std::set<XString>& periodKeys() const { return m_periodKeys; }
@@ -107,6 +118,7 @@ class AttendanceWriter : public ODBCDataAccess {
         XString table;
         XString keyName;
         bool specialKey;
+        bool loaded;  // the table was loaded: its rows are marked as they are written
     };
     struct CachedTable {
         const char* table;
@@ -119,6 +131,10 @@ class AttendanceWriter : public ODBCDataAccess {
     };
 
     void chooseOverlap(const XString& overlapOption);
+    void chooseReconcileWindow(const XDate& schoolStart, const XDate& schoolEnd);
+    void resolvePendingUpdate();
+    // Where the cache is: the import folder's, or a verification's scratch folder.
+    XFileSpec cacheBase() const;
     void startOverWhenTheCacheIsLost();
     void startOver(const XFileSpec& cacheFile, const XString& why);
     XFileSpec setCacheAside(const XFileSpec& file);
@@ -133,7 +149,8 @@ class AttendanceWriter : public ODBCDataAccess {
     void warnOnce(const XString& text);
     void writeCachedTables(const CachedTable& spec, std::set<XString>& keys);
     void writeCachedTable(const CachedTable& spec, const XString& keyName);
-    void commitMarks();
+    void commitMarks(const std::vector<Mark>& marks);
+    void publishMarkedUpdate();
 
     AttendanceCache m_cache;
     XString m_table;
@@ -180,5 +197,8 @@ class AttendanceWriter : public ODBCDataAccess {
     bool m_reconcilePass = false;          // the current pass reads the reconcile window again
     std::set<XString> m_reconciledTables;  // tables whose reconcile window is still to blank
     bool m_runTransaction = false;         // BeginAttendanceUpdate's transaction is open
-    XString m_cacheDamage;                 // what said the cache file is damaged, until recovered
+    std::vector<XString> m_includedStudents;
+    std::set<XString> m_loadTables;  // tables that held nothing when the run's transaction began
+    XFileSpec m_scratchBase;         // a verification's scratch folder; empty for a run
+    XString m_cacheDamage;           // what said the cache file is damaged, until recovered
 };

@@ -10,45 +10,62 @@ bool usable(const XDate& date) {
 
 }  // namespace
 
-void AttendanceFilter::apply(QueryDeclaration& declaration, const XDate& from, const XDate& to,
-                             const DateLiteral& literal) {
+std::vector<AttendanceFilter::Condition> AttendanceFilter::changeConditions(
+    const XDate& from, const XDate& to, const DateLiteral& literal) const {
     if (!m_primary && !m_secondary) {
         throw XException("FilterAttendance: There is no change date set! So cannot filter.");
     }
-    declaration.removeLastConditions(m_conditionCount);
-    m_conditionCount = 0;
-
-    const auto add = [&](const char* conjunction, ODBCField* field, const char* op, const XString& value) {
-        declaration.addCondition(conjunction, field, op, nullptr, value, 0);
-        ++m_conditionCount;
-    };
+    std::vector<Condition> conditions;
     const auto compare = [&](const XDate& date, const char* op) {
         if (!usable(date)) {
             return;
         }
         if (!m_primary) {
-            add("AND", m_secondary, op, literal(date));
+            conditions.push_back({"AND", m_secondary, op, literal(date)});
         } else if (m_secondary) {
-            add("AND (", m_secondary, op, literal(date));
-            add("OR", m_primary, op, literal(date) + ")");
+            conditions.push_back({"AND (", m_secondary, op, literal(date)});
+            conditions.push_back({"OR", m_primary, op, literal(date) + ")"});
         } else {
-            add("AND", m_primary, op, literal(date));
+            conditions.push_back({"AND", m_primary, op, literal(date)});
         }
     };
     compare(from, ">=");
     compare(to, "<=");
+    return conditions;
 }
 
-void AttendanceFilter::applyAbsences(QueryDeclaration& declaration, const XDate& from, const XDate& to,
-                                     const DateLiteral& literal) {
-    if (!m_absence || !usable(from) || !usable(to)) {
+void AttendanceFilter::replace(QueryDeclaration& declaration, const std::vector<Condition>& conditions) {
+    declaration.removeLastConditions(m_conditionCount);
+    for (const Condition& condition : conditions) {
+        declaration.addCondition(condition.conjunction, condition.field, condition.op, nullptr,
+                                 condition.value, 0);
+    }
+    m_conditionCount = static_cast<int>(conditions.size());
+}
+
+void AttendanceFilter::apply(QueryDeclaration& declaration, const XDate& from, const XDate& to,
+                             const DateLiteral& literal) {
+    replace(declaration, changeConditions(from, to, literal));
+}
+
+void AttendanceFilter::applyWithAbsences(QueryDeclaration& declaration, const XDate& from, const XDate& to,
+                                         const XDate& absenceFrom, const XDate& absenceTo,
+                                         const DateLiteral& literal) {
+    std::vector<Condition> conditions = changeConditions(from, to, literal);
+    if (!m_absence || !usable(absenceFrom) || !usable(absenceTo)) {
         throw XException("FilterAttendance: There is no absence date set! So cannot read absences again.");
     }
-    declaration.removeLastConditions(m_conditionCount);
+    if (conditions.empty()) {
+        replace(declaration, conditions);  // no change window: every record is read already
+        return;
+    }
+    // "AND ((change window) OR (absence window))": the change window's first "AND" opens the group.
+    conditions.front().conjunction = "AND ((" + conditions.front().conjunction.mid(3).trimmed();
+    conditions.back().value += ")";
+    conditions.push_back({"OR (", m_absence, ">=", literal(absenceFrom)});
     // Before the next day's midnight, so that a date stored with a time of day is still in.
-    declaration.addCondition("AND", m_absence, ">=", nullptr, literal(from), 0);
-    declaration.addCondition("AND", m_absence, "<", nullptr, literal(to + 1), 0);
-    m_conditionCount = 2;
+    conditions.push_back({"AND", m_absence, "<", literal(absenceTo + 1) + "))"});
+    replace(declaration, conditions);
 }
 
 void AttendanceFilter::reset() {

@@ -1,5 +1,5 @@
 // The date filter of the attendance query: conditions that keep only the records created or modified
-// between two dates, or only those of the absences from a date on, added at the end of the declared
+// between two dates, or those and the absences dated in a second span, added at the end of the declared
 // conditions and replaced by the next call.
 //
 // Holds the change-date fields and the absence date field (not owned; they belong to the declaration and
@@ -11,6 +11,7 @@
 #include "libraries/support/XDate.h"
 
 #include <functional>
+#include <vector>
 
 class AttendanceFilter {
   public:
@@ -34,15 +35,28 @@ class AttendanceFilter {
     // left out). Throws XException "FilterAttendance: There is no change date set! So cannot filter." when no
     // change-date field is set; the caller reports it.
     void apply(QueryDeclaration& declaration, const XDate& from, const XDate& to, const DateLiteral& literal);
-    // Removes the previous call's conditions and keeps the absences dated from from to to, whatever their
-    // change dates. Throws XException when no absence date field is set or a date is null.
-    void applyAbsences(QueryDeclaration& declaration, const XDate& from, const XDate& to,
-                       const DateLiteral& literal);
+    // Removes the previous call's conditions and keeps the records changed between from and to (as apply)
+    // or dated from absenceFrom to absenceTo, whatever their change dates: one query reads each record of
+    // either window once. Throws XException as apply, and when no absence date field is set or an absence
+    // date is null.
+    void applyWithAbsences(QueryDeclaration& declaration, const XDate& from, const XDate& to,
+                           const XDate& absenceFrom, const XDate& absenceTo, const DateLiteral& literal);
 
     // Forgets the fields and the count; the conditions stay in the declaration.
     void reset();
 
   private:
+    struct Condition {
+        XString conjunction;
+        ODBCField* field;
+        const char* op;
+        XString value;
+    };
+    // The conditions of the change window, the first joined with "AND"; none when neither date is usable.
+    std::vector<Condition> changeConditions(const XDate& from, const XDate& to,
+                                            const DateLiteral& literal) const;
+    void replace(QueryDeclaration& declaration, const std::vector<Condition>& conditions);
+
     ODBCField* m_primary = nullptr;
     ODBCField* m_secondary = nullptr;
     ODBCField* m_absence = nullptr;

@@ -6,12 +6,13 @@
 namespace {
 
 // A value as the connection string reader takes it whole: braced ("}" doubled) when it holds a character
-// that could end the pair or open a quoted value, so a DSN, user or password can never add an attribute.
+// that could end the pair or open a quoted value, so a DSN, user or password can never add an attribute,
+// and when it has blanks at either end, which an unbraced value loses (a password keeps them).
 XString quoted(const XString& value) {
     const QString text = value.toQString();
     const QString start = text.trimmed().left(1);
     if (!text.contains(u';') && !text.contains(u'{') && !text.contains(u'}') && start != u"'" &&
-        start != u"\"") {
+        start != u"\"" && text == text.trimmed()) {
         return value;
     }
     XString braced = value;

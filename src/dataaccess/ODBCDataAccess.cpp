@@ -188,9 +188,10 @@ void ODBCDataAccess::FilterAttendance(const XDate& from, const XDate& to) {
     }
 }
 
-void ODBCDataAccess::FilterAttendanceAbsences(const XDate& from, const XDate& to) {
-    m_attendanceFilter.applyAbsences(m_declaration, from, to,
-                                     [this](const XDate& date) { return SQLDate(date, 0); });
+void ODBCDataAccess::FilterAttendanceWithAbsences(const XDate& from, const XDate& to,
+                                                  const XDate& absenceFrom, const XDate& absenceTo) {
+    m_attendanceFilter.applyWithAbsences(m_declaration, from, to, absenceFrom, absenceTo,
+                                         [this](const XDate& date) { return SQLDate(date, 0); });
 }
 
 void ODBCDataAccess::SetAttendanceDateField(ODBCField* field) {

@@ -112,11 +112,12 @@ class ODBCDataAccess : public DataAccessBase {
     void ResetAttendanceFilter() override;
     // The change-date fields of the attendance query (primary: creation date; secondary: modification).
     void SetAttendanceChangeFields(ODBCField* primary, ODBCField* secondary);
-    // The absence date field of the attendance query, which FilterAttendanceAbsences reads by.
+    // The absence date field of the attendance query, which FilterAttendanceWithAbsences reads by.
     void SetAttendanceDateField(ODBCField* field);
-    // Replaces the attendance filter's conditions: every absence dated from from to to, whatever its change
-    // dates.
-    void FilterAttendanceAbsences(const XDate& from, const XDate& to);
+    // Replaces the attendance filter's conditions: the records changed between from and to, and every
+    // absence dated from absenceFrom to absenceTo whatever its change dates, in one query.
+    void FilterAttendanceWithAbsences(const XDate& from, const XDate& to, const XDate& absenceFrom,
+                                      const XDate& absenceTo);
     // The attendance writer forgets the previous table's filter conditions by setting the count to 0.
     void SetFilterConditionCount(int count) { m_attendanceFilter.setConditionCount(count); }
     int filterConditionCount() const { return m_attendanceFilter.conditionCount(); }

@@ -37,11 +37,12 @@ ExpEngine::ExpEngine(QObject* parent) : ODBCExpEngineBase(0x03, parent) {
     header.maxExpectedTimeSlots = 20;
     header.timeFormat = "HH:NN";
 
+    // The steps a run sends besides its start and its end: the included students, the twenty tables of a
+    // full extract, and the attendance parts.
     setSetupSteps(0);
-    setLookupSteps(2);
-    setImportSteps(19);
-    setDailyAttSteps(2);
-    setPeriodAttSteps(1);
+    setLookupSteps(1);
+    setImportSteps(20);
+    useAttendanceSteps(AttendanceType::Daily);  // until the run reads the school's type
 }
 
 ExpEngine::~ExpEngine() {
@@ -72,23 +73,31 @@ int ExpEngine::ProgressTotal(int mode) {
 }
 
 void ExpEngine::setAttendanceWeights(AttendanceType type) {
+    useAttendanceSteps(type);
     switch (type) {
         case AttendanceType::Period:
-            setDailyAttSteps(0);
-            setPeriodAttSteps(1);
             report(Informational, "Period Attendance Type detected: Set Calculate Progress Size");
             break;
         case AttendanceType::Daily:
-            setDailyAttSteps(2);
-            setPeriodAttSteps(0);
             report(Informational, "Daily Attendance Type detected. Set Calculate Progress Size");
             break;
         case AttendanceType::PeriodAndDaily:
-            setDailyAttSteps(1);
-            setPeriodAttSteps(2);
             report(Informational, "Period/Daily Attendance Type detected. Set Calculate Progress Size");
             break;
     }
+}
+
+void ExpEngine::useAttendanceSteps(AttendanceType type) {
+    // The steps each attendance part sends: per pass its table and its one query, per cached table its
+    // header and its two steps, or one step when the cache has no such table (a part the school does not
+    // keep).
+    constexpr int perPass = 2;
+    constexpr int cachedTable = 3;
+    constexpr int noTable = 1;
+    const bool period = type != AttendanceType::Daily;
+    const bool daily = type != AttendanceType::Period;
+    setPeriodAttSteps(period ? perPass + cachedTable : noTable);
+    setDailyAttSteps(daily ? 2 * perPass + cachedTable : noTable);
 }
 
 void ExpEngine::setInactiveCutoff(const XString& value) {

@@ -59,6 +59,11 @@ class ExpEngine : public ODBCExpEngineBase {
     // The extraction run; mode bit 1 = full extract, bit 2 = attendance update. True when it reaches its end;
     // a missing view or required column, or a failed connect, throws (Execute reports it).
     bool RunTask(const TaskValues& values, int mode) override;
+    // The verify command: reads the school's attendance from the source as a run of the whole school span
+    // would and compares it with what the output folder ("path") has sent, writing nothing into the folder.
+    // True when the target's attendance equals the source's; false when it differs or cannot be checked
+    // (the reason logged). Never throws.
+    bool VerifyAttendance(const TaskValues& values);
     // The host list named by paramKey (the teacher list): LoadBridgeList into a key -> label map.
     bool LoadList(TaskList& list, const QString& paramKey, const TaskValues& values) override;
 
@@ -250,6 +255,7 @@ class ExpEngine : public ODBCExpEngineBase {
     // text is not a real "mm/dd/yyyy" date.
     void setInactiveCutoff(const XString& text);
     void setAttendanceWeights(AttendanceType type);
+    void useAttendanceSteps(AttendanceType type);
     void useSchoolSpan(const std::vector<std::pair<XDate, XDate>>& sectionDates);
     void runAttendancePart();
     void attendanceAttempt();

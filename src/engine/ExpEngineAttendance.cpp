@@ -3,6 +3,8 @@
 #include "engine/ExpEngine.h"
 #include "libraries/support/XTextFile.h"
 
+#include <QTemporaryDir>
+
 namespace {
 
 const char* const kPeriodView = "V_VLMR_STU_PERIOD_ATTENDANCE";
@@ -35,11 +37,12 @@ void ExpEngine::runAttendancePart() {
 }
 
 void ExpEngine::attendanceAttempt() {
+    DetermineSchoolDates();
     // Before the update file: a lost cache starts attendance over, which deletes the folder's update files.
-    BeginAttendanceUpdate(XString(value("overlapdays")));
+    BeginAttendanceUpdate(XString(value("overlapdays")), m_schoolStartDate, m_schoolEndDate);
+    SetIncludedStudents(std::vector<XString>(m_includedStudents.begin(), m_includedStudents.end()));
     m_updateFile = std::make_unique<XTextFile>('\t');
     StartUpdate(*m_updateFile);
-    DetermineSchoolDates();
     readAttendance();
     CreateAttendanceFromDB();
     // Puts the update file in place and only then marks its rows as sent and commits the cache.
@@ -129,4 +132,64 @@ XString ExpEngine::FormatAttendanceCode() {
 
 XString ExpEngine::FormatAttendanceTimeFrame() {
     return m_attendanceTimeFrame;
+}
+
+bool ExpEngine::VerifyAttendance(const TaskValues& values) {
+    setValues(values);
+    setBridgeAlias(XString(value("bridgeAlias_")));
+    setSchoolYear(CurrentSchoolYear());
+    setSchoolNumber(XString(values.value("school")));
+    setInactiveCutoff(XString(value("inactivedate")));
+    storeConnectionInputs(XString(values.value("dsn")), XString(values.value("user")),
+                          XString(values.value("pwd")));
+    // The scratch cache lives outside the folder, in the temporary folder of the system (or the service).
+    QTemporaryDir scratch;
+    try {
+        if (!scratch.isValid()) {
+            reportAndThrow(
+                Error, "Verify: no temporary folder for the comparison: " + XString(scratch.errorString()));
+        }
+        if (!SetCDEFolder(value("path"))) {
+            return false;
+        }
+        const XString dsn = dataSource();
+        DetectSourceDriver(dsn, userName(), password());
+        requireKnownSchool();
+        SetDataSource(dsn);
+        if (ConfigurationChanged()) {
+            reportAndThrow(
+                Error,
+                "Verify: the folder's SchoolConfig.xml records another source, school, school year "
+                "or version (the next run starts attendance over); there is nothing to compare yet.");
+        }
+        Connect(connectionString());
+        const AttendanceType type = DetermineAttendanceType();
+        const int passes = type == AttendanceType::PeriodAndDaily ? 3 : type == AttendanceType::Daily ? 2 : 1;
+        // The included students, two steps a pass, the comparison and the end.
+        emit writeProgress(QStringLiteral("start_progress"), 1 + 2 * passes + 2);
+        ResetLUT();
+        IncludedStudents();
+        DetermineSchoolDates();
+        BeginAttendanceVerification(XFileSpec(XString(scratch.path() + QLatin1Char('/'))), m_schoolStartDate,
+                                    m_schoolEndDate);
+        SetIncludedStudents(std::vector<XString>(m_includedStudents.begin(), m_includedStudents.end()));
+        readAttendance();
+        PutJobText("Comparing with the folder...");
+        const bool equal = FinishAttendanceVerification();
+        EndAttendanceVerification();
+        closeQueryAndConnection();
+        report(Progress, "Verification complete.");
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+        return equal;
+    } catch (const std::exception& e) {
+        EndAttendanceVerification();
+        report(Error, XString("Verify: ") + e.what());
+        try {
+            closeQueryAndConnection();
+        } catch (...) {
+            // The failure that ended the verification is the one to report.
+        }
+        emit writeProgress(QStringLiteral("end_progress"), -1);
+        return false;
+    }
 }

@@ -54,8 +54,14 @@ void ExpEngine::IncludedStudents() {
     ODBCTable* stu = AddTable(kDemographicView, "STU");
     ODBCField* pupil = NewField(stu, "pupil_number", true);
     AddStudentConditions(stu, false);
-    OpenTable(true, RowPasses::Once);
     m_includedStudents.clear();
+    // Every student table and the attendance are filtered by this set: read as empty, it would write the
+    // students' files empty and send their absences as gone.
+    if (!OpenTable(true, RowPasses::Once)) {
+        reportAndThrow(Critical,
+                       "The included students could not be read; the run stops before it writes "
+                       "or sends anything that depends on them.");
+    }
     for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
         m_fieldText.clear();
         AppendFieldText(pupil, TextRule::Field, m_fieldText);

@@ -85,6 +85,7 @@ QString LogManager::levelName(int level) {
 }
 
 void LogManager::log(int logLevel, const QString& message, const QString& method) {
+    const std::lock_guard lock(mutex_);
     if ((destinations_ & kConsole) != 0) {
         consoleLine(logLevel, message, method);
     }
@@ -97,6 +98,7 @@ void LogManager::consoleLine(int level, const QString& message, const QString& m
     if (level < 0 || level > 7) {
         return;
     }
+    const std::lock_guard lock(mutex_);
     console_ << "log\t" << levelName(level) << '\t' << timeOfDay() << '\t' << linefield::oneLine(method)
              << '\t' << linefield::oneLine(message) << Qt::endl;
 }
@@ -107,6 +109,7 @@ bool LogManager::fileReady() const {
 }
 
 void LogManager::fileLine(int level, const QString& message, const QString& method) {
+    const std::lock_guard lock(mutex_);
     if (level < 0 || level > 9 || !fileReady()) {
         return;
     }
@@ -116,26 +119,33 @@ void LogManager::fileLine(int level, const QString& message, const QString& meth
     if (level == 9) {
         line = QStringLiteral("proprietary:") + QString::fromLatin1(line.toUtf8().toBase64());
     }
-    // The detail lines (Debug, Proprietary) of a step go out with the next line that matters, so that a
-    // run's thousands of them cost a few writes; every more severe line is on disk when it is logged.
-    writeLine(line, level <= 7);
+    writeLine(line);
 }
 
-void LogManager::writeLine(const QString& text, bool flush) {
+void LogManager::writeLine(const QString& text) {
+    const std::lock_guard lock(mutex_);
     if (!file_.isOpen()) {
         return;
     }
+    // Every line is on disk when it is logged, the detail of the step in progress (its SQL) included: a
+    // run that is killed loses nothing it logged. A run logs a few thousand lines, so this costs little.
     fileStream_ << text << "\r\n";
-    if (flush) {
-        fileStream_.flush();
-    }
+    fileStream_.flush();
 }
 
 void LogManager::flush() {
+    const std::lock_guard lock(mutex_);
+    fileStream_.flush();
+}
+
+void LogManager::writeLastLine(int level, const QString& message, const QString& method) {
+    mutex_.lock();  // never given back: the process ends next, and no other line may follow this one
+    log(level, message, method);
     fileStream_.flush();
 }
 
 void LogManager::setLogPath(const QString& folder) {
+    const std::lock_guard lock(mutex_);
     if (folder.isEmpty()) {
         return;
     }
@@ -145,6 +155,7 @@ void LogManager::setLogPath(const QString& folder) {
 }
 
 bool LogManager::setLogFile(const QString& base) {
+    const std::lock_guard lock(mutex_);
     if (base.isEmpty()) {
         return true;
     }
@@ -153,6 +164,7 @@ bool LogManager::setLogFile(const QString& base) {
 }
 
 bool LogManager::setupLogFile() {
+    const std::lock_guard lock(mutex_);
     const QString method = QStringLiteral("LogManager::setupLogFile");
     if (!folder_ || fileBase_.isEmpty()) {
         log(8, QStringLiteral("Filename or path not set, cannot setup log file."), method);
@@ -197,15 +209,21 @@ void LogManager::rotateLogFiles(const QString& path) {
     // Only the daily files of exactly this base count: a base that is a prefix of another school's base
     // ("Norv--1" and "Norv--12") or that contains a dot must neither delete the other's files nor escape
     // rotation. Matching ignores case, as the original file system did.
+    //
+    // Names dated after today (left by a clock that ran ahead) neither count nor go: counting them would
+    // make today's log, the oldest name of the seven, the one deleted as soon as it is opened.
+    const std::lock_guard lock(mutex_);
     const QFileInfo info(path);
     const QRegularExpression daily(
-        QStringLiteral("^%1-\\d{4}-\\d{2}-\\d{2}\\.%2$")
+        QStringLiteral("^%1-(\\d{4}-\\d{2}-\\d{2})\\.%2$")
             .arg(QRegularExpression::escape(fileBase_), QRegularExpression::escape(info.suffix())),
         QRegularExpression::CaseInsensitiveOption);
+    const QString today = platform::Clock::now().date().toString(QStringLiteral("yyyy-MM-dd"));
     const QDir dir = info.absoluteDir();
     QStringList names;
     for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (daily.match(entry).hasMatch()) {
+        const QRegularExpressionMatch match = daily.match(entry);
+        if (match.hasMatch() && match.captured(1) <= today) {
             names.append(entry);
         }
     }
@@ -216,10 +234,12 @@ void LogManager::rotateLogFiles(const QString& path) {
 }
 
 QString LogManager::logFilePath() const {
+    const std::lock_guard lock(mutex_);
     return file_.isOpen() ? filePath_ : QString();
 }
 
 void LogManager::writeHeader(const QString& title, const QString& version, const QString& buildDate) {
+    const std::lock_guard lock(mutex_);
     if (fileReady()) {
         writeLine(QString());
         writeLine(kSeparator + (title.isEmpty() ? QStringLiteral("Log File") : title + " File") + "\r\n" +

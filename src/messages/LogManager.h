@@ -8,8 +8,11 @@
 // Owns: the open log file, the destination bits, the name prefix of file lines, the console stream.
 // Invariants: the log file, when open, is <folder>/<file base>-<yyyy-MM-dd>.log; after it is set up, at
 // most seven daily files of that base are left in the folder.
-// REQUIRES: single thread; the console device stays open for the life of the manager. "Now" comes from
-// platform::Clock, so tests can move the day.
+// Every line, of every level, is on disk when it is logged.
+// Thread-safe: every operation holds the manager's lock, so a line logged from another thread (a signal that
+// stops the run, a source that stopped answering) is never mixed into another.
+// REQUIRES: the console device stays open for the life of the manager. "Now" comes from platform::Clock, so
+// tests can move the day.
 #pragma once
 
 #include <QDir>
@@ -19,6 +22,7 @@
 #include <QString>
 #include <QTextStream>
 
+#include <mutex>
 #include <optional>
 
 class QIODevice;
@@ -57,13 +61,17 @@ class LogManager : public QObject {
     bool setLogFile(const QString& base);
     // Opens <folder>/<base>-<today>.log for appending and rotates; false when it cannot be opened.
     bool setupLogFile();
-    // Deletes the oldest daily files of the current base in the folder of path until seven are left.
+    // Deletes the oldest daily files of the current base in the folder of path until seven dated up to today
+    // are left; files dated after today are left alone.
     void rotateLogFiles(const QString& path);
 
     // The path of the open log file; empty when there is none.
     QString logFilePath() const;
-    // Puts the lines written so far on disk (Debug and Proprietary lines wait for the next other one).
+    // Puts the file stream's text on disk (each line is already when it is logged).
     void flush();
+    // Logs one last line and lets no other line follow, from any thread: the manager's lock stays taken.
+    // REQUIRES: the process ends right after.
+    void writeLastLine(int level, const QString& message, const QString& method);
 
     // The header block: blank line, title block, build date, generation time, version, OS name.
     void writeHeader(const QString& title, const QString& version, const QString& buildDate);
@@ -73,7 +81,7 @@ class LogManager : public QObject {
     // One console "log" line (levels 0 to 7), whatever the destination bits say.
     void consoleLine(int level, const QString& message, const QString& method);
     // Appends text and CR LF to the open log file.
-    void writeLine(const QString& text, bool flush = true);
+    void writeLine(const QString& text);
 
   public slots:
     void log(int logLevel, const QString& message, const QString& method);
@@ -92,4 +100,5 @@ class LogManager : public QObject {
     QString filePath_;  // the path file_ was opened on (a file opened by descriptor has no name)
     QTextStream console_;
     QTextStream fileStream_;
+    mutable std::recursive_mutex mutex_;
 };

@@ -52,14 +52,17 @@ SISMessageWriter::SISMessageWriter(QIODevice* out, QIODevice* err, QObject* pare
 SISMessageWriter::~SISMessageWriter() = default;
 
 void SISMessageWriter::writeOut(const QStringList& fields) {
+    const std::lock_guard lock(mutex_);
     out_ << joinFields(fields) << Qt::endl;
 }
 
 void SISMessageWriter::writeErr(const QStringList& fields) {
+    const std::lock_guard lock(mutex_);
     err_ << joinFields(fields) << Qt::endl;
 }
 
 void SISMessageWriter::flushPending() {
+    const std::lock_guard lock(mutex_);
     while (!pending_.isEmpty()) {
         err_ << pending_.takeFirst() << Qt::endl;
     }
@@ -177,6 +180,7 @@ void SISMessageWriter::outWarning(const QString& key, const QString& message) {
 
 void SISMessageWriter::outMissing(const QString& paramkey, const QString& message) {
     const QString line = joinFields({"missing", paramkey, message});
+    const std::lock_guard lock(mutex_);
     if (!pending_.contains(line)) {
         pending_.append(line);
     }
@@ -188,5 +192,6 @@ void SISMessageWriter::outError(const QString& key, const QString& message) {
 }
 
 void SISMessageWriter::clearMessages() {
+    const std::lock_guard lock(mutex_);
     pending_.clear();
 }

@@ -7,13 +7,17 @@
 //
 // Owns: the pending "missing" lines (in arrival order, without duplicates) and two text streams over the
 // output and the error device. Lines are UTF-8, end in "\n" and are flushed as they end.
-// REQUIRES: both devices stay open for the life of the writer; single thread.
+// Thread-safe: a line written from another thread (a command ended from the stop's or the source
+// watchdog's thread) is never mixed into another.
+// REQUIRES: both devices stay open for the life of the writer.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+
+#include <mutex>
 
 class QIODevice;
 
@@ -72,4 +76,5 @@ class SISMessageWriter : public QObject {
     QTextStream out_;
     QTextStream err_;
     QStringList pending_;
+    std::recursive_mutex mutex_;
 };

@@ -52,11 +52,11 @@ XDateTime BridgeTaskBase::StoredUpdateDateTime(const QString& /*folder*/) {
 
 int BridgeTaskBase::ProgressTotal(int mode) {
     return CalculateProgressSize(mode, setupSteps(), lookupSteps(), importSteps(), dailyAttSteps(),
-                                 periodAttSteps(), m_outputFolder);
+                                 periodAttSteps());
 }
 
-int BridgeTaskBase::CalculateProgressSize(int flags, int setup, int lookup, int import, int daily, int period,
-                                          const QString& outputFolder) {
+int BridgeTaskBase::CalculateProgressSize(int flags, int setup, int lookup, int import, int daily,
+                                          int period) {
     const char* method = "BridgeTaskBase::CalculateProgressSize";
     const struct {
         int count;
@@ -74,34 +74,16 @@ int BridgeTaskBase::CalculateProgressSize(int flags, int setup, int lookup, int 
         }
     }
 
-    int base = setup + lookup + 2;
+    int steps = setup + lookup + 2;
     if (flags & FullExtract) {
-        base += import;
+        steps += import;
     }
-    if (!(flags & AttendanceUpdate)) {
-        return base;
+    if (flags & AttendanceUpdate) {
+        // Each attendance pass reads its whole span in one query: the steps do not grow with the days.
+        steps += value("filterdaily") != "true" ? daily : 0;
+        steps += value("filterperiod") != "true" ? period : 0;
     }
-
-    const XDate today = XDate::Today();
-    XDate start = StoredUpdateDate(outputFolder);
-    if (start.IsNull()) {
-        // No attendance sent yet: everything since the start of the school year.
-        int year = today.Year();
-        if (today.Month() < 9) {
-            --year;
-        }
-        start = XDate(year, 9, 3);
-    }
-    int units = 1;
-    if (start < today) {
-        units = (today - start) / 6;
-    }
-    if (units < 1) {
-        units = 1;
-    }
-    const int dailyPart = (value("filterdaily") != "true" && daily > 0) ? units * daily + 1 : 0;
-    const int periodPart = (value("filterperiod") != "true" && period > 0) ? units * period + 1 : 0;
-    return base + dailyPart + periodPart;
+    return steps;
 }
 
 bool BridgeTaskBase::Execute(const TaskValues& values, int mode) {

@@ -54,14 +54,14 @@ class BridgeTaskBase : public AppTaskBase {
     // when it throws (the exception is logged at Error level and does not leave this call).
     virtual bool Execute(const TaskValues& values, int mode);
 
-    // CalculateProgressSize over this task's step counts and output folder.
+    // CalculateProgressSize over this task's step counts.
     int ProgressTotal(int mode) override;
 
-    // The progress total for the run flags (bit 1 full extract, bit 2 attendance). Counts of 0 or less are
-    // logged and used as they are. The attendance part scales with the days since the update date recorded
-    // in outputFolder (the start of the school year when none).
-    int CalculateProgressSize(int flags, int setup, int lookup, int import, int daily, int period,
-                              const QString& outputFolder);
+    // The progress total for the run flags (bit 1 full extract, bit 2 attendance): each count is the
+    // number of steps its part of the run sends (daily and period: the attendance passes and their cached
+    // tables; a part the "filterdaily" or "filterperiod" value switches off sends none), and the start and
+    // the end of the run one each. Counts of 0 or less are logged and used as they are.
+    int CalculateProgressSize(int flags, int setup, int lookup, int import, int daily, int period);
 
     // Progress also advances the host's progress, ProgressWarning advances it with a warning; every level
     // logs.

@@ -107,8 +107,6 @@ void CDEWriter::ImportHook() {}
 
 void CDEWriter::CloseAttendanceCache() {}
 
-void CDEWriter::ResetGlobalAttendanceCache(const XFileSpec& /*globalFolder*/) {}
-
 XString CDEWriter::BindingValue(const ColumnBinding& binding) {
     struct Current {
         const ColumnBinding*& slot;
@@ -392,19 +390,42 @@ void CDEWriter::StartOwnedUpdate() {
 }
 
 void CDEWriter::FinishUpdate() {
-    if (m_updateFile == nullptr) {
+    SealUpdate();
+    PublishUpdate();
+}
+
+void CDEWriter::SealUpdate() {
+    if (m_updateFile == nullptr || !m_updateStage) {
         return;
     }
     try {
         WriteTimingBlock(*m_updateFile);
-        m_updateStage->commit();
+        m_updateStage->seal();
     } catch (...) {
-        m_updateStage.reset();
-        m_updateFile = nullptr;
+        dropUpdate();
+        throw;
+    }
+}
+
+bool CDEWriter::PublishUpdate() {
+    if (!m_updateStage) {
+        return true;
+    }
+    bool durable = false;
+    try {
+        m_updateStage->commit();
+        durable = m_updateStage->placedDurably();
+    } catch (...) {
+        dropUpdate();
         throw;
     }
     m_updateStage.reset();
     m_updateFile = nullptr;
+    return durable;
+}
+
+XFileSpec CDEWriter::UpdateFileSpec() const {
+    return m_updateStage ? m_updateStage->finalSpec() : XFileSpec();
 }
 
 void CDEWriter::WriteCurrentHeaderHead() {
@@ -481,7 +502,11 @@ int CDEWriter::WriteTable(const RowFilter& filter, const XString& firstLine) {
     StagedFile staged(tableFile);
     try {
         report(Debug, "Opening Table");
-        OpenTable(true, RowPasses::Once);
+        // A query that could not be run (the connection lost on every try) is no empty table: written as
+        // one, it would empty the target's table.
+        if (!OpenTable(true, RowPasses::Once)) {
+            throw XException("the source could not be read");
+        }
         report(Debug, "Writing " + m_currentFileName);
 
         XTextFile* out = nullptr;
@@ -706,16 +731,12 @@ void CDEWriter::DeleteUpdateFiles(const XFileSpec& folder) {
             debug("Attendance: Database could not be deleted");
         }
 
+        // Nothing of this program sets a global folder; a hand-edited one would have this folder's change
+        // drop the cache tables of whatever folder it names, another school's among them.
         if (!m_globalFolder.isEmpty()) {
-            XFileSpec global;
-            try {
-                global.set(m_globalFolder.endsWith("/") ? m_globalFolder : m_globalFolder + "/");
-            } catch (const XException&) {
-                global = XFileSpec();  // not a usable absolute path: there is no such folder
-            }
-            if (!global.isEmpty() && global.exists()) {
-                ResetGlobalAttendanceCache(global);
-            }
+            report(Warning, "SchoolConfig.xml names the global folder " + m_globalFolder +
+                                ": it is left alone; a configuration change clears this folder's attendance "
+                                "cache only.");
         }
     } catch (...) {
         reportAndThrow(

@@ -114,8 +114,19 @@ class CDEWriter : public BridgeTaskBase {
     // Begins an update file on file (separator TAB, not open): its head, the pragmas and the headers block.
     // The file is written under a temporary name until FinishUpdate.
     virtual void StartUpdate(XTextFile& file);
-    // Writes the timing block, closes the update file and moves it into place.
+    // Writes the timing block, closes the update file and moves it into place (SealUpdate, PublishUpdate).
     virtual void FinishUpdate();
+    // The two halves of FinishUpdate, for a layer that records the update file's publication in between:
+    // SealUpdate writes the timing block and makes the file complete and synced under its temporary name;
+    // PublishUpdate moves it into place and answers whether the move is on disk (the folder synced after
+    // it). Either raises when it fails, and the unfinished file is then deleted. Nothing when no update is
+    // open (PublishUpdate then answers true).
+    void SealUpdate();
+    bool PublishUpdate();
+    // The name the open update file takes when it is published; empty when no update is open.
+    XFileSpec UpdateFileSpec() const;
+    // Forgets the open update and deletes its unfinished file; it is never published.
+    void AbandonUpdate() noexcept { dropUpdate(); }
     // StartUpdate on a file object that the writer owns itself.
     void StartOwnedUpdate();
 
@@ -146,11 +157,9 @@ class CDEWriter : public BridgeTaskBase {
     // Deletes every "*.cde" file of the import folder. Not part of an extraction run.
     virtual void DeleteCDEFiles();
 
-    // Attendance cache steps of DeleteUpdateFiles, completed by the attendance layer: closing the cache
-    // before its file under the import folder is deleted (nothing here), and clearing the stale tables of
-    // the cache in the global folder (nothing here).
+    // The attendance cache step of DeleteUpdateFiles, completed by the attendance layer: closing the cache
+    // before its file under the import folder is deleted (nothing here).
     virtual void CloseAttendanceCache();
-    virtual void ResetGlobalAttendanceCache(const XFileSpec& globalFolder);
 
     // The update stamps of folder's SchoolConfig.xml; null when absent or unreadable.
     XDate StoredUpdateDate(const QString& folder) override;
@@ -279,7 +288,7 @@ class CDEWriter : public BridgeTaskBase {
     std::unique_ptr<StagedFile> m_updateStage;
     std::unique_ptr<ExtractSet> m_extractSet;  // the full extract being collected (StartImport..FinishImport)
 
-    XString m_globalFolder;
+    XString m_globalFolder;  // as SchoolConfig.xml held it, written back; nothing acts on it
     XString m_overlap;
     XString m_masterFile;
     XString m_masterFolder;

@@ -83,7 +83,7 @@ bool Parse(const XString& bytes, Entries& entries) {
             scan.skipLine();
             continue;
         }
-        accepted = scan.readUntil(" >") == "SchoolConfig";
+        accepted = scan.readUntil(" \t>") == "SchoolConfig";
         scan.skipLine();
         break;
     }
@@ -95,13 +95,16 @@ bool Parse(const XString& bytes, Entries& entries) {
             scan.skipLine();
             continue;
         }
-        const XString name = scan.readUntil(" >");
+        // Blanks and TABs around the name, the attribute and "=" are allowed, as a hand edit leaves them.
+        const XString name = scan.readUntil(" \t/>");
         scan.skipBlanks();
-        const XString attribute = scan.readUntil("=>");
+        const XString attribute = scan.readUntil(" \t=/>");
+        scan.skipBlanks();
         XString value;
         const bool hasValue = scan.peek() == '=';
         if (hasValue) {
             scan.skip();
+            scan.skipBlanks();
             if (scan.peek() == '"') {
                 scan.skip();
                 value = scan.readUntil("\"");
@@ -118,17 +121,13 @@ bool Parse(const XString& bytes, Entries& entries) {
     return true;
 }
 
-namespace {
-constexpr qint64 kMaxBytes = 1 << 20;
-}  // namespace
-
 bool Read(const XFileSpec& folder, Entries& entries) {
     entries.clear();
     // The file is small: a link, a FIFO (which would hold the run and its folder lock) or a file of a size
     // no configuration has reads as no configuration, as a missing or malformed one does.
     const std::optional<QByteArray> bytes =
-        platform::readRegularFile(FileIn(folder).toQString(), kMaxBytes, false);
-    if (!bytes || bytes->size() > kMaxBytes) {
+        platform::readRegularFile(FileIn(folder).toQString(), SizeLimit, false);
+    if (!bytes || bytes->size() > SizeLimit) {
         return false;
     }
     return Parse(XString(bytes->constData(), static_cast<int>(bytes->size())), entries);

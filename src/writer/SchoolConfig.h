@@ -47,6 +47,8 @@ inline constexpr Key Keys[] = {
     {"UpdateDateTime", "UpdateDateTimeValue"},
 };
 inline constexpr int KeyCount = 14;
+// The largest file read as a configuration; a larger one reads as none.
+inline constexpr qint64 SizeLimit = 1 << 20;
 
 // The file in folder.
 XFileSpec FileIn(const XFileSpec& folder);

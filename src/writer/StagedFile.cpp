@@ -67,8 +67,8 @@ void StagedFile::open(const XFileSpec& finalSpec) {
     m_staged = true;
 }
 
-void StagedFile::commit() {
-    if (!m_staged) {
+void StagedFile::seal() {
+    if (!m_staged || m_sealed) {
         return;
     }
     int error = 0;
@@ -80,33 +80,51 @@ void StagedFile::commit() {
     if (error == 0 && !syncPath(m_temporary, O_RDONLY)) {
         error = errno != 0 ? errno : EIO;
     }
-    if (error == 0) {
-        ExtractSet* set = m_collectable ? ExtractSet::collecting() : nullptr;
-        if (set != nullptr && set->holds(m_final)) {
-            // The set owns the complete file from here and moves it into place with the others.
-            set->add(m_temporary, m_final);
-            m_staged = false;
-            return;
-        }
-        if (!(m_keepExisting ? placeNew(m_temporary, m_final) : moveIntoPlace(m_temporary, m_final))) {
-            error = errno;
-        }
-    }
     if (error != 0) {
-        abandon();
-        XException::raise(error, "Error closing file: %s", m_final.path().c_str());
+        fail(error);
     }
-    m_staged = false;
+    m_sealed = true;
 }
 
-bool StagedFile::moveIntoPlace(const XFileSpec& from, const XFileSpec& to) {
+void StagedFile::commit() {
+    if (!m_staged) {
+        return;
+    }
+    seal();
+    m_placedDurably = false;
+    ExtractSet* set = m_collectable ? ExtractSet::collecting() : nullptr;
+    if (set != nullptr && set->holds(m_final)) {
+        // The set owns the complete file from here and moves it into place with the others.
+        set->add(m_temporary, m_final);
+        m_staged = false;
+        m_sealed = false;
+        return;
+    }
+    const bool placed = m_keepExisting ? placeNew(m_temporary, m_final)
+                                       : moveIntoPlace(m_temporary, m_final, &m_placedDurably);
+    if (!placed) {
+        fail(errno);
+    }
+    m_staged = false;
+    m_sealed = false;
+}
+
+void StagedFile::fail(int error) {
+    abandon();
+    XException::raise(error != 0 ? error : EIO, "Error closing file: %s", m_final.path().c_str());
+}
+
+bool StagedFile::moveIntoPlace(const XFileSpec& from, const XFileSpec& to, bool* durable) {
     const QByteArray source = from.native();
     const QByteArray target = to.native();
     if (::rename(source.constData(), target.constData()) != 0) {
         return false;
     }
     // The rename itself is durable only once the folder is synced; a failure here leaves a complete file.
-    syncPath(to.folder(), O_RDONLY | O_DIRECTORY);
+    const bool synced = syncPath(to.folder(), O_RDONLY | O_DIRECTORY);
+    if (durable != nullptr) {
+        *durable = synced;
+    }
     return true;
 }
 
@@ -125,6 +143,7 @@ void StagedFile::abandon() noexcept {
         return;
     }
     m_staged = false;
+    m_sealed = false;
     try {
         m_file.close();
     } catch (...) {
@@ -138,6 +157,7 @@ void StagedFile::discard() noexcept {
         return;
     }
     m_staged = false;
+    m_sealed = false;
     const QByteArray path = m_temporary.native();
     ::unlink(path.constData());
 }

@@ -32,9 +32,17 @@ class StagedFile {
     // Opens the file for writing (created anew, missing folders created) under a new temporary name beside
     // finalSpec. A failure raises the file layer's message naming finalSpec.
     void open(const XFileSpec& finalSpec);
-    // Closes, syncs and renames into place (or hands the file to the collecting extract set). Raises "Error
-    // closing file: %s" (final path) when any of it fails; the temporary file is then deleted.
+    // Closes and syncs the file under its temporary name, complete but not yet in place, so that what
+    // depends on its publication can be recorded first. Raises "Error closing file: %s" (final path) when
+    // either fails; the temporary file is then deleted.
+    void seal();
+    // Seals (unless sealed already) and renames into place (or hands the file to the collecting extract
+    // set). Raises "Error closing file: %s" (final path) when any of it fails; the temporary file is then
+    // deleted.
     void commit();
+    // Whether the last commit's rename is on disk: the folder was synced after it. A rename that is not
+    // may be lost with the power, and the file with it.
+    bool placedDurably() const { return m_placedDurably; }
     // Closes and deletes the temporary file, ignoring errors. Nothing when not open.
     void abandon() noexcept;
     // Deletes the temporary file without touching the XTextFile, for when that object may already be gone
@@ -55,8 +63,9 @@ class StagedFile {
     // Deletes the temporary files that a process which died while writing left in folder. Only for a folder
     // that no other process is writing into (its run lock is held).
     static void removeLeftovers(const XFileSpec& folder);
-    // Renames from over to, then syncs the folder of to. False with errno set when the rename fails.
-    static bool moveIntoPlace(const XFileSpec& from, const XFileSpec& to);
+    // Renames from over to, then syncs the folder of to. False with errno set when the rename fails;
+    // durable, when given, tells whether the folder sync succeeded too.
+    static bool moveIntoPlace(const XFileSpec& from, const XFileSpec& to, bool* durable = nullptr);
 
   private:
     XTextFile& m_file;
@@ -68,8 +77,12 @@ class StagedFile {
     // Gives from the name to when nothing is there yet, then syncs the folder of to. False with errno set
     // (EEXIST when something is at to) otherwise; from is then left.
     static bool placeNew(const XFileSpec& from, const XFileSpec& to);
+    // Deletes the temporary file, then raises "Error closing file: %s" with error.
+    [[noreturn]] void fail(int error);
 
     bool m_staged = false;
+    bool m_sealed = false;
+    bool m_placedDurably = false;
     bool m_collectable = true;
     bool m_keepExisting = false;
 };

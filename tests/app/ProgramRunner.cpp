@@ -3,10 +3,14 @@
 #include <QDate>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
+
+#include <algorithm>
 
 namespace {
 
@@ -39,8 +43,8 @@ QStringList ProgramResult::hostLines() const {
     return lines;
 }
 
-ProgramResult runProgram(const QStringList& arguments, const QString& home, const QString& workingDir,
-                         const QStringList& environment, const QStringList& launcher) {
+void startProgram(QProcess& process, const QStringList& arguments, const QString& home,
+                  const QString& workingDir, const QStringList& environment, const QStringList& launcher) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
     env.insert("XDG_DATA_HOME", home + "/.local/share");
@@ -53,7 +57,6 @@ ProgramResult runProgram(const QStringList& arguments, const QString& home, cons
         const qsizetype equals = entry.indexOf('=');
         env.insert(entry.left(equals), entry.mid(equals + 1));
     }
-    QProcess process;
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDir.isEmpty() ? home : workingDir);
     const QString program = QStringLiteral(NORV_BINARY_DIR "/norv-extract");
@@ -62,6 +65,9 @@ ProgramResult runProgram(const QStringList& arguments, const QString& home, cons
     } else {
         process.start(launcher.first(), launcher.mid(1) + QStringList{program} + arguments);
     }
+}
+
+ProgramResult finishProgram(QProcess& process, const QByteArray& alreadyRead) {
     ProgramResult result;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -69,9 +75,54 @@ ProgramResult runProgram(const QStringList& arguments, const QString& home, cons
         return result;
     }
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
+    result.out = alreadyRead + process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+bool waitForOutput(QProcess& process, QByteArray& read, const QByteArray& text, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!read.contains(text)) {
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (left <= 0 || process.state() == QProcess::NotRunning) {
+            read += process.readAllStandardOutput();
+            return read.contains(text);
+        }
+        process.waitForReadyRead(static_cast<int>(std::min<qint64>(left, 200)));
+        read += process.readAllStandardOutput();
+    }
+    return true;
+}
+
+ProgramResult runProgram(const QStringList& arguments, const QString& home, const QString& workingDir,
+                         const QStringList& environment, const QStringList& launcher) {
+    QProcess process;
+    startProgram(process, arguments, home, workingDir, environment, launcher);
+    return finishProgram(process);
+}
+
+QStringList openInjectionLauncher(const QString& path, const QString& injection) {
+    const QString strace = QStandardPaths::findExecutable("strace");
+    if (strace.isEmpty()) {
+        return {};
+    }
+    // The leak checker cannot run under ptrace: a sanitizer build would fail every such run at its exit.
+    QString sanitizer = qEnvironmentVariable("ASAN_OPTIONS");
+    sanitizer += QString(sanitizer.isEmpty() ? "" : ":") + "detect_leaks=0";
+    return {strace,
+            "-f",
+            "-qq",
+            "-o",
+            "/dev/null",
+            "-E",
+            "ASAN_OPTIONS=" + sanitizer,
+            "-e",
+            "trace=openat",
+            "-P",
+            path,
+            "-e",
+            "inject=openat:" + injection};
 }
 
 QStringList fullDiskLauncher() {

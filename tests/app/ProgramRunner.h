@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,19 @@ struct ProgramResult {
 ProgramResult runProgram(const QStringList& arguments, const QString& home,
                          const QString& workingDir = QString(), const QStringList& environment = {},
                          const QStringList& launcher = {});
+// Starts norv-extract as runProgram does, without waiting: for a command that must run beside another.
+void startProgram(QProcess& process, const QStringList& arguments, const QString& home,
+                  const QString& workingDir = QString(), const QStringList& environment = {},
+                  const QStringList& launcher = {});
+// Waits for a started program to end (two minutes at most) and collects what it sent; out starts with
+// alreadyRead, what the caller read from standard output before.
+ProgramResult finishProgram(QProcess& process, const QByteArray& alreadyRead = QByteArray());
+// Reads standard output of a started program into read until it holds text; false after timeoutMs.
+bool waitForOutput(QProcess& process, QByteArray& read, const QByteArray& text, int timeoutMs = 60000);
+
+// The launcher that starts norv-extract under strace with injection (such as "error=EACCES:when=1") on its
+// openings of path, and on nothing else; empty when strace is not installed.
+QStringList openInjectionLauncher(const QString& path, const QString& injection);
 // The shell launcher that starts norv-extract on a full disk: no file may grow (writes fail with EFBIG).
 QStringList fullDiskLauncher();
 

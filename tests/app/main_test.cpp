@@ -511,14 +511,28 @@ TEST_F(Program, PasswordFilesOthersCanReadAreRefused) {
     const QByteArray secret = "Tr0ub4dor&3";
     const QString open = at("open.pwd");
     const QString mine = at("private.pwd");
+    const QString latin1 = at("latin1.pwd");
     writeFile(open, secret + "\n");
     writeFile(mine, secret + "\n");
+    writeFile(latin1,
+              "Gr\xfc"
+              "ezi\n");  // saved in Latin-1, not UTF-8: it would reach the server altered
     ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0644), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(mine).constData(), 0600), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(latin1).constData(), 0600), 0);
     const QString out = at("out");
     const QStringList frame = {"start_progress\t0", "end_progress"};
     const QStringList login = {"--dsn=D", "--user=u"};
     const QString refused = "error\tPassword File Error\t";
+    // A test answers as every failed test does: its "test" line gives the reason.
+    const auto failedTest = [](const QString& reason) {
+        return QStringList{"start_progress\t0", "test\tconnection\tfail\t" + reason, "end_progress"};
+    };
+    const QString missingReason =
+        "The password file " + at("none.pwd") + " cannot be read: No such file or directory.";
+    const QString twiceReason =
+        "Give the password one way only: --pwdfile cannot be combined with --pwd or --pwdencode.";
+    const QString latin1Reason = "The password file " + latin1 + " is not UTF-8 text; save it as UTF-8.";
     expectHostCases(
         *this,
         {
@@ -531,15 +545,18 @@ TEST_F(Program, PasswordFilesOthersCanReadAreRefused) {
             {"missing",
              with({"test", "--group=connection", "--pwdfile=" + at("none.pwd")}, login),
              1,
-             frame,
-             {refused + "The password file " + at("none.pwd") +
-              " cannot be read: No such file or directory."}},
+             failedTest(missingReason),
+             {refused + missingReason}},
             {"beside --pwd",
              with({"test", "--group=connection", "--pwdfile=" + mine, "--pwd=x"}, login),
              1,
-             frame,
-             {refused +
-              "Give the password one way only: --pwdfile cannot be combined with --pwd or --pwdencode."}},
+             failedTest(twiceReason),
+             {refused + twiceReason}},
+            {"not UTF-8",
+             with({"test", "--group=connection", "--pwdfile=" + latin1}, login),
+             1,
+             failedTest(latin1Reason),
+             {refused + latin1Reason}},
             {"private",
              with({"test", "--validate=0", "--group=connection", "--pwdfile", mine}, login),
              0,
@@ -588,6 +605,23 @@ TEST_F(Program, UnwritableLogFolderFallsBackToTheDocumentsFolder) {
     EXPECT_TRUE(
         readFile(documents + "/Norv--9-" + today() + ".log").contains("AppBase::LogHeader: Command: run"));
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
+}
+
+// A clock that ran a week ahead left logs dated after today: rotation counts only the days up to today, so
+// today's log is never the one it deletes, and the later ones are left alone.
+TEST_F(Program, LogRotationKeepsTodaysLog) {
+    const QString out = at("out");
+    QStringList ahead;
+    for (int day = 1; day <= 7; ++day) {
+        ahead.append("Norv--1-" + QDate::currentDate().addDays(day).toString("yyyy-MM-dd") + ".log");
+        writeFile(out + "/" + ahead.last(), "ahead\r\n");
+    }
+    const ProgramResult r = run(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(readFile(out + "/Norv--1-" + today() + ".log").contains("AppBase::LogHeader: Command: run"));
+    for (const QString& name : ahead) {
+        EXPECT_EQ(readFile(out + "/" + name), "ahead\r\n") << name.toStdString();
+    }
 }
 
 // A status file that cannot be written is never a silent success: the command says so on standard error
@@ -696,32 +730,74 @@ TEST_F(Program, ASecondRunIntoALockedFolderLeavesItAlone) {
     EXPECT_TRUE(readFile(out + "/Data ExtractorStatus.tmp").endsWith("\tSucceeded\tSucceeded\r\n"));
 }
 
-// A lock file that cannot be locked is no reason to run unlocked: the run stops before it writes anything.
-TEST_F(Program, ALockFileThatCannotBeUsedStopsTheRun) {
+// A run that cannot start never leaves the last good night's "Succeeded" in place: a lock file it cannot use
+// (a folder or a link at its name, a lock file it may not even read), a refused password file or option, a
+// missing value each end as "Failed" with the reason. It never runs unlocked, and never writes through a
+// link. A lock file it may read but not write (left by root) still locks: flock needs no write access.
+TEST_F(Program, ARunThatCannotStartRecordsWhy) {
+    ASSERT_FALSE(openInjectionLauncher(at("x"), "error=EACCES").isEmpty())
+        << "strace is not installed (scripts/install-deps.sh installs it)";
     const QString victim = at("victim");
     writeFile(victim, "victim");
+    const QString openPassword = at("open.pwd");
+    writeFile(openPassword, "secret\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(openPassword).constData(), 0644), 0);
+    // Every opening of the lock file, or only the first (the one for writing), refused as for another
+    // user's file.
+    const auto refusedLock = [](const QString& lock, const char* when) {
+        return openInjectionLauncher(lock, QString("error=EACCES:when=") + when);
+    };
+    const QString lockFailure = "The lock file of the folder cannot be used: @lock (%1)";
+    const QStringList connection = {"--dsn=NorvDSN", "--user=clerk"};
     const struct {
         const char* name;
-        std::function<bool(const QString&)> plant;
-        const char* reason;
+        std::function<bool(const QString&)> plant;  // given the lock file's path
+        QStringList args;                           // besides the run's path and the connection
+        const char* refusedLockWhen;                // the strace launcher, when not null
+        QString detail;                             // empty: the run succeeds
     } cases[] = {
-        {"a folder", [](const QString& lock) { return QDir().mkpath(lock); }, "Is a directory"},
-        {"a link", [&](const QString& lock) { return QFile::link(victim, lock); },
-         "Too many levels of symbolic links"},
+        {"a folder at the lock's name", [](const QString& lock) { return QDir().mkpath(lock); },
+         QStringList{"--school=1", "--pwd=x"}, nullptr, lockFailure.arg("Is a directory")},
+        {"a link at the lock's name", [&](const QString& lock) { return QFile::link(victim, lock); },
+         QStringList{"--school=1", "--pwd=x"}, nullptr, lockFailure.arg("Too many levels of symbolic links")},
+        {"a lock file it may not read", nullptr, QStringList{"--school=1", "--pwd=x"}, "1+",
+         lockFailure.arg("Permission denied")},
+        {"a lock file it may only read", nullptr, QStringList{"--school=1", "--pwd=x"}, "1", QString()},
+        {"a refused password file", nullptr, QStringList{"--school=1", "--pwdfile=" + openPassword}, nullptr,
+         "The password file " + openPassword +
+             " can be read or changed by other users (mode 0644); allow its owner only: chmod 600 " +
+             openPassword},
+        {"a refused option", nullptr, QStringList{"--school=1", "--pwd=x", "--timeout=0"}, nullptr,
+         "The timeout must be a whole number of seconds from 1 to 86400: 0"},
+        {"a missing value", nullptr, QStringList{"--pwd=x"}, nullptr, "Required parameter missing."},
     };
+    const QByteArray lastGoodNight = "2000/01/01 00:00:00\tSucceeded\tSucceeded\r\n";
     for (const auto& c : cases) {
         const QString out = at(QString("out-") + c.name);
-        ASSERT_TRUE(QDir().mkpath(out));
-        ASSERT_TRUE(c.plant(out + "/.norv-extract.lock"));
-        const ProgramResult r =
-            run(with({"run", "--validate=0", "--school=1", "--path=" + out}, kConnection));
-        EXPECT_EQ(r.exitCode, 1) << c.name;
-        EXPECT_EQ(r.errLines(),
-                  QStringList({"error\tFolder Locked\tThe lock file of the folder cannot be used: " + out +
-                               "/.norv-extract.lock (" + c.reason + ")"}))
-            << c.name;
-        EXPECT_EQ(r.hostLines(), QStringList()) << c.name;
-        EXPECT_EQ(filesUnder(out).filter(".tmp"), QStringList()) << c.name;
+        const QString lock = out + "/.norv-extract.lock";
+        writeFile(out + "/Data ExtractorStatus.tmp", lastGoodNight);
+        writeFile(out + "/finished_bridge.tmp", "finished\r\n");
+        writeFile(lock, QByteArray());
+        if (c.plant) {
+            ASSERT_TRUE(QFile::remove(lock) && c.plant(lock)) << c.name;
+        }
+        const ProgramResult r = runProgram(
+            QStringList{"run", "--validate=0", "--path=" + out} + connection + c.args, home.path(), QString(),
+            {}, c.refusedLockWhen ? refusedLock(lock, c.refusedLockWhen) : QStringList());
+        const QByteArray status = readFile(out + "/Data ExtractorStatus.tmp");
+        if (c.detail.isEmpty()) {
+            EXPECT_EQ(r.exitCode, 0) << c.name << r.err.toStdString();
+            EXPECT_TRUE(status.endsWith("\tSucceeded\tSucceeded\r\n") && status != lastGoodNight) << c.name;
+        } else {
+            const QString detail = QString(c.detail).replace("@lock", lock);
+            EXPECT_EQ(r.exitCode, 1) << c.name;
+            EXPECT_TRUE(status.endsWith("\tFailed\t" + detail.toUtf8() + "\r\n"))
+                << c.name << ": " << status.toStdString();
+            if (detail.startsWith("The lock file")) {
+                EXPECT_EQ(r.errLines(), QStringList({"error\tFolder Locked\t" + detail})) << c.name;
+            }
+        }
+        EXPECT_EQ(readFile(out + "/finished_bridge.tmp"), "finished\r\n") << c.name;
     }
     EXPECT_EQ(readFile(victim), "victim");
 }
@@ -774,7 +850,13 @@ TEST_F(Program, PathsAreUsedAsNamedOrRefused) {
             const ProgramResult r = run(args);
             EXPECT_EQ(r.exitCode, 1) << command << " " << c.value.left(20).toStdString();
             EXPECT_EQ(r.errLines(), QStringList({c.error})) << command;
-            EXPECT_EQ(r.hostLines(), QStringList({"start_progress\t0", "end_progress"})) << command;
+            // A test answers as every failed test does.
+            const QStringList answer =
+                QString(command) == "test"
+                    ? QStringList{"test\tconnection\tfail\t" + c.error.section('\t', 2)}
+                    : QStringList();
+            EXPECT_EQ(r.hostLines(), QStringList{"start_progress\t0"} + answer + QStringList{"end_progress"})
+                << command;
         }
     }
     // The log folder follows the same rule.
@@ -936,8 +1018,10 @@ TEST_F(Program, DefaultsReadOnlyAPlausibleConfigurationFile) {
         QString path;
         QString reason;  // the end of the console's Warning line
     };
+    const QString absent = at("absent/CVConfig.xml");
     const Case cases[] = {
         {fifo, "Could not open: " + fifo},
+        {absent, "Could not open: " + absent},
         {"/dev/zero", "Could not open: /dev/zero"},
         {at("conf/large.xml"),
          at("conf/large.xml") + " is larger than 4194304 bytes; not read as a configuration file."},
@@ -953,6 +1037,8 @@ TEST_F(Program, DefaultsReadOnlyAPlausibleConfigurationFile) {
         EXPECT_TRUE(warnings.first().endsWith("\tSISConfig::commandDefaults\t" + c.reason))
             << warnings.first().toStdString();
     }
+    // Nothing is made where the configuration was looked for: Corvanta would find a folder at its name.
+    EXPECT_FALSE(QFileInfo::exists(at("absent")));
     const ProgramResult fine = run({"defaults", "--path=" + at("conf/fine.xml")});
     EXPECT_EQ(fine.exitCode, 0);
     EXPECT_TRUE(fine.hostLines().contains("setting\tschool\tschool\t7"));

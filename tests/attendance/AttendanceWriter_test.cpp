@@ -161,26 +161,34 @@ TEST_F(AttendanceWriterTest, RowsStayUnsentWhenTheUpdateFileCannotBePutInPlace) 
     EXPECT_EQ(updateRows().size(), 5);
 }
 
-TEST_F(AttendanceWriterTest, AConfigurationChangeDropsTheGlobalCacheTablesAndKeepsTheRunsOwnCache) {
-    QTemporaryDir global;
-    {
-        AttendanceCache cache;
-        cache.open(XFileSpec(global.path() + "/"));
-        cache.createTable(AttendanceCache::PeriodTable);
-        cache.createTable(AttendanceCache::DailyTable);
-    }
-    writer.ResetGlobalAttendanceCache(XFileSpec(global.path() + "/"));
-    // The cache keeps no ages: every table counts as old.
-    EXPECT_EQ(logged("UpdateConfig Query: SELECT UPDATED FROM UPDATECONFIG WHERE ELEMENT='PERIOD_ATT'"), 1);
-    AttendanceCache cache;
-    cache.open(XFileSpec(global.path() + "/"));
-    EXPECT_FALSE(cache.tableExists(AttendanceCache::PeriodTable));
-    EXPECT_FALSE(cache.tableExists(AttendanceCache::DailyTable));
-
-    // The passes of the run go into the import folder's cache, not the global one.
+TEST_F(AttendanceWriterTest, AMarkingThatCannotCommitPublishesNothing) {
+    // A reader (a backup, a person looking) holds the cache in a read transaction while the run commits.
+    writer.BeginAttendanceUpdate(XString());
     readPass();
-    EXPECT_FALSE(cache.tableExists(AttendanceCache::PeriodTable));
-    EXPECT_TRUE(QFile::exists(output.path() + "/Attendance/Attendance.db"));
+    writer.StartOwnedUpdate();
+    writer.CreateStudentAttendanceFromDB(false);
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open((output.path() + "/Attendance/Attendance.db").toUtf8().constData(), &reader),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    // The run would wait half a minute for the reader; the test does not.
+    sqlite3_busy_timeout(writer.attendanceCache().database().Handle(), 200);
+    EXPECT_THROW(writer.FinishUpdate(), XException);
+    EXPECT_TRUE(updateRows().isEmpty());
+    EXPECT_TRUE(QDir(output.path()).entryList({".Update*"}, QDir::Files | QDir::Hidden).isEmpty());
+    sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+
+    // Nothing counts as sent: the next run (which reads the update date the failed run did not save) sends
+    // the rows.
+    writer.setUpdateDate(XDate());
+    writer.BeginAttendanceUpdate(XString());
+    readPass();
+    writer.StartOwnedUpdate();
+    writer.CreateStudentAttendanceFromDB(false);
+    writer.FinishUpdate();
+    EXPECT_EQ(updateRows().size(), 5);
 }
 
 TEST(AttendanceOverlap, IsANumberOfDaysFromNoneToAYear) {

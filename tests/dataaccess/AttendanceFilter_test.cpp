@@ -81,4 +81,31 @@ TEST_F(AttendanceFilterTest, ResetForgetsFieldsButKeepsConditions) {
     EXPECT_EQ(declaration.conditions().size(), 2u);
 }
 
+TEST_F(AttendanceFilterTest, TheAbsencesOfASecondSpanAreReadByTheSameQuery) {
+    ODBCField* absent = declaration.addField(declaration.tables().front().get(), "D0");
+    filter.setPrimaryField(created);
+    filter.setSecondaryField(modified);
+    filter.setAbsenceField(absent);
+    const auto literal = [](const XDate& date) { return SqlDate::literal(date, 11, "mm/dd/yyyy"); };
+    filter.applyWithAbsences(declaration, XDate(2024, 1, 30), XDate(2024, 1, 31), XDate(2024, 1, 17),
+                             XDate(2024, 1, 31), literal);
+    EXPECT_EQ(whereClause(),
+              " WHERE A.K = '1' AND ((( A.D2 >= TO_DATE( '20240130', 'YYYYMMDD' ) OR A.D1 >= TO_DATE( "
+              "'20240130', 'YYYYMMDD' )) AND ( A.D2 <= TO_DATE( '20240131', 'YYYYMMDD' ) OR A.D1 <= TO_DATE( "
+              "'20240131', 'YYYYMMDD' ))) OR ( A.D0 >= TO_DATE( '20240117', 'YYYYMMDD' ) AND A.D0 < TO_DATE( "
+              "'20240201', 'YYYYMMDD' )))");
+    // Replaced by the next call like any filter; one change date alone.
+    filter.setSecondaryField(nullptr);
+    filter.applyWithAbsences(declaration, XDate(2024, 1, 30), XDate(), XDate(2024, 1, 17), XDate(2024, 1, 31),
+                             literal);
+    EXPECT_EQ(whereClause(),
+              " WHERE A.K = '1' AND (( A.D1 >= TO_DATE( '20240130', 'YYYYMMDD' )) OR ( A.D0 >= TO_DATE( "
+              "'20240117', 'YYYYMMDD' ) AND A.D0 < TO_DATE( '20240201', 'YYYYMMDD' )))");
+    EXPECT_EQ(filter.conditionCount(), 3);
+    filter.setAbsenceField(nullptr);
+    EXPECT_THROW(filter.applyWithAbsences(declaration, XDate(2024, 1, 30), XDate(), XDate(2024, 1, 17),
+                                          XDate(2024, 1, 31), literal),
+                 XException);
+}
+
 }  // namespace

@@ -55,9 +55,9 @@ TEST_F(ExpEngineTest, ConstructionSettings) {
     EXPECT_EQ(engine.settings().maxExpectedTimeSlots, 20);
     EXPECT_EQ(engine.settings().timeFormat, "HH:NN");
     EXPECT_EQ(engine.setupSteps(), 0);
-    EXPECT_EQ(engine.lookupSteps(), 2);
-    EXPECT_EQ(engine.importSteps(), 19);
-    EXPECT_EQ(engine.dailyAttSteps(), 2);
+    EXPECT_EQ(engine.lookupSteps(), 1);
+    EXPECT_EQ(engine.importSteps(), 20);
+    EXPECT_EQ(engine.dailyAttSteps(), 7);
     EXPECT_EQ(engine.periodAttSteps(), 1);
     EXPECT_TRUE(engine.inactiveCutoff().IsNull());
     EXPECT_TRUE(engine.schoolStartDate().IsNull());

@@ -2,9 +2,9 @@
 # Checks an installed copy of the program under PREFIX (as `cmake --install` or the unpacked package
 # lays it out): the program in a folder of its own with the guide beside it, the link in bin that
 # `norv-extract` is called through, and the manual page. `version` run through the link must name the
-# guide of this copy, and `help` must still answer. The nightly service and timer must be there, take the
-# password from the credential (never from the command line) and pass `systemd-analyze verify` where
-# systemd is installed.
+# guide of this copy, and `help` must still answer. The nightly and the verification services and timers
+# must be there, take the password from the credential (never from the command line) and pass
+# `systemd-analyze verify` where systemd is installed.
 # Usage: check_installed.sh PREFIX [TARGET]   (TARGET: the prefix the copy was made for, when it was
 # unpacked elsewhere: /usr for the package; default PREFIX)
 set -eu
@@ -40,23 +40,27 @@ warnings=$(gzip -dc "$manpage" | groff -man -Tutf8 -ww -z 2>&1)
 gzip -dc "$manpage" | grep -q '^norv-extract \\- ' || fail "the manual page has no NAME line"
 
 units=$prefix/lib/systemd/system
-service=$units/norv-extract@.service
-timer=$units/norv-extract@.timer
-[ -f "$service" ] && [ -f "$timer" ] || fail "no nightly service and timer in $units"
-grep -q "^ExecStart=$target/bin/norv-extract run " "$service" ||
-  fail "the service does not start $target/bin/norv-extract run: $(grep ExecStart "$service")"
-grep -q '^LoadCredential=norv-pwd:' "$service" || fail "the service passes no credential norv-pwd"
-! grep -q -e '--pwd' "$service" || fail "the service puts a password on the command line"
-if command -v systemd-analyze >/dev/null; then
-  # The copy as it would stand under TARGET: its service starts the program of this copy.
-  mkdir "$home/units"
-  sed "s|$target/bin/norv-extract|$prefix/bin/norv-extract|" "$service" >"$home/units/norv-extract@.service"
-  cp "$timer" "$home/units/"
-  # The manual page is checked above; verify would look for it among the system's pages.
-  verified=$(cd "$home/units" && systemd-analyze verify --man=no norv-extract@.service norv-extract@.timer 2>&1) ||
-    fail "systemd-analyze verify failed: $verified"
-  [ -z "$verified" ] || fail "systemd-analyze verify complains: $verified"
-else
-  echo "note: systemd-analyze is not installed; the units were not verified"
-fi
+for unit in norv-extract@:run norv-extract-verify@:verify; do
+  name=${unit%%:*}
+  command=${unit#*:}
+  service=$units/$name.service
+  timer=$units/$name.timer
+  [ -f "$service" ] && [ -f "$timer" ] || fail "no service and timer $name in $units"
+  grep -q "^ExecStart=$target/bin/norv-extract $command " "$service" ||
+    fail "$name.service does not start $target/bin/norv-extract $command: $(grep ExecStart "$service")"
+  grep -q '^LoadCredential=norv-pwd:' "$service" || fail "$name.service passes no credential norv-pwd"
+  ! grep -q -e '--pwd' "$service" || fail "$name.service puts a password on the command line"
+  if command -v systemd-analyze >/dev/null; then
+    # The copy as it would stand under TARGET: its service starts the program of this copy.
+    mkdir -p "$home/units"
+    sed "s|$target/bin/norv-extract|$prefix/bin/norv-extract|" "$service" >"$home/units/$name.service"
+    cp "$timer" "$home/units/"
+    # The manual page is checked above; verify would look for it among the system's pages.
+    verified=$(cd "$home/units" && systemd-analyze verify --man=no "$name.service" "$name.timer" 2>&1) ||
+      fail "systemd-analyze verify failed: $verified"
+    [ -z "$verified" ] || fail "systemd-analyze verify complains: $verified"
+  else
+    echo "note: systemd-analyze is not installed; the units were not verified"
+  fi
+done
 echo "ok: installed copy under $prefix"

@@ -2,7 +2,8 @@
 # Builds the Debian package, checks its control fields (the version the program reports, a dependency
 # on the package of every shared library the program needs, the recommended ODBC drivers), lets lintian
 # find no error and no warning in it, unpacks it into a temporary root and checks the unpacked copy (see
-# check_installed.sh).
+# check_installed.sh) and its nightly and verification services: files private to the service's group
+# (UMask=0027), a run-time limit of hours, and an exposure of at most 2.0 in `systemd-analyze security`.
 # Usage: package_test.sh BUILD_DIR [CPACK]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,4 +45,23 @@ recommends=$(dpkg-deb -f "$deb" Recommends | tr ',' '\n' | sed 's/(.*)//; s/ //g
 for driver in libsqliteodbc odbc-postgresql; do
   printf '%s\n' "$recommends" | grep -qx "$driver" || fail "Recommends lacks $driver"
 done
-echo "ok: $(basename "$deb")"
+command -v systemd-analyze >/dev/null ||
+  fail "systemd-analyze is not installed (scripts/install-deps.sh installs it)"
+exposures=
+for name in norv-extract@ norv-extract-verify@; do
+  service=$tmp/root/usr/lib/systemd/system/$name.service
+  grep -qx 'UMask=0027' "$service" || fail "$name.service does not set UMask=0027: $(grep UMask "$service")"
+  # A source that answers, but slowly, must not keep a run going into the next nights.
+  limit=$(sed -n 's/^TimeoutStartSec=//p' "$service")
+  [ -n "$limit" ] || fail "$name.service has no run-time limit (TimeoutStartSec=)"
+  micros=$(systemd-analyze timespan "$limit" | awk '$1 == "μs:" { print $2 }')
+  [ -n "$micros" ] && [ "$micros" -ge 3600000000 ] && [ "$micros" -le 43200000000 ] ||
+    fail "the run-time limit $limit of $name.service is not between one and twelve hours"
+  exposure=$(systemd-analyze security --offline=true "$service" 2>&1 |
+    sed -n 's/^.*Overall exposure level for [^:]*: \([0-9.]*\) .*$/\1/p')
+  [ -n "$exposure" ] || fail "systemd-analyze security gave no exposure for $name.service"
+  awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' ||
+    fail "systemd-analyze security scores $name.service $exposure, above 2.0"
+  exposures="$exposures $name.service $exposure"
+done
+echo "ok: $(basename "$deb") (its services' exposure:$exposures)"

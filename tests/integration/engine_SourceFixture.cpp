@@ -212,7 +212,7 @@ const Extraction& fullExtraction(const SampleSource& source, const QString& scho
     return done.emplace(key, std::move(extraction)).first->second;
 }
 
-EngineHarness::EngineHarness() : m_engine(std::make_unique<ExpEngine>()) {
+EngineHarness::EngineHarness(std::unique_ptr<ExpEngine> engine) : m_engine(std::move(engine)) {
     QObject::connect(m_engine.get(), &AppTaskBase::writeLog, m_engine.get(),
                      [this](int level, const QString& message, const QString& method) {
                          m_log.push_back({level, message, method});
@@ -226,6 +226,15 @@ EngineHarness::~EngineHarness() = default;
 
 bool EngineHarness::run(const SampleSource& source, const QString& folder, const QString& school, int mode,
                         const TaskValues& extra) {
+    return m_engine->Execute(values(source, folder, school, extra), mode);
+}
+
+bool EngineHarness::verify(const SampleSource& source, const QString& folder, const QString& school) {
+    return m_engine->VerifyAttendance(values(source, folder, school, TaskValues()));
+}
+
+TaskValues EngineHarness::values(const SampleSource& source, const QString& folder, const QString& school,
+                                 const TaskValues& extra) {
     TaskValues values = extra;
     values.insert("path", folder);
     values.insert("school", school);
@@ -235,7 +244,7 @@ bool EngineHarness::run(const SampleSource& source, const QString& folder, const
     values.insert("appShortName_", "Norv");
     values.insert("appTitle_", "Norv Extractor");
     values.insert("bridgeAlias_", "norv");
-    return m_engine->Execute(values, mode);
+    return values;
 }
 
 bool EngineHarness::logged(int level, const QString& text) const {
@@ -368,6 +377,15 @@ bool PostgresFixture::exec(const QString& sql) {
 }
 
 bool PostgresFixture::psql(const QString& sql) {
+    QString error;
+    if (!asServerAdmin(sql, error)) {
+        m_error = "psql failed: " + error;
+        return false;
+    }
+    return true;
+}
+
+bool asServerAdmin(const QString& sql, QString& error) {
     QProcess client;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("PGPASSWORD", "norv-admin-pw");
@@ -377,12 +395,10 @@ bool PostgresFixture::psql(const QString& sql) {
                   qEnvironmentVariable("NORV_PG_PORT"), "-U", "norv_admin", "-d", "norv_test", "-f", "-"});
     client.write("SET client_min_messages = warning;\n" + sql.toUtf8());
     client.closeWriteChannel();
-    if (!client.waitForFinished(60000) || client.exitStatus() != QProcess::NormalExit ||
-        client.exitCode() != 0) {
-        m_error = "psql failed: " + QString::fromUtf8(client.readAllStandardError());
-        return false;
-    }
-    return true;
+    const bool ok = client.waitForFinished(60000) && client.exitStatus() == QProcess::NormalExit &&
+                    client.exitCode() == 0;
+    error = QString::fromUtf8(client.readAllStandardError());
+    return ok;
 }
 
 QList<QByteArray> sortedLines(const QByteArray& content) {

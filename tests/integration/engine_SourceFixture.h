@@ -111,13 +111,16 @@ bool hasGrade(const SampleData::Row& mark);
 // One engine with its log and host messages collected.
 class EngineHarness {
   public:
-    EngineHarness();
+    // engine: the engine to run, an ExpEngine unless a test needs one of its own.
+    explicit EngineHarness(std::unique_ptr<ExpEngine> engine = std::make_unique<ExpEngine>());
     ~EngineHarness();
 
     ExpEngine& engine() { return *m_engine; }
     // Runs Execute with the connection inputs of source, school and the extra values, into folder.
     bool run(const SampleSource& source, const QString& folder, const QString& school, int mode,
              const TaskValues& extra = TaskValues());
+    // Verifies folder's attendance against source (VerifyAttendance with the same inputs).
+    bool verify(const SampleSource& source, const QString& folder, const QString& school);
 
     struct LogLine {
         int level;
@@ -131,6 +134,8 @@ class EngineHarness {
     const QStringList& missing() const { return m_missing; }
 
   private:
+    static TaskValues values(const SampleSource& source, const QString& folder, const QString& school,
+                             const TaskValues& extra);
     // Declared before the engine: its destructor still logs.
     std::vector<LogLine> m_log;
     QStringList m_missing;
@@ -201,6 +206,10 @@ class PostgresFixture : public FixtureSource {
     bool psql(const QString& sql);
     QString m_schema;
 };
+
+// Runs sql on the test server's database "norv_test" as its administrator (norv_admin, a superuser); false,
+// with psql's words in error, when it fails.
+bool asServerAdmin(const QString& sql, QString& error);
 
 // The file's lines (without their CR LF), sorted.
 QList<QByteArray> sortedLines(const QByteArray& content);

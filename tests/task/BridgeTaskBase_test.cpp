@@ -71,7 +71,7 @@ using CalculateProgressSize = FixedClock;
 TEST_F(CalculateProgressSize, LogsEveryZeroTotalAndCountsTwoForNothing) {
     TestTask task;
     SignalLog log(task);
-    EXPECT_EQ(task.CalculateProgressSize(0, 0, 0, 0, 0, 0, QString()), 2);
+    EXPECT_EQ(task.CalculateProgressSize(0, 0, 0, 0, 0, 0), 2);
     const char* method = "BridgeTaskBase::CalculateProgressSize";
     EXPECT_EQ(log.lines,
               QStringList({
@@ -83,52 +83,36 @@ TEST_F(CalculateProgressSize, LogsEveryZeroTotalAndCountsTwoForNothing) {
               }));
 }
 
-TEST_F(CalculateProgressSize, AttendancePartScalesWithDaysSinceTheUpdateDate) {
-    // Today is 15 August 2024; setup 3, look-up 4, import 5, daily 2, period 1.
-    const XDate today(2024, 8, 15);
+TEST_F(CalculateProgressSize, EachPartCountsTheStepsItSends) {
+    // Setup 3, look-up 4, import 5, daily 7, period 5; the run's start and end 2.
     struct Case {
         const char* name;
         int flags;
-        XDate stored;
         const char* filterDaily;
         int expected;
     } cases[] = {
-        {"no attendance", 1, XDate(), "", 3 + 4 + 2 + 5},
-        // Start of the school year 3 September 2023: 347 days, 57 units.
-        {"no update date", 3, XDate(), "", 14 + 57 * 2 + 1 + 57 * 1 + 1},
-        {"attendance only", 2, XDate(), "", 9 + 115 + 58},
-        {"future update date", 2, today + 30, "", 9 + 3 + 2},
-        {"update date yesterday", 2, today - 1, "", 9 + 3 + 2},
-        {"update date today", 2, today, "", 9 + 3 + 2},
-        {"twelve days ago", 2, today - 12, "", 9 + 5 + 3},
-        {"daily filtered", 2, XDate(), "true", 9 + 58},
+        {"no attendance", 1, "", 3 + 4 + 2 + 5},
+        {"everything", 3, "", 3 + 4 + 2 + 5 + 7 + 5},
+        {"attendance only", 2, "", 3 + 4 + 2 + 7 + 5},
+        {"daily filtered", 2, "true", 3 + 4 + 2 + 5},
     };
     for (const Case& c : cases) {
         TestTask task;
-        task.stored = c.stored;
         task.setValues({{"filterdaily", c.filterDaily}});
-        EXPECT_EQ(task.CalculateProgressSize(c.flags, 3, 4, 5, 2, 1, "/x"), c.expected) << c.name;
+        EXPECT_EQ(task.CalculateProgressSize(c.flags, 3, 4, 5, 7, 5), c.expected) << c.name;
     }
-}
-
-TEST_F(CalculateProgressSize, SchoolYearStartsInSeptemberOfThisYearFromSeptemberOn) {
-    platform::Clock::setFixed(QDateTime(QDate(2024, 9, 15), QTime(10, 0)));
-    TestTask task;
-    // From 3 September 2024: 12 days, 2 units.
-    EXPECT_EQ(task.CalculateProgressSize(2, 0, 0, 0, 1, 0, "/x"), 2 + 2 + 1);
 }
 
 TEST_F(CalculateProgressSize, ProgressTotalUsesTheTasksStepCountsInOrder) {
     QTemporaryDir dir;
     TestTask task;
     ASSERT_TRUE(task.SetCDEFolder(dir.path()));
-    task.stored = XDate(2024, 8, 3);  // 12 days: 2 units
     task.setSetupSteps(3);
     task.setLookupSteps(4);
     task.setImportSteps(5);
     task.setDailyAttSteps(10);
     task.setPeriodAttSteps(100);
-    EXPECT_EQ(task.BridgeTaskBase::ProgressTotal(3), 3 + 4 + 2 + 5 + 21 + 201);
+    EXPECT_EQ(task.BridgeTaskBase::ProgressTotal(3), 3 + 4 + 2 + 5 + 10 + 100);
 }
 
 TEST(Report, ProgressLevelsAdvanceProgressEveryLevelLogs) {

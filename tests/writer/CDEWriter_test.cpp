@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <stdexcept>
 
 namespace {
 
@@ -402,11 +403,8 @@ TEST_F(CDEWriterTest, DeleteUpdateFilesRemovesTheUpdateStateAndNothingElse) {
     EXPECT_EQ(writer.log.filter("Iterating AATP Folder").size(), 2);
 }
 
-TEST_F(CDEWriterTest, DeleteUpdateFilesClearsTheGlobalCacheAndWrapsFailures) {
-    QDir().mkpath(path("global"));
-    writeFile(path("SchoolConfig.xml"), "<SchoolConfig>\r\n<GlobalFolder GlobalFolderValue=\"" +
-                                            path("global").toUtf8() + "\"/>\r\n</SchoolConfig>\r\n");
-    writer.onGlobalCache = [] { throw XException("cache locked"); };
+TEST_F(CDEWriterTest, DeleteUpdateFilesWrapsFailures) {
+    writer.onCloseCache = [] { throw std::runtime_error("cache locked"); };
     try {
         writer.StartWriter();
         FAIL() << "no exception";
@@ -418,7 +416,7 @@ TEST_F(CDEWriterTest, DeleteUpdateFilesClearsTheGlobalCacheAndWrapsFailures) {
         EXPECT_STREQ(e.what(), expected);
         EXPECT_TRUE(writer.log.contains(QStringLiteral("2|") + expected));
     }
-    EXPECT_EQ(writer.cacheSteps, QStringList({"close", "global " + path("global/")}));
+    EXPECT_EQ(writer.cacheSteps, QStringList({"close"}));
 }
 
 TEST_F(CDEWriterTest, DeleteCDEFilesRemovesMainFilesOnly) {

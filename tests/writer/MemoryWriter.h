@@ -29,7 +29,7 @@ class MemoryWriter : public CDEWriter {
     std::function<void()> onOpen;        // runs inside OpenTable (to make it fail)
     std::optional<RowPasses> openedFor;  // how the last OpenTable said the rows would be read
     QStringList cacheSteps;              // the attendance cache hooks called, in order
-    std::function<void()> onGlobalCache;
+    std::function<void()> onCloseCache;  // runs inside CloseAttendanceCache (to make it fail)
 
     MemoryWriter() {
         QObject::connect(this, &AppTaskBase::writeLog, [this](int level, QString message, QString) {
@@ -77,11 +77,10 @@ class MemoryWriter : public CDEWriter {
         return false;
     }
 
-    void CloseAttendanceCache() override { cacheSteps << "close"; }
-    void ResetGlobalAttendanceCache(const XFileSpec& folder) override {
-        cacheSteps << "global " + folder.toQString();
-        if (onGlobalCache) {
-            onGlobalCache();
+    void CloseAttendanceCache() override {
+        cacheSteps << "close";
+        if (onCloseCache) {
+            onCloseCache();
         }
     }
     void FilterAttendance(const XDate&, const XDate&) override {}

@@ -140,6 +140,13 @@ TEST(SchoolConfigParse, ReadsFirstAttributesOfKnownElements) {
                             entries));
     EXPECT_EQ(entries, (SchoolConfig::Entries{{"LastDSN", "second"}, {"LastSchoolYear", "2024"}}));
 
+    // Blanks and TABs that a hand edit leaves around the attribute and "=" do not lose the entry.
+    EXPECT_TRUE(SchoolConfig::Parse("<SchoolConfig>\r\n<OverlapInDays OverlapValue = \"7\"/>\r\n"
+                                    "<LastDSN\tLastDSNValue\t=\t\"d\" />\r\n<SIS  SISValue= 2 />\r\n"
+                                    "</SchoolConfig>\r\n",
+                                    entries));
+    EXPECT_EQ(entries, (SchoolConfig::Entries{{"LastDSN", "d"}, {"OverlapInDays", "7"}, {"SIS", "2"}}));
+
     EXPECT_FALSE(SchoolConfig::Parse("<Config>\r\n<LastDSN LastDSNValue=\"x\"/>\r\n</Config>\r\n", entries));
     EXPECT_TRUE(entries.empty());
     EXPECT_FALSE(SchoolConfig::Parse("", entries));

@@ -58,7 +58,20 @@ void SourceWatchdog::setHandler(Handler handler) {
     handler_ = std::move(handler);
 }
 
+void SourceWatchdog::stop(const QString& message) {
+    {
+        const std::lock_guard lock(stopMutex_);
+        stopMessage_ = message;
+    }
+    stopRequested_.store(true, std::memory_order_release);
+    wake_.notify_all();
+}
+
 QString SourceWatchdog::stoppedMessage() const {
+    if (stopRequested_.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(stopMutex_);
+        return stopMessage_;
+    }
     const std::int64_t ms = limitMs_.load();
     return ms % 1000 == 0 ? QStringLiteral("The source did not answer for %1 seconds.").arg(ms / 1000)
                           : QStringLiteral("The source did not answer for %1 ms.").arg(ms);
@@ -122,14 +135,16 @@ void SourceWatchdog::inspect() {
         return;
     }
     const std::int64_t limitMs = limitMs_.load();
-    if (limitMs <= 0) {
+    const bool requested = stopRequested_.load(std::memory_order_acquire);
+    if (limitMs <= 0 && !requested) {
         return;
     }
     const std::uint64_t seq = seq_.load();
     const std::int64_t since = armedAt_.load();
     const std::int64_t now = nowNs();
-    if (!stopped()) {
-        if (now - since < toNs(std::chrono::milliseconds(limitMs)) || !claim(seq)) {
+    if (!stopped_.load(std::memory_order_acquire)) {
+        const bool overdue = limitMs > 0 && now - since >= toNs(std::chrono::milliseconds(limitMs));
+        if ((!overdue && !requested) || !claim(seq)) {
             return;
         }
         stoppedAt_ = now;

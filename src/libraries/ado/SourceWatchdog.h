@@ -4,7 +4,8 @@
 // fails with a timeout error, so the command winds down. A watched call that is still blocked a grace period
 // later (a driver that cannot cancel a read on a silent network) is given up: the handler is told, and is
 // expected to end the process. The drivers' own login and query timeouts are kept within the limit
-// (capSeconds), so a driver that can bound a wait itself does so first.
+// (capSeconds), so a driver that can bound a wait itself does so first. A stop the process itself asks for
+// (stop(), on a signal) takes the same path at once.
 //
 // The layer reports nothing and ends nothing itself: the layers above learn of both events only through
 // the handler they register. The handler runs on the watchdog's thread while the watched call is blocked,
@@ -68,9 +69,16 @@ class SourceWatchdog {
         return call();
     }
 
-    // True once a call ran past the limit: the source has stopped answering.
-    bool stopped() const { return stopped_.load(std::memory_order_acquire); }
-    // "The source did not answer for N seconds."
+    // Stops the source from another thread as a call past the limit does, for a reason of the process's own
+    // (a signal that asks it to stop): a call under way, or the next one, is cancelled and given up after
+    // the grace period like a timed-out one, and every checked call fails with message from now on.
+    void stop(const QString& message);
+
+    // True once a call ran past the limit (the source has stopped answering) or stop() was called.
+    bool stopped() const {
+        return stopped_.load(std::memory_order_acquire) || stopRequested_.load(std::memory_order_acquire);
+    }
+    // The message of stop(), or "The source did not answer for N seconds."
     QString stoppedMessage() const;
 
     // SQLCancel for a statement, SQLCancelHandle for another handle.
@@ -104,6 +112,10 @@ class SourceWatchdog {
     std::atomic<SQLSMALLINT> handleType_{0};
     std::atomic<SQLHANDLE> handle_{nullptr};
     std::atomic<bool> cancelling_{false};
+
+    std::atomic<bool> stopRequested_{false};
+    mutable std::mutex stopMutex_;  // guards stopMessage_
+    QString stopMessage_;
 
     // The watchdog thread's own bookkeeping.
     std::atomic<bool> stopped_{false};

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 
 namespace platform {
@@ -28,19 +29,36 @@ int openRegularFile(const QString& path, int flags, struct stat* info, mode_t mo
 }
 
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, bool followLinks) {
-    const int fd = openRegularFile(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW));
+    struct stat status {};
+    const int fd = openRegularFile(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), &status);
     if (fd < 0) {
         return std::nullopt;
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return std::nullopt;
+    // Sized by the file, not by the limit: a limit of megabytes must not cost megabytes for a small file.
+    // A file that grows while it is read is read on, up to the limit and its one byte more.
+    const qint64 wanted = maxBytes + 1;
+    QByteArray content(static_cast<qsizetype>(std::clamp<qint64>(status.st_size + 1, 1, wanted)),
+                       Qt::Uninitialized);
+    qint64 filled = 0;
+    while (filled < wanted) {
+        if (filled == content.size()) {
+            content.resize(static_cast<qsizetype>(std::min(wanted, 2 * filled)));
+        }
+        const ssize_t got = ::read(fd, content.data() + filled, static_cast<size_t>(content.size() - filled));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += got;
     }
-    QByteArray content = file.read(maxBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        return std::nullopt;
-    }
+    ::close(fd);
+    content.truncate(static_cast<qsizetype>(filled));
     return content;
 }
 

@@ -3,6 +3,7 @@
 #include "libraries/platform/RegularFile.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
@@ -113,8 +114,15 @@ std::optional<QString> SecretFile::read(const QString& path, Access access, cons
         reason = subject + " holds more than one line (or a NUL byte); it must hold the password alone.";
         return std::nullopt;
     }
-    QString secret = QString::fromUtf8(bytes);
+    // Taken as it stands, blanks included; bytes that are not UTF-8 would reach the server altered.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString secret = decoder(bytes);
     wipe(bytes);
+    if (decoder.hasError()) {
+        secret.fill(QChar(u' '));
+        reason = subject + " is not UTF-8 text; save it as UTF-8.";
+        return std::nullopt;
+    }
     return secret;
 }
 

@@ -2,8 +2,9 @@
 // (ps, /proc/PID/cmdline).
 //
 // The file holds the secret alone, as UTF-8 text: one line, of which one trailing line end ("\n" or
-// "\r\n", as an editor or `echo` leaves it) is not part of the secret. A file that is empty, holds more than
-// one line or a NUL, or is larger than kSizeLimit bytes is refused rather than guessed at.
+// "\r\n", as an editor or `echo` leaves it) is not part of the secret; everything else is, blanks at either
+// end included. A file that is empty, holds more than one line or a NUL, is not UTF-8 or is larger than
+// kSizeLimit bytes is refused rather than guessed at.
 //
 // Owns nothing; the file is opened once, checked on the open descriptor (so it cannot be swapped between
 // the check and the read) and closed again. Opening never blocks: a FIFO in the file's place is refused.

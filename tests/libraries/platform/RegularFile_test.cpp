@@ -35,8 +35,13 @@ TEST(RegularFile, OnlyARegularFileIsRead) {
         EXPECT_EQ(platform::readRegularFile(dir.filePath(c.name), 100, c.followLinks), c.content)
             << c.name << " " << c.followLinks;
     }
-    // One byte more than asked tells the caller the file is larger.
+    // One byte more than asked tells the caller the file is larger; a file of the size asked is whole.
     EXPECT_EQ(platform::readRegularFile(file, 3, false), QByteArray("cont"));
+    EXPECT_EQ(platform::readRegularFile(file, 7, false), QByteArray("content"));
+    QFile empty(dir.filePath("empty"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_EQ(platform::readRegularFile(empty.fileName(), 100, false), QByteArray(""));
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -55,6 +58,43 @@ TEST_F(DatabaseTest, OpeningInAMissingFolderRaisesTheOpenError) {
                                              ") (sqlite::Database::Open)");
     }
     EXPECT_FALSE(db.IsOpen());
+}
+
+// A folder beyond SQLite's own path limit (512 bytes) holds the database and its journal; a link at the
+// folder's own name is refused.
+TEST_F(DatabaseTest, OpenInReachesAFolderBeyondSQLitesPathLimitButNotThroughALink) {
+    QString folder = temp.path();
+    while (folder.size() < 700) {
+        folder += "/" + QString(90, QLatin1Char('f'));
+    }
+    ASSERT_TRUE(QDir().mkpath(folder));
+    sqlite::Database db;
+    EXPECT_THROW(db.Open(XString(folder + "/Attendance.db")), sqlite::SqlError);
+    db.OpenIn(folder + "/", "Attendance.db");
+    EXPECT_EQ(db.Path(), folder + "/Attendance.db");
+    db.Execute(XString("CREATE TABLE t (x)"));
+    db.Execute(XString("BEGIN; INSERT INTO t VALUES (1)"));
+    EXPECT_TRUE(QFile::exists(folder + "/Attendance.db-journal"));
+    db.Execute(XString("COMMIT"));
+    EXPECT_FALSE(QFile::exists(folder + "/Attendance.db-journal"));
+    db.Close();
+    QFile file(folder + "/Attendance.db");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(16), QByteArray("SQLite format 3\0", 16));
+
+    const QString link = temp.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(folder, link));
+    for (const QString& linked : {link, link + "/"}) {
+        try {
+            db.OpenIn(linked, "Attendance.db");
+            FAIL() << "opened through " << linked.toStdString();
+        } catch (const sqlite::SqlError& e) {
+            EXPECT_EQ(e.code() & 0xFF, 14);
+            EXPECT_EQ(e.Description(), (link + "/Attendance.db").toStdString());
+            EXPECT_EQ(e.DbMessage(), std::strerror(ELOOP));
+        }
+        EXPECT_FALSE(db.IsOpen());
+    }
 }
 
 TEST_F(DatabaseTest, RefusesToStoreAnEncryptedCacheInPlainText) {
