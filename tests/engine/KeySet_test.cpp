@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,10 @@ TEST(KeySet, EachTextOnceAskedByItsBytes) {
         ASSERT_TRUE(set.insert(std::to_string(i * 7)));
     }
     EXPECT_EQ(set.count(), 5000);
+    const std::vector<XString> texts(set.begin(), set.end());  // in the order they were added
+    ASSERT_EQ(texts.size(), 5000u);
+    EXPECT_EQ(texts.front(), "0");
+    EXPECT_EQ(texts.back(), XString(std::to_string(4999 * 7)));
     for (int i = 0; i < 35000; ++i) {
         ASSERT_EQ(set.contains(std::to_string(i)), i % 7 == 0) << i;
     }
