@@ -122,3 +122,8 @@ statements_of() {
 job_statements() {
   python3 "$top/bench/bench_statements.py" job "$@"
 }
+
+# complete_statements TABLE_LOG [ATTENDANCE_LOG]: the statements of the complete floor, tagged.
+complete_statements() {
+  python3 "$top/bench/bench_statements.py" complete "$@"
+}

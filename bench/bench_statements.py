@@ -11,6 +11,11 @@
         then one statement per attendance view reading every row that the attendance pass of the run that
         wrote ATTENDANCE_LOG read: its statements on that view (the change window, the overlap window)
         joined into one with OR. With TABLE_LOG "-" only the attendance statements.
+    bench_statements.py complete TABLE_LOG [ATTENDANCE_LOG]
+        the statements of the job floor, tagged for the complete floor (norv_complete_floor): "S" before the
+        included students' statement, "T" before every other table statement, "A", the cache table and the
+        header of its key column before each attendance statement; fields separated by TAB. With TABLE_LOG
+        "-" the included students' statement comes from ATTENDANCE_LOG.
 """
 import base64
 import re
@@ -19,6 +24,13 @@ import sys
 LABELS = ("Table Exists query:", "Field Exists query:", "Columns query:")
 CATALOGUE = re.compile(r"\b(all_tab_columns|pragma_table_info|syscolumns|information_schema)\b", re.I)
 ATTENDANCE = re.compile(r"\bFROM (V_VLMR_STU_PERIOD_ATTENDANCE|V_VLMR_STU_DAILY_ATTENDANCE)\b", re.I)
+# The included students: the statement of the demographics view that selects the pupil number and the
+# columns of the student conditions only.
+STUDENTS = re.compile(r"^SELECT (\w+)\.pupil_number, \1\.school, \1\.registered_indicator, \1\.withdraw_date "
+                      r"FROM V_VLMR_STU_DEMOGRAPHIC \1 WHERE ", re.I)
+# The attendance cache table and key column header of each attendance view.
+CACHE = {"V_VLMR_STU_PERIOD_ATTENDANCE": ("PERIOD_ATT", "AttPerRef"),
+         "V_VLMR_STU_DAILY_ATTENDANCE": ("DAILY_ATT", "AttTimeFrameRef")}
 
 
 def sent(log):
@@ -61,22 +73,38 @@ def joined(statements):
     return "%s WHERE %s AND (%s)" % (head, first, " OR ".join("(%s)" % rest for rest in rests))
 
 
-def job(table_log, attendance_log=None):
-    seen = set()
+def job_tagged(table_log, attendance_log=None):
+    """The job floor's statements as (tag, statement) pairs: ("S", ...), ("T", ...), ("A\tTABLE\tHEADER", ...)."""
+    result, seen = [], set()
     if table_log != "-":
         for statement, probe in sent(table_log):
             if probe or CATALOGUE.search(statement) or ATTENDANCE.search(statement) or statement in seen:
                 continue
             seen.add(statement)
-            print(statement)
+            result.append(("S" if STUDENTS.search(statement) else "T", statement))
     if attendance_log:
         views = {}
         for statement, probe in sent(attendance_log):
             match = ATTENDANCE.search(statement)
             if match and not probe:
                 views.setdefault(match.group(1).upper(), []).append(statement)
-        for statements in views.values():
-            print(joined(statements))
+            elif table_log == "-" and not probe and STUDENTS.search(statement) and statement not in seen:
+                seen.add(statement)
+                result.append(("S", statement))
+        for view, statements in views.items():
+            result.append(("A\t%s\t%s" % CACHE[view], joined(statements)))
+    return result
+
+
+def job(table_log, attendance_log=None):
+    for tag, statement in job_tagged(table_log, attendance_log):
+        if tag != "S" or table_log != "-":
+            print(statement)
+
+
+def complete(table_log, attendance_log=None):
+    for tag, statement in job_tagged(table_log, attendance_log):
+        print("%s\t%s" % (tag, statement))
 
 
 def main(argv):
@@ -85,6 +113,8 @@ def main(argv):
             print(statement)
     elif len(argv) in (2, 3) and argv[0] == "job":
         job(*argv[1:])
+    elif len(argv) in (2, 3) and argv[0] == "complete":
+        complete(*argv[1:])
     else:
         sys.exit(__doc__)
 

@@ -89,8 +89,51 @@ DataAccessField* DataAccessBase::currentField() const {
     return binding ? binding->field : nullptr;
 }
 
-XString DataAccessBase::textOf(DataAccessField* field) {
-    return field ? FormatRules::columnText(GetFieldText(field)) : XString();
+ColumnBinding::ValueKind DataAccessBase::valueKindOf(Formatter formatter) {
+    if (formatter == &DataAccessBase::FormatText || formatter == &DataAccessBase::FormatOneLine ||
+        formatter == &DataAccessBase::FormatOneLineTabs) {
+        return ColumnBinding::ValueKind::ColumnText;
+    }
+    if (formatter == &DataAccessBase::FormatDate) {
+        return ColumnBinding::ValueKind::ColumnDate;
+    }
+    return ColumnBinding::ValueKind::Formatted;
+}
+
+void DataAccessBase::AppendBoundValue(const ColumnBinding& binding, std::string& out) {
+    switch (binding.valueKind) {
+        case ColumnBinding::ValueKind::ColumnText:
+            AppendFieldText(binding.field, TextRule::Column, out);
+            break;
+        case ColumnBinding::ValueKind::ColumnDate:
+            if (binding.field) {
+                FormatRules::appendDate(GetFieldDate(binding.field), settings().dateFormat, out);
+            }
+            break;
+        default:
+            CDEWriter::AppendBoundValue(binding, out);
+            break;
+    }
+}
+
+XDate DataAccessBase::BindingDate(const ColumnBinding& binding) {
+    if (binding.valueKind != ColumnBinding::ValueKind::ColumnDate) {
+        return CDEWriter::BindingDate(binding);
+    }
+    return binding.field ? GetFieldDate(binding.field) : XDate();
+}
+
+void DataAccessBase::AppendFieldText(DataAccessField* field, TextRule rule, std::string& out) {
+    if (!field) {
+        return;
+    }
+    FormatRules::appendRuled(GetFieldText(field), rule, out);
+}
+
+XString DataAccessBase::fieldText(DataAccessField* field, TextRule rule) {
+    std::string text;
+    AppendFieldText(field, rule, text);
+    return XString(std::move(text));
 }
 
 XString DataAccessBase::FormatText() {

@@ -9,6 +9,10 @@
 //
 // Formatters read the source field of the writer's current binding (CurrentBinding()); with no binding, or a
 // binding without a source field, each answers its empty value ("" or the fixed text its comment names).
+// The writer writes the two formatters of nearly every column, FormatText and FormatDate (and FormatOneLine,
+// which gives what FormatText gives), without making their text first: bound through valueKindOf, they are
+// written by AppendBoundValue from AppendFieldText and GetFieldDate. A layer that changes the rule of either
+// formatter changes AppendBoundValue with it.
 //
 // Owns: the relationship table and the connection settings.
 // REQUIRES: one thread; the password is never logged or put into a message by this layer or its callers.
@@ -16,6 +20,7 @@
 
 #include "dataaccess/DataAccessField.h"
 #include "dataaccess/DataAccessTable.h"
+#include "dataaccess/FormatRules.h"
 #include "dataaccess/RelationshipTable.h"
 #include "libraries/support/ByteBuffer.h"
 #include "libraries/support/XDate.h"
@@ -25,6 +30,7 @@
 #include "writer/CDEWriter.h"
 
 #include <cstdint>
+#include <string>
 
 class DataAccessBase : public CDEWriter {
     Q_OBJECT
@@ -33,6 +39,10 @@ class DataAccessBase : public CDEWriter {
   public:
     // A value formatter as the engine binds it to an output column: &DataAccessBase::FormatText, ...
     using Formatter = XString (DataAccessBase::*)();
+    using TextRule = FormatRules::TextRule;
+
+    // The kind of value a formatter computes, for the writer's binding (ColumnBinding::ValueKind).
+    static ColumnBinding::ValueKind valueKindOf(Formatter formatter);
 
     explicit DataAccessBase(QObject* parent = nullptr);
     ~DataAccessBase() override;
@@ -132,7 +142,11 @@ class DataAccessBase : public CDEWriter {
 
     // Typed readers of the current record; a null field reads as the empty value.
     virtual XString GetFieldRawText(DataAccessField* field) = 0;
-    virtual XString GetFieldText(DataAccessField* field) = 0;        // trimmed, TABs removed
+    virtual XString GetFieldText(DataAccessField* field) = 0;  // trimmed, TABs removed
+    // Appends the text of field to out as GetFieldText gives it (TextRule::Field) or as FormatText gives it
+    // (TextRule::Column); nothing for a null field. Here: from GetFieldText; a layer that can read the text
+    // where it lies does without the string.
+    virtual void AppendFieldText(DataAccessField* field, TextRule rule, std::string& out);
     virtual XString GetFieldSingleLine(DataAccessField* field) = 0;  // and TAB/CR/LF as blanks
     virtual ByteBuffer GetFieldBytes(DataAccessField* field) = 0;
     virtual XDate GetFieldDate(DataAccessField* field) = 0;
@@ -173,7 +187,11 @@ class DataAccessBase : public CDEWriter {
 
   protected:
     // The output column text of field (FormatText's rule); empty for a null field.
-    XString textOf(DataAccessField* field);
+    XString textOf(DataAccessField* field) { return fieldText(field, TextRule::Column); }
+    // AppendFieldText into a text of its own.
+    XString fieldText(DataAccessField* field, TextRule rule);
+    void AppendBoundValue(const ColumnBinding& binding, std::string& out) override;
+    XDate BindingDate(const ColumnBinding& binding) override;
 
   private:
     int m_connectionTimeout = 15;

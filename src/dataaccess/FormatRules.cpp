@@ -8,6 +8,43 @@ bool isBlank(char c) {
 
 }  // namespace
 
+void FormatRules::appendDigits(int value, int width, std::string& out) {
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || count < width);
+    while (count > 0) {
+        out += digits[--count];
+    }
+}
+
+template <typename Char>
+void FormatRules::appendRuled(const Char* text, std::size_t length, TextRule rule, std::string& out) {
+    // Trimmed, the text begins and ends with a character that is no blank and no TAB, so removing the inner
+    // TABs leaves nothing more to trim: one pass over the part between the ends.
+    std::size_t begin = 0;
+    std::size_t end = length;
+    while (begin < end && isBlank(static_cast<char>(text[begin]))) {
+        ++begin;
+    }
+    while (end > begin && isBlank(static_cast<char>(text[end - 1]))) {
+        --end;
+    }
+    const bool column = rule == TextRule::Column;
+    for (std::size_t i = begin; i < end; ++i) {
+        const char c = static_cast<char>(text[i]);
+        if (c == '\t') {
+            continue;
+        }
+        out += (column && (c == '\r' || c == '\n')) ? ' ' : c;
+    }
+}
+
+template void FormatRules::appendRuled<char>(const char*, std::size_t, TextRule, std::string&);
+template void FormatRules::appendRuled<char16_t>(const char16_t*, std::size_t, TextRule, std::string&);
+
 XString FormatRules::oneLine(XString text) {
     if (text.find('\t') < 0 && text.find('\r') < 0 && text.find('\n') < 0) {
         return text;
@@ -33,14 +70,25 @@ XString FormatRules::columnText(XString text) {
 }
 
 XString FormatRules::date(const XDate& date, const XString& pattern) {
+    std::string text;
+    appendDate(date, pattern, text);
+    return XString(std::move(text));
+}
+
+void FormatRules::appendDate(const XDate& date, const XString& pattern, std::string& out) {
     if (date.DayNumber() < 0 || !pattern.equalsNoCase("mm/dd/yyyy")) {
-        return date.Format(pattern);
+        out += date.Format(pattern).toStdString();
+        return;
     }
     int year = 0;
     int month = 0;
     int day = 0;
     date.GetParts(year, month, day);
-    return XString::formatted("%02d/%02d/%d", month, day, year);
+    appendDigits(month, 2, out);
+    out += '/';
+    appendDigits(day, 2, out);
+    out += '/';
+    appendDigits(year, 1, out);  // a day number from 0 is a year from 1600
 }
 
 XString FormatRules::noZero(const XString& text) {

@@ -188,6 +188,8 @@ class ODBCDataAccess : public DataAccessBase {
 
     XString GetFieldRawText(DataAccessField* field) override;
     XString GetFieldText(DataAccessField* field) override;
+    // Text values are narrowed and ruled where the result holds them, into out.
+    void AppendFieldText(DataAccessField* field, TextRule rule, std::string& out) override;
     XString GetFieldSingleLine(DataAccessField* field) override;
     ByteBuffer GetFieldBytes(DataAccessField* field) override;
     XDate GetFieldDate(DataAccessField* field) override;
@@ -217,6 +219,8 @@ class ODBCDataAccess : public DataAccessBase {
     ado::Variant valueOf(DataAccessField* field);
     // Whether values can be read at all (a result exists and the type is not XBase).
     bool readable(DataAccessField* field) const;
+    // The text reader's error for a column that could not be read: the error text with the field's status.
+    [[noreturn]] void throwFieldError(DataAccessField* field, const ado::ComError& error);
     void warnOracleInteger();
     std::unique_ptr<ado::Recordset> openProbe(const XString& queryText);
     bool judge(std::unique_ptr<ado::Recordset>& probe, Judgement judgement, bool logSteps);

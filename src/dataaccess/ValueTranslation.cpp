@@ -74,18 +74,6 @@ int32_t decimalLow32(const ado::Decimal& decimal) {
     return static_cast<int32_t>(decimal.negative ? 0u - low : low);
 }
 
-void putDigits(char*& out, int value, int width) {
-    char digits[12];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0 || count < width);
-    while (count > 0) {
-        *out++ = digits[--count];
-    }
-}
-
 // What XDateTime formats with "YYYY/MM/DD HH:NN:SS" (the hour without a leading zero, as the token rule
 // gives it before a ":"; the empty text for a date before 1600), written directly: date columns are read
 // as text once per row, and the general token formatter costs more than the rest of the read.
@@ -96,20 +84,44 @@ XString dateText(double automationDate) {
                               XTime(parts.hour, parts.minute, parts.second, parts.millisecond));
         return value.Format("YYYY/MM/DD HH:NN:SS");
     }
-    char text[24];
-    char* out = text;
-    putDigits(out, parts.year, 4);
-    *out++ = '/';
-    putDigits(out, parts.month, 2);
-    *out++ = '/';
-    putDigits(out, parts.day, 2);
-    *out++ = ' ';
-    putDigits(out, parts.hour, 1);
-    *out++ = ':';
-    putDigits(out, parts.minute, 2);
-    *out++ = ':';
-    putDigits(out, parts.second, 2);
-    return XString(text, static_cast<int>(out - text));
+    std::string text;
+    FormatRules::appendDigits(parts.year, 4, text);
+    text += '/';
+    FormatRules::appendDigits(parts.month, 2, text);
+    text += '/';
+    FormatRules::appendDigits(parts.day, 2, text);
+    text += ' ';
+    FormatRules::appendDigits(parts.hour, 1, text);
+    text += ':';
+    FormatRules::appendDigits(parts.minute, 2, text);
+    text += ':';
+    FormatRules::appendDigits(parts.second, 2, text);
+    return XString(std::move(text));
+}
+
+// text up to its first NUL.
+std::u16string_view untilNul(std::u16string_view text) {
+    return text.substr(0, std::min(text.find(u'\0'), text.size()));
+}
+
+// Whether text (without NUL) narrows to the bytes of its code units. ASCII and U+00A0..U+00FF are the same
+// bytes in Windows-1252, and composition cannot change text made of them only (it combines a letter with a
+// following combining mark, all of which lie above U+02FF). U+0080..U+009F are not the Windows-1252 bytes of
+// the same value, so they go to the converter. Plain ASCII keeps a U+001A, which the converter makes "?", so
+// other text holding one goes there as well.
+bool narrowsDirectly(std::u16string_view text) {
+    bool ascii = true;
+    bool substitute = false;
+    for (const char16_t c : text) {
+        if (c >= 0x80) {
+            ascii = false;
+            if (c < 0xA0 || c > 0xFF) {
+                return false;
+            }
+        }
+        substitute = substitute || c == 0x1A;
+    }
+    return ascii || !substitute;
 }
 
 }  // namespace
@@ -120,26 +132,9 @@ XString ValueTranslation::narrow(const QString& text) {
 }
 
 XString ValueTranslation::narrow(std::u16string_view text) {
-    const std::size_t end = std::min(text.find(u'\0'), text.size());
-    text = text.substr(0, end);
-    // ASCII and U+00A0..U+00FF are the same bytes in Windows-1252, and composition cannot change text made
-    // of them only (it combines a letter with a following combining mark, all of which lie above U+02FF).
-    // U+0080..U+009F are not the Windows-1252 bytes of the same value, so they go to the converter. Plain
-    // ASCII keeps a U+001A, which the converter makes "?", so other text holding one goes there as well.
-    bool direct = true;
-    bool ascii = true;
-    bool substitute = false;
-    for (const char16_t c : text) {
-        if (c >= 0x80) {
-            ascii = false;
-            if (c < 0xA0 || c > 0xFF) {
-                direct = false;
-                break;
-            }
-        }
-        substitute = substitute || c == 0x1A;
-    }
-    if (direct && (ascii || !substitute)) {
+    text = untilNul(text);
+    const std::size_t end = text.size();
+    if (narrowsDirectly(text)) {
         // The common case: narrowed in place, one allocation for the result (none for short text).
         constexpr std::size_t stackSize = 256;
         char stackBuffer[stackSize];
@@ -157,6 +152,15 @@ XString ValueTranslation::narrow(std::u16string_view text) {
     const QByteArray bytes = platform::toWorkingCodePage(
         QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(end)));
     return XString(bytes.constData(), static_cast<int>(bytes.size()));
+}
+
+void ValueTranslation::appendText(std::u16string_view text, FormatRules::TextRule rule, std::string& out) {
+    text = untilNul(text);
+    if (narrowsDirectly(text)) {
+        FormatRules::appendRuled(text.data(), text.size(), rule, out);
+        return;
+    }
+    FormatRules::appendRuled(narrow(text), rule, out);
 }
 
 XString ValueTranslation::realText(double value) {

@@ -6,6 +6,7 @@
 // composition leaves as they are) is narrowed without going through the code page converter.
 #pragma once
 
+#include "dataaccess/FormatRules.h"
 #include "libraries/ado/Variant.h"
 #include "libraries/support/XString.h"
 
@@ -42,6 +43,9 @@ class ValueTranslation {
     // without a mapping become "?".
     static XString narrow(const QString& text);
     static XString narrow(std::u16string_view text);
+    // narrow(text) with rule applied (FormatRules::appendRuled), appended to out; plain text (ASCII and
+    // Latin-1, the common case) goes there in one pass without an intermediate string.
+    static void appendText(std::u16string_view text, FormatRules::TextRule rule, std::string& out);
 
     // A real in fixed notation with four decimals, trailing zeros and a trailing point removed.
     static XString realText(double value);

@@ -23,8 +23,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "engine/KeySet.h"
 #include "engine/LookupSet.h"
 #include "engine/NorvRules.h"
 #include "engine/ODBCExpEngineBase.h"
@@ -149,11 +151,11 @@ class ExpEngine : public ODBCExpEngineBase {
     bool defaultBell() const { return m_defaultBell; }
     void setDefaultBell(bool value) { m_defaultBell = value; }
 
-    const LookupSet& includedStudents() const { return m_includedStudents; }
+    const KeySet& includedStudents() const { return m_includedStudents; }
     LookupSet& reportingPeriods() { return m_reportingPeriods; }
     TermSet& terms() { return m_terms; }
     LookupSet& rotationDays() { return m_rotationDays; }
-    LookupSet& sectionKeys() { return m_sectionKeys; }
+    KeySet& sectionKeys() { return m_sectionKeys; }
     LookupSet& bellKeys() { return m_bellKeys; }
 
   protected:
@@ -168,6 +170,10 @@ class ExpEngine : public ODBCExpEngineBase {
     void AddStudentConditions(ODBCTable* stu, bool joined);
     // The row filter of every student table: the pupil number field's text is an included student.
     bool IncludedStudentFilter();
+    // Whether the text of field in the current record (GetFieldText's) is in set / is not empty; read without
+    // a string of its own.
+    bool fieldTextIn(const KeySet& set, ODBCField* field);
+    bool hasFieldText(ODBCField* field);
     RowFilter includedStudentRowFilter();
 
     // Computed columns, bound as value formatters; each reads the current binding's field and the field
@@ -268,10 +274,11 @@ class ExpEngine : public ODBCExpEngineBase {
     bool m_attendanceDayPart = false;         // the pass reads one part of the day (daily attendance)
     XString m_attendanceTimeFrame;
 
-    LookupSet m_includedStudents;
+    KeySet m_includedStudents;
     LookupSet m_reportingPeriods;
     TermSet m_terms;
     LookupSet m_rotationDays;
-    LookupSet m_sectionKeys;
+    KeySet m_sectionKeys;
     LookupSet m_bellKeys;
+    std::string m_fieldText;  // the text fieldTextIn and hasFieldText read, kept to reuse its room
 };

@@ -48,9 +48,8 @@ void ExpEngine::StudentSchedules() {
     AddCondition("", m_fields.pupilNumber, "=", stuPupil);
     AddStudentConditions(stu, true);
     // Only schedules of sections that were written.
-    WriteTable([this] {
-        return IncludedStudentFilter() && m_sectionKeys.contains(GetFieldText(m_fields.timetableId));
-    });
+    WriteTable(
+        [this] { return IncludedStudentFilter() && fieldTextIn(m_sectionKeys, m_fields.timetableId); });
     EndHeader();
 }
 
@@ -100,7 +99,7 @@ void ExpEngine::Marks() {
             return false;
         }
         for (ODBCField* grade : m_fields.grades) {
-            if (!GetFieldText(grade).isEmpty()) {
+            if (hasFieldText(grade)) {
                 return true;
             }
         }
@@ -113,7 +112,7 @@ void ExpEngine::Marks() {
 
 XString ExpEngine::FormatSectionKey() {
     const XString key = FormatText();
-    m_sectionKeys.insert(key);
+    m_sectionKeys.insert(key.toStdString());
     return key;
 }
 

@@ -29,7 +29,19 @@ void ExpEngine::AddStudentConditions(ODBCTable* stu, bool joined) {
 }
 
 bool ExpEngine::IncludedStudentFilter() {
-    return m_includedStudents.contains(GetFieldText(m_fields.pupilNumber));
+    return fieldTextIn(m_includedStudents, m_fields.pupilNumber);
+}
+
+bool ExpEngine::fieldTextIn(const KeySet& set, ODBCField* field) {
+    m_fieldText.clear();
+    AppendFieldText(field, TextRule::Field, m_fieldText);
+    return set.contains(m_fieldText);
+}
+
+bool ExpEngine::hasFieldText(ODBCField* field) {
+    m_fieldText.clear();
+    AppendFieldText(field, TextRule::Field, m_fieldText);
+    return !m_fieldText.empty();
 }
 
 RowFilter ExpEngine::includedStudentRowFilter() {
@@ -51,7 +63,9 @@ void ExpEngine::IncludedStudents() {
                        "or sends anything that depends on them.");
     }
     for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
-        m_includedStudents.insert(GetFieldText(pupil));
+        m_fieldText.clear();
+        AppendFieldText(pupil, TextRule::Field, m_fieldText);
+        m_includedStudents.insert(m_fieldText);
     }
     EndHeader();
 }

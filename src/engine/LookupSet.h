@@ -1,6 +1,6 @@
-// LookupSet: an ordered set of texts that one table step of a run fills and a later step asks
-// (pupil numbers of the included students, rotation day names, section keys, reporting period keys,
-// bell keys).
+// LookupSet: an ordered set of texts that one table step of a run fills and a later step asks or walks in
+// order (rotation day names, reporting period keys, bell keys). The sets asked once per row of a large table
+// are KeySets.
 //
 // Texts are kept sorted by plain byte comparison (XString::compare, case-sensitive) and found by
 // bisection; each text is held once.

@@ -94,8 +94,9 @@ void CDEWriter::ClearHeaders() {
 }
 
 void CDEWriter::AddColumnBinding(DataAccessField* field, const XString& columnName, ValueFormatter formatter,
-                                 int command, const XString& fixedText) {
-    m_bindings.push_back(ColumnBinding{field, columnName, fixedText, std::move(formatter), command});
+                                 int command, const XString& fixedText, ColumnBinding::ValueKind valueKind) {
+    m_bindings.push_back(
+        ColumnBinding{field, columnName, fixedText, std::move(formatter), command, valueKind});
 }
 
 // --- Empty hooks ---
@@ -113,6 +114,29 @@ XString CDEWriter::BindingValue(const ColumnBinding& binding) {
     } current{m_currentBinding};
     m_currentBinding = &binding;
     return binding.formatter ? binding.formatter() : XString();
+}
+
+void CDEWriter::AppendBindingValue(const ColumnBinding& binding, std::string& out) {
+    if (binding.valueKind == ColumnBinding::ValueKind::Formatted || !binding.formatter) {
+        out += BindingValue(binding).toStdString();
+        return;
+    }
+    struct Current {
+        const ColumnBinding*& slot;
+        ~Current() { slot = nullptr; }
+    } current{m_currentBinding};
+    m_currentBinding = &binding;
+    AppendBoundValue(binding, out);
+}
+
+XDate CDEWriter::BindingDate(const ColumnBinding& binding) {
+    XDate date;
+    date.Parse(m_settings.dateFormat, BindingValue(binding));
+    return date;
+}
+
+void CDEWriter::AppendBoundValue(const ColumnBinding& binding, std::string& out) {
+    out += binding.formatter().toStdString();
 }
 
 // --- File blocks ---
@@ -433,12 +457,15 @@ void CDEWriter::writeRecord(XTextFile& file, bool firstRecord) {
             if (firstRecord) {
                 report(Debug, "Getting valueStr");
             }
-            const XString text = binding.formatter();
+            if (binding.valueKind == ColumnBinding::ValueKind::Formatted) {
+                file.writeField(binding.formatter());
+            } else {
+                m_value.clear();
+                AppendBoundValue(binding, m_value);
+                file.writeField(m_value.data(), static_cast<int>(m_value.size()));
+            }
             if (firstRecord) {
                 report(Debug, "Got valueStr");
-            }
-            file.writeField(text);
-            if (firstRecord) {
                 report(Proprietary, "Wrote = " + name);
             }
             continue;

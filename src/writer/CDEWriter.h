@@ -32,6 +32,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 class DataAccessField;
@@ -48,12 +49,18 @@ using RowFilter = std::function<bool()>;
 // One output column of the current table, in registration order.
 struct ColumnBinding {
     enum Command { WriteFixedText = 1, EndLine = 2, HandToHook = 4 };
+    // What the formatter computes, when the layer that reads values can write it without building the text:
+    // Formatted, anything (the formatter is called); ColumnText, the field's text as an output column has it;
+    // ColumnDate, the field's date in the writer's date format.
+    enum class ValueKind { Formatted, ColumnText, ColumnDate };
 
     DataAccessField* field = nullptr;  // the source field the value is read from; not owned; may be null
     XString columnName;
     XString fixedText;         // written by command 1
     ValueFormatter formatter;  // when set, the command is not used
     int command = 0;
+    ValueKind valueKind =
+        ValueKind::Formatted;  // REQUIRES: Formatted unless the formatter computes that kind
 };
 
 // The pragmas' settings. The defaults are those of a new writer; the engine changes some of them.
@@ -182,7 +189,8 @@ class CDEWriter : public BridgeTaskBase {
     // --- Column bindings and tables ---
 
     void AddColumnBinding(DataAccessField* field, const XString& columnName, ValueFormatter formatter,
-                          int command = 0, const XString& fixedText = XString());
+                          int command = 0, const XString& fixedText = XString(),
+                          ColumnBinding::ValueKind valueKind = ColumnBinding::ValueKind::Formatted);
     void ClearColumnBindings() { m_bindings.clear(); }
     const std::vector<ColumnBinding>& columnBindings() const { return m_bindings; }
     // The binding whose value WriteTable is asking for (what the value formatters read); null outside.
@@ -237,6 +245,16 @@ class CDEWriter : public BridgeTaskBase {
     // The formatter's text of binding, with binding current while the formatter runs (what WriteTable does
     // for each value), for layers that read the bound values themselves.
     XString BindingValue(const ColumnBinding& binding);
+    // The same text appended to out, without a string of its own where the binding's kind allows.
+    void AppendBindingValue(const ColumnBinding& binding, std::string& out);
+    // The date of a binding whose text is a date in the writer's date format: for a ColumnDate binding the
+    // date as the layer above reads it (no text made and parsed back), else BindingValue parsed with the
+    // date format (a null date when it does not parse).
+    virtual XDate BindingDate(const ColumnBinding& binding);
+    // Appends the text of a ColumnText or ColumnDate binding for the current record to out: what its
+    // formatter answers, written by the layer that reads values without making the text first. Here: the
+    // formatter's text.
+    virtual void AppendBoundValue(const ColumnBinding& binding, std::string& out);
     // The value of an application information key ("appTitle_" ...) in the working code page.
     XString appInfo(const char* key) const;
     void WriteFileHead(XTextFile& file);
@@ -258,6 +276,7 @@ class CDEWriter : public BridgeTaskBase {
 
     std::vector<ColumnBinding> m_bindings;
     const ColumnBinding* m_currentBinding = nullptr;
+    std::string m_value;  // the value being written, kept to reuse its room
 
     WriterSettings m_settings;
     bool m_updateMode = false;

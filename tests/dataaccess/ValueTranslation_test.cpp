@@ -1,11 +1,15 @@
 #include "dataaccess/ValueTranslation.h"
 
+#include "dataaccess/FormatRules.h"
+
 #include "libraries/ado/ComError.h"
 #include "libraries/platform/CodePage.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 using ado::Decimal;
 using ado::Variant;
@@ -100,6 +104,38 @@ TEST(ValueTranslation, NarrowingWithoutTheConverterGivesTheConvertersBytes) {
     // Text ends at its first NUL, on either path.
     EXPECT_EQ(ValueTranslation::narrow(std::u16string_view(u"ab\0cd", 5)), "ab");
     EXPECT_EQ(ValueTranslation::narrow(std::u16string_view(u"\u20ac\0cd", 4)), "\x80");
+}
+
+TEST(ValueTranslation, TextRulesInOnePassGiveWhatNarrowingTrimmingAndCleaningGive) {
+    // Every text of up to four units from blanks of each kind, TAB, CR, LF, letters, Latin-1, U+001A, a C1
+    // control, a combining mark, a character beyond Windows-1252 and NUL: the one pass over the source's
+    // units must give the bytes of the reader's steps (narrow, trim, remove TABs; for a column also trim
+    // again and make CR and LF blanks), on the direct path and through the converter alike.
+    const std::u16string units = u" \t\r\n\v\fa\u00e9\u001a\u0085\u0301\u4e2d";
+    std::vector<std::u16string> texts{u"", std::u16string(u"a\0b", 3)};
+    std::vector<std::u16string> shorter{u""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::u16string> longer;
+        for (const std::u16string& text : shorter) {
+            for (const char16_t unit : units) {
+                longer.push_back(text + unit);
+            }
+        }
+        texts.insert(texts.end(), longer.begin(), longer.end());
+        shorter = std::move(longer);
+    }
+    for (const std::u16string& text : texts) {
+        XString field = ValueTranslation::narrow(text);
+        FormatRules::trimEnds(field);
+        field.removeChars("\t");
+        const XString column = FormatRules::columnText(field);
+        std::string out = "x";
+        ValueTranslation::appendText(text, FormatRules::TextRule::Field, out);
+        ASSERT_EQ(out, "x" + field.toStdString()) << QString::fromStdU16String(text).toStdString();
+        out.clear();
+        ValueTranslation::appendText(text, FormatRules::TextRule::Column, out);
+        ASSERT_EQ(out, column.toStdString()) << QString::fromStdU16String(text).toStdString();
+    }
 }
 
 TEST(ValueTranslation, OracleNegativeWholeDecimalsReadAsIntegers) {

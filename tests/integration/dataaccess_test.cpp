@@ -5,6 +5,7 @@
 // Reads the sample sources that the ctest fixture sets up (ODBCINI, NORV_PG_PORT); fails without them.
 
 #include "dataaccess/DbType.h"
+#include "dataaccess/FormatRules.h"
 #include "dataaccess/ODBCDataAccess.h"
 #include "libraries/support/XException.h"
 
@@ -297,7 +298,7 @@ TEST_P(DataAccessTest, ARunReadOnceStreamsWithoutCountingAndFailsWhenTheSourceBr
     EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4}));
     layer.access.EndHeader();
 
-    // A row that fails after the first ones were read: an integer overflow in the third row. A driver that
+    // A row that fails after the first blocks were read: an integer overflow in row 2500. A driver that
     // steps through the result as it is fetched (the SQLite driver with StepAPI=1) reports it only then,
     // and the layer must not take that for the end of the rows.
     if (isPostgres()) {
@@ -305,17 +306,86 @@ TEST_P(DataAccessTest, ARunReadOnceStreamsWithoutCountingAndFailsWhenTheSourceBr
     }
     Layer streaming;
     streaming.access.Connect(cs + ";StepAPI=1");
+    // No ORDER BY: a sort would evaluate every row first.
     const XString query =
-        "SELECT id, CASE WHEN id = 3 THEN abs(-9223372036854775807 - 1) ELSE id END FROM " +
-        XString(fixtureTable.toStdString());  // no ORDER BY: a sort would evaluate every row first
+        "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 3000) "
+        "SELECT n, CASE WHEN n = 2500 THEN abs(-9223372036854775807 - 1) ELSE n END FROM c";
     ASSERT_EQ(streaming.access.RunQuery(query, CDEWriter::RowPasses::Once), 0);
-    ASSERT_TRUE(streaming.access.GetFirstRecord());
-    EXPECT_TRUE(streaming.access.GetNextRecord());
+    int rows = 0;
     try {
-        streaming.access.GetNextRecord();
+        for (bool more = streaming.access.GetFirstRecord(); more; more = streaming.access.GetNextRecord()) {
+            ++rows;
+        }
         ADD_FAILURE() << "the failing row read as the end of the result";
     } catch (const XException& e) {
         EXPECT_NE(std::string(e.what()).find("overflow"), std::string::npos) << e.what();
+    }
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(rows, 2500);
+}
+
+// The layer as the attendance writer sees it: the bound values of the current record.
+struct BindingReader : ODBCDataAccess {
+    BindingReader() : ODBCDataAccess(0, DbType::OracleODBC) {}
+    using CDEWriter::AppendBindingValue;
+    using CDEWriter::BindingValue;
+    using DataAccessBase::BindingDate;
+};
+
+TEST_P(DataAccessTest, BoundValuesWrittenInPlaceAreWhatTheirFormattersAnswer) {
+    // Text, one-line text and dates are written from where the result holds them, in a result read once
+    // (the driver's arrays) and in one held whole (column storage): byte for byte what the formatters give,
+    // and a date binding's date is the date its text says.
+    const XString cs = createFixture();
+    for (const auto passes : {CDEWriter::RowPasses::Once, CDEWriter::RowPasses::Repeated}) {
+        BindingReader reader;
+        reader.Connect(cs);
+        reader.BeginHeader("Values", "Values.cef");
+        ODBCTable* values = reader.AddTable(XString(fixtureTable.toStdString()), "V");
+        for (const char* column : {"txt", "num", "whole", "d", "ts", "flag", "id"}) {
+            reader.AddField(values, column, &DataAccessBase::FormatText, XString("T") + column);
+            reader.AddField(values, column, &DataAccessBase::FormatOneLine, XString("L") + column);
+            reader.AddField(values, column, &DataAccessBase::FormatDate, XString("D") + column);
+        }
+        reader.AddField(nullptr, "none", &DataAccessBase::FormatText, "Tnone");
+        reader.AddField(nullptr, "none", &DataAccessBase::FormatDate, "Dnone");
+        reader.AddOrder(reader.declaration().fields().back().get());
+        ASSERT_TRUE(reader.OpenTable(true, passes));
+        int rows = 0;
+        for (bool more = reader.GetFirstRecord(); more; more = reader.GetNextRecord(), ++rows) {
+            for (const ColumnBinding& binding : reader.columnBindings()) {
+                // What the formatter's rule makes of the value's text as the general conversion gives it.
+                const XString raw = reader.GetFieldRawText(binding.field);
+                std::string expected;
+                if (binding.valueKind == ColumnBinding::ValueKind::ColumnText) {
+                    XString text = raw;
+                    FormatRules::trimEnds(text);
+                    text.removeChars("\t");
+                    expected = FormatRules::columnText(text).toStdString();
+                } else if (binding.field && (binding.columnName == "d" || binding.columnName == "ts") &&
+                           !raw.isEmpty()) {
+                    XDate date;
+                    date.Parse("YYYY/MM/DD", raw.left(10));
+                    expected = date.Format(reader.settings().dateFormat).toStdString();
+                }
+                ASSERT_EQ(reader.BindingValue(binding).toStdString(), expected)
+                    << binding.columnName.toStdString() << " row " << rows;
+                std::string written = "x";
+                reader.AppendBindingValue(binding, written);
+                ASSERT_EQ(written, "x" + expected) << binding.columnName.toStdString() << " row " << rows;
+                if (binding.valueKind == ColumnBinding::ValueKind::ColumnDate) {
+                    XDate parsed;
+                    parsed.Parse(reader.settings().dateFormat, XString(expected));
+                    EXPECT_EQ(reader.BindingDate(binding), parsed) << binding.columnName.toStdString();
+                }
+            }
+        }
+        EXPECT_EQ(rows, 4);
+        const auto kinds = reader.columnBindings();
+        EXPECT_EQ(kinds[0].valueKind, ColumnBinding::ValueKind::ColumnText);
+        EXPECT_EQ(kinds[1].valueKind, ColumnBinding::ValueKind::ColumnText);
+        EXPECT_EQ(kinds[2].valueKind, ColumnBinding::ValueKind::ColumnDate);
+        reader.EndHeader();
     }
 }
 

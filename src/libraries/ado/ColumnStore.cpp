@@ -96,6 +96,36 @@ void ColumnStore::appendFailed(const ComError& error, int status) {
     appendPlaceholder();
 }
 
+void ColumnStore::appendFrom(const ColumnStore& other, std::size_t row) {
+    switch (other.state_[row]) {
+        case kNull:
+            appendNull();
+            return;
+        case kFailed: {
+            const auto& failure = other.failures_.at(row);
+            appendFailed(failure.first, failure.second);
+            return;
+        }
+        default:
+            break;
+    }
+    if (usesInts()) {
+        appendInt(other.ints_[row]);
+    } else if (usesReals()) {
+        appendReal(other.reals_[row]);
+    } else if (vt_ == VT_DECIMAL) {
+        appendDecimal(other.decimals_[row]);
+    } else if (vt_ == VT_BSTR) {
+        const std::u16string_view text = other.textView(row);
+        appendText(text.data(), text.size());
+    } else if (usesEnds()) {
+        const std::size_t begin = row == 0 ? 0 : other.ends_[row - 1];
+        appendBytes(other.bytes_.data() + begin, other.ends_[row] - begin);
+    } else {
+        state_.push_back(kValue);
+    }
+}
+
 int ColumnStore::status(std::size_t row) const {
     if (state_[row] != kFailed) {
         return adFieldOK;
@@ -119,35 +149,13 @@ Variant ColumnStore::value(std::size_t row) const {
         default:
             break;
     }
+    if (usesInts()) {
+        return intVariant(vt_, ints_[row]);
+    }
+    if (usesReals()) {
+        return realVariant(vt_, reals_[row]);
+    }
     switch (vt_) {
-        case VT_I1:
-            return Variant::fromI1(static_cast<std::int8_t>(ints_[row]));
-        case VT_UI1:
-            return Variant::fromUI1(static_cast<std::uint8_t>(ints_[row]));
-        case VT_I2:
-            return Variant::fromI2(static_cast<std::int16_t>(ints_[row]));
-        case VT_UI2:
-            return Variant::fromUI2(static_cast<std::uint16_t>(ints_[row]));
-        case VT_I4:
-            return Variant::fromI4(static_cast<std::int32_t>(ints_[row]));
-        case VT_UI4:
-            return Variant::fromUI4(static_cast<std::uint32_t>(ints_[row]));
-        case VT_INT:
-            return Variant::fromInt(static_cast<std::int32_t>(ints_[row]));
-        case VT_I8:
-            return Variant::fromI8(ints_[row]);
-        case VT_UI8:
-            return Variant::fromUI8(static_cast<std::uint64_t>(ints_[row]));
-        case VT_CY:
-            return Variant::fromCurrency(ints_[row]);
-        case VT_BOOL:
-            return Variant::fromBool(ints_[row] != 0);
-        case VT_R4:
-            return Variant::fromR4(static_cast<float>(reals_[row]));
-        case VT_R8:
-            return Variant::fromR8(reals_[row]);
-        case VT_DATE:
-            return Variant::fromDate(reals_[row]);
         case VT_DECIMAL:
             return Variant::fromDecimal(decimals_[row]);
         case VT_BSTR: {
@@ -162,6 +170,44 @@ Variant ColumnStore::value(std::size_t row) const {
         }
         default:
             return Variant();
+    }
+}
+
+Variant ColumnStore::intVariant(std::uint16_t vt, std::int64_t value) {
+    switch (vt) {
+        case VT_I1:
+            return Variant::fromI1(static_cast<std::int8_t>(value));
+        case VT_UI1:
+            return Variant::fromUI1(static_cast<std::uint8_t>(value));
+        case VT_I2:
+            return Variant::fromI2(static_cast<std::int16_t>(value));
+        case VT_UI2:
+            return Variant::fromUI2(static_cast<std::uint16_t>(value));
+        case VT_I4:
+            return Variant::fromI4(static_cast<std::int32_t>(value));
+        case VT_UI4:
+            return Variant::fromUI4(static_cast<std::uint32_t>(value));
+        case VT_INT:
+            return Variant::fromInt(static_cast<std::int32_t>(value));
+        case VT_UI8:
+            return Variant::fromUI8(static_cast<std::uint64_t>(value));
+        case VT_CY:
+            return Variant::fromCurrency(value);
+        case VT_BOOL:
+            return Variant::fromBool(value != 0);
+        default:
+            return Variant::fromI8(value);
+    }
+}
+
+Variant ColumnStore::realVariant(std::uint16_t vt, double value) {
+    switch (vt) {
+        case VT_R4:
+            return Variant::fromR4(static_cast<float>(value));
+        case VT_DATE:
+            return Variant::fromDate(value);
+        default:
+            return Variant::fromR8(value);
     }
 }
 

@@ -34,6 +34,8 @@ class ColumnStore {
     void appendText(const char16_t* text, std::size_t length);
     void appendBytes(const char* bytes, std::size_t length);
     void appendFailed(const ComError& error, int status);
+    // Appends the cell row of other. REQUIRES: other has this store's VARTYPE.
+    void appendFrom(const ColumnStore& other, std::size_t row);
 
     bool isNull(std::size_t row) const { return state_[row] == kNull; }
     int status(std::size_t row) const;
@@ -49,6 +51,15 @@ class ColumnStore {
         return {chars_.data() + begin, ends_[row] - begin};
     }
     bool holdsValue(std::size_t row) const { return state_[row] == kValue; }
+    // The payload of a VT_R4, VT_R8 or VT_DATE cell. REQUIRES: the cell holds a value.
+    double real(std::size_t row) const { return reals_[row]; }
+    // The payload of an integer kind's cell. REQUIRES: the cell holds a value.
+    std::int64_t integer(std::size_t row) const { return ints_[row]; }
+
+    // A Variant of the integer kind vt (VT_I1 ... VT_UI8, VT_CY, VT_BOOL) or the real kind vt (VT_R4, VT_R8,
+    // VT_DATE) from its payload as this store keeps it.
+    static Variant intVariant(std::uint16_t vt, std::int64_t value);
+    static Variant realVariant(std::uint16_t vt, double value);
 
   private:
     enum : std::uint8_t { kValue = 0, kNull = 1, kFailed = 2 };

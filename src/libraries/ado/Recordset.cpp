@@ -2,17 +2,17 @@
 
 #include <sqlext.h>
 
-#include <QDate>
 #include <algorithm>
-#include <cstring>
-#include <limits>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "libraries/ado/CellConversion.h"
 #include "libraries/ado/ColumnStore.h"
 #include "libraries/ado/Connection.h"
 #include "libraries/ado/OdbcCall.h"
 #include "libraries/ado/OdbcHandle.h"
+#include "libraries/ado/RowBlock.h"
 #include "libraries/ado/SqlTypeMap.h"
 
 namespace ado {
@@ -21,32 +21,10 @@ namespace {
 
 const QString kRecordsetSource = QStringLiteral("ADODB.Recordset");
 
-// Bound text is this many characters wide when the declared size is unknown or large; longer
-// values are completed with SQLGetData.
-constexpr SQLULEN kLongTextChars = 255;
-constexpr SQLULEN kMaxBoundTextChars = 1024;
-constexpr SQLULEN kLongBinaryBytes = 256;
-constexpr SQLULEN kMaxBoundBinaryBytes = 8000;
-// Bytes of bound buffers per block; the block has at least one row and at most kMaxBlockRows.
-constexpr std::size_t kBlockBytes = 512 * 1024;
+// Rows per block at most; RowBlock fits fewer into its budget when rows are wide.
 constexpr std::size_t kMaxBlockRows = 1000;
 // Piece size of SQLGetData loops.
 constexpr SQLLEN kPieceBytes = 8192;
-
-struct Column {
-    QString name;
-    SQLSMALLINT sqlType = 0;
-    SQLULEN size = 0;
-    SQLSMALLINT digits = 0;
-    SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
-    SqlTypeInfo info{};
-};
-
-struct Binding {
-    std::vector<char> buffer;  // blockRows elements of elementBytes
-    SQLLEN elementBytes = 0;
-    std::vector<SQLLEN> indicators;
-};
 
 [[noreturn]] void throwClosed() {
     throw ComError(ComError::ObjectClosed, kRecordsetSource,
@@ -60,137 +38,27 @@ struct Binding {
                        "operation requires a current record."));
 }
 
-double dateValue(const SQL_DATE_STRUCT& d, bool& ok) {
-    ok = QDate::isValid(d.year, d.month, d.day);
-    return ok ? Variant::automationDate({d.year, d.month, d.day, 0, 0, 0, 0}) : 0.0;
-}
-
-double timeValue(const SQL_TIME_STRUCT& t, bool& ok) {
-    ok = t.hour < 24 && t.minute < 60 && t.second < 61;
-    return ok ? Variant::automationDate({1899, 12, 30, t.hour, t.minute, t.second, 0}) : 0.0;
-}
-
-double timestampValue(const SQL_TIMESTAMP_STRUCT& t, bool& ok) {
-    ok = QDate::isValid(t.year, t.month, t.day) && t.hour < 24 && t.minute < 60 && t.second < 61;
-    return ok ? Variant::automationDate({t.year, t.month, t.day, t.hour, t.minute, t.second,
-                                         static_cast<int>(t.fraction / 1000000)})
-              : 0.0;
-}
-
-ComError conversionError() {
-    return ComError(ComError::TypeMismatch, kRecordsetSource,
-                    QStringLiteral("The value cannot be converted to the field's type."));
-}
-
-ComError overflowError() {
-    return ComError(ComError::Overflow, kRecordsetSource,
-                    QStringLiteral("The value does not fit the field's data type."));
-}
-
-bool fitsVarType(std::int64_t value, std::uint16_t vt) {
+// The integer kinds the columns of a result have, whose payload is the value itself (VT_UI8 does not fit a
+// signed 64-bit value; VT_BOOL and VT_CY are no whole numbers).
+bool isWholeNumber(std::uint16_t vt) {
     switch (vt) {
         case VT_UI1:
-            return value >= 0 && value <= 255;
         case VT_I2:
-            return value >= -32768 && value <= 32767;
+        case VT_UI2:
         case VT_I4:
-            return value >= std::numeric_limits<std::int32_t>::min() &&
-                   value <= std::numeric_limits<std::int32_t>::max();
-        default:
+        case VT_UI4:
+        case VT_INT:
+        case VT_I8:
             return true;
-    }
-}
-
-// Stores one fixed-size C value (or the numeric text) read into memory at data.
-void appendFixed(ColumnStore& store, SQLSMALLINT cType, const char* data, SQLLEN length) {
-    bool ok = true;
-    switch (cType) {
-        case SQL_C_BIT: {
-            unsigned char v = 0;
-            std::memcpy(&v, data, sizeof v);
-            store.appendInt(v != 0 ? -1 : 0);  // VARIANT_TRUE is -1
-            return;
-        }
-        case SQL_C_SBIGINT: {
-            SQLBIGINT v = 0;
-            std::memcpy(&v, data, sizeof v);
-            if (fitsVarType(v, store.varType())) {
-                store.appendInt(v);
-            } else {
-                store.appendFailed(overflowError(), adFieldDataOverflow);
-            }
-            return;
-        }
-        case SQL_C_FLOAT: {
-            SQLREAL v = 0;
-            std::memcpy(&v, data, sizeof v);
-            store.appendReal(v);
-            return;
-        }
-        case SQL_C_DOUBLE: {
-            SQLDOUBLE v = 0;
-            std::memcpy(&v, data, sizeof v);
-            store.appendReal(v);
-            return;
-        }
-        case SQL_C_TYPE_DATE: {
-            SQL_DATE_STRUCT v{};
-            std::memcpy(&v, data, sizeof v);
-            const double d = dateValue(v, ok);
-            ok ? store.appendReal(d) : store.appendFailed(conversionError(), adFieldCantConvertValue);
-            return;
-        }
-        case SQL_C_TYPE_TIME: {
-            SQL_TIME_STRUCT v{};
-            std::memcpy(&v, data, sizeof v);
-            const double d = timeValue(v, ok);
-            ok ? store.appendReal(d) : store.appendFailed(conversionError(), adFieldCantConvertValue);
-            return;
-        }
-        case SQL_C_TYPE_TIMESTAMP: {
-            SQL_TIMESTAMP_STRUCT v{};
-            std::memcpy(&v, data, sizeof v);
-            const double d = timestampValue(v, ok);
-            ok ? store.appendReal(d) : store.appendFailed(conversionError(), adFieldCantConvertValue);
-            return;
-        }
-        case SQL_C_CHAR: {
-            Decimal decimal;
-            if (Decimal::fromText(QString::fromLatin1(data, length), decimal)) {
-                store.appendDecimal(decimal);
-            } else {
-                store.appendFailed(overflowError(), adFieldDataOverflow);
-            }
-            return;
-        }
         default:
-            store.appendFailed(conversionError(), adFieldCantConvertValue);
+            return false;
     }
 }
 
-SQLLEN fixedBytes(SQLSMALLINT cType) {
-    switch (cType) {
-        case SQL_C_BIT:
-            return 1;
-        case SQL_C_SBIGINT:
-            return sizeof(SQLBIGINT);
-        case SQL_C_FLOAT:
-            return sizeof(SQLREAL);
-        case SQL_C_DOUBLE:
-            return sizeof(SQLDOUBLE);
-        case SQL_C_TYPE_DATE:
-            return sizeof(SQL_DATE_STRUCT);
-        case SQL_C_TYPE_TIME:
-            return sizeof(SQL_TIME_STRUCT);
-        case SQL_C_TYPE_TIMESTAMP:
-            return sizeof(SQL_TIMESTAMP_STRUCT);
-        default:
-            return 0;
-    }
-}
-
-bool isVariableLength(SQLSMALLINT cType) {
-    return cType == SQL_C_WCHAR || cType == SQL_C_BINARY || cType == SQL_C_CHAR;
+[[noreturn]] void throwChangedWhileRead() {
+    throw ComError(
+        ComError::OdbcFailure, kRecordsetSource,
+        QStringLiteral("The result changed while a long value was read again: run the query anew."));
 }
 
 }  // namespace
@@ -207,17 +75,21 @@ struct Recordset::Impl {
     QByteArray sql;
     OdbcHandle statement;
 
-    std::vector<Column> columns;
+    std::vector<ResultColumn> columns;
+    // The rows held: a static cursor's whole result, or (when nothing is bound) a forward-only cursor's
+    // current row.
     std::vector<ColumnStore> stores;
-    std::size_t current = 0;  // row index in stores
+    std::size_t current = 0;  // row index in stores, or in delivered
     std::vector<std::size_t> chunkOffsets;
 
     // Fetch plan.
-    bool bound = false;
-    SQLULEN blockRows = 1;
-    std::vector<Binding> bindings;
-    SQLULEN rowsFetched = 0;
-    std::vector<SQLUSMALLINT> rowStatus;
+    bool bound = false;    // columns are bound (the driver can complete long values of bound columns)
+    bool gdBlock = false;  // the driver can read values of any row of a block (SQL_GD_BLOCK)
+    RowBlock block;        // the bound arrays and the rows of the last fetch
+    std::optional<RowBlock> nextBlock;   // bound for the fetches after the current block (one row each)
+    std::vector<std::size_t> delivered;  // rows of block that are records (a forward-only cursor reads them)
+    std::size_t rowsFromDriver = 0;      // rows the driver delivered since the statement ran
+    std::vector<std::size_t> variableColumns;  // the columns whose values may not fit their elements
 
     SQLRETURN check(SQLRETURN rc) { return connection->check(rc, SQL_HANDLE_STMT, statement.get()); }
     // A statement call that may wait for the source: watched, then checked.
@@ -231,23 +103,80 @@ struct Recordset::Impl {
             throwClosed();
         }
     }
+    // A value of the current record's cell at index read in place: nullopt unless the column's VARTYPE is of
+    // the kind and the cell holds a value.
+    template <typename T, typename Kind, typename FromBlock, typename FromStore>
+    std::optional<T> typedCell(int index, Kind hasKind, FromBlock fromBlock, FromStore fromStore) const {
+        requireRecord();
+        const std::size_t column = columnAt(index);
+        if (!hasKind(columns[column].info.vt)) {
+            return std::nullopt;
+        }
+        if (readsBlock()) {
+            return fromBlock(block, blockRow(), column);
+        }
+        const ColumnStore& store = stores.at(column);
+        if (!store.holdsValue(current)) {
+            return std::nullopt;
+        }
+        return fromStore(store, current);
+    }
+    // Open and on a record.
+    void requireRecord() const {
+        requireOpen();
+        if (atEnd()) {
+            throwNoCurrentRecord();
+        }
+    }
 
-    std::size_t rowsHeld() const { return stores.empty() ? 0 : stores.front().size(); }
+    // A forward-only cursor over bound columns reads its values where the driver put them.
+    bool readsBlock() const { return streaming && bound; }
+    std::size_t rowsHeld() const {
+        if (readsBlock()) {
+            return delivered.size();
+        }
+        return stores.empty() ? 0 : stores.front().size();
+    }
     bool atEnd() const { return current >= rowsHeld(); }
+    std::size_t blockRow() const { return delivered[current]; }
+    // The position of a column; std::out_of_range when there is no such column.
+    std::size_t columnAt(int index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= columns.size()) {
+            throw std::out_of_range("column index");
+        }
+        return static_cast<std::size_t>(index);
+    }
 
     void execute();
     void describe();
     void planFetch(SQLHDBC dbc);
+    // Makes rows the statement's row set (its size, row count and statuses), with (bindBlock) or without
+    // its arrays bound to the columns.
+    void bindBlock(RowBlock& rows);
+    void setRowSet(RowBlock& rows);
     // Appends the next block (static) or replaces the held rows with it (streaming). Returns the
     // number of rows it brought; 0 at the end of the result.
     std::size_t fetchBlock();
+    std::size_t fetchUnbound();
+    // Completes the long values of the block's rows and settles which rows are records; settleRow does it
+    // for one row (positioned: the statement is on that row, as in a block of one row).
+    void settleBlock(std::size_t rows);
+    void settleRow(std::size_t row, bool positioned);
+    std::size_t readAgainOneRowAtATime(std::size_t rows);
+    // Fetches until a block brings records or the result ends (a forward-only cursor).
+    void fetchNextRecords() {
+        while (fetchBlock() == 0 && !exhausted) {
+        }
+    }
     void readWithGetData(std::size_t column, ColumnStore& store);
+    void keepBlockRows();
     void release();
 
     ~Impl() { statement.reset(); }  // before the buffers the driver writes into go
 };
 
 void Recordset::Impl::execute() {
+    rowsFromDriver = 0;
     checkWatched([this] {
         return SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
                              static_cast<SQLINTEGER>(sql.size()));
@@ -260,7 +189,7 @@ void Recordset::Impl::describe() {
     columns.clear();
     columns.resize(static_cast<std::size_t>(count));
     for (SQLSMALLINT i = 0; i < count; ++i) {
-        Column& column = columns[static_cast<std::size_t>(i)];
+        ResultColumn& column = columns[static_cast<std::size_t>(i)];
         std::vector<SQLCHAR> name(256);
         SQLSMALLINT nameLength = 0;
         const auto describeColumn = [&] {
@@ -286,7 +215,7 @@ void Recordset::Impl::describe() {
     }
     stores.clear();
     stores.reserve(columns.size());
-    for (const Column& column : columns) {
+    for (const ResultColumn& column : columns) {
         stores.emplace_back(column.info.vt);
     }
     chunkOffsets.assign(columns.size(), 0);
@@ -298,70 +227,51 @@ void Recordset::Impl::planFetch(SQLHDBC dbc) {
             SQLGetInfo(dbc, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr))) {
         extensions = 0;
     }
-    // Binding needs SQLGetData on bound columns for the values that do not fit; blocks of more than
-    // one row need it inside a block as well. Without either, every value is read by SQLGetData.
+    // Binding needs SQLGetData on bound columns for the values that do not fit. Without it, every value is
+    // read by SQLGetData, one row a fetch. A driver that can also read a value of any row of a block
+    // (SQL_GD_BLOCK) completes long values in place; one that cannot still gets blocks, and a block with a
+    // long value is read again from the driver one row at a time (readAgainOneRowAtATime).
     bound = (extensions & SQL_GD_BOUND) != 0 && !columns.empty();
-    const bool blocks = bound && (extensions & SQL_GD_BLOCK) != 0;
-    bindings.assign(columns.size(), {});
+    gdBlock = (extensions & SQL_GD_BLOCK) != 0;
+    nextBlock.reset();
+    delivered.clear();
     if (!bound) {
-        blockRows = 1;
         return;
     }
-    std::size_t rowBytes = 0;
+    block.plan(columns, kMaxBlockRows);
+    variableColumns.clear();
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const Column& column = columns[i];
-        Binding& binding = bindings[i];
-        switch (column.info.cType) {
-            case SQL_C_WCHAR: {
-                SQLULEN chars = column.size;
-                if (column.info.isLong || chars == 0 || chars > kMaxBoundTextChars) {
-                    chars = kLongTextChars;
-                }
-                binding.elementBytes = static_cast<SQLLEN>((chars + 1) * sizeof(SQLWCHAR));
-                break;
-            }
-            case SQL_C_BINARY: {
-                SQLULEN bytes = column.size;
-                if (column.info.isLong || bytes == 0 || bytes > kMaxBoundBinaryBytes) {
-                    bytes = kLongBinaryBytes;
-                }
-                binding.elementBytes = static_cast<SQLLEN>(bytes);
-                break;
-            }
-            case SQL_C_CHAR:  // numeric text: sign, digits, point, exponent
-                binding.elementBytes = static_cast<SQLLEN>(std::min<SQLULEN>(column.size, 1000) + 48);
-                break;
-            default:
-                binding.elementBytes = fixedBytes(column.info.cType);
-                break;
+        if (CellConversion::isVariableLength(columns[i].info.cType)) {
+            variableColumns.push_back(i);
         }
-        rowBytes += static_cast<std::size_t>(binding.elementBytes) + sizeof(SQLLEN);
     }
-    blockRows =
-        blocks ? std::clamp<std::size_t>(kBlockBytes / std::max<std::size_t>(rowBytes, 1), 1, kMaxBlockRows)
-               : 1;
+    check(SQLSetStmtAttr(statement.get(), SQL_ATTR_ROW_BIND_TYPE,
+                         reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0));
+    bindBlock(block);
+}
 
+void Recordset::Impl::bindBlock(RowBlock& rows) {
+    setRowSet(rows);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        check(SQLBindCol(statement.get(), static_cast<SQLUSMALLINT>(i + 1), columns[i].info.cType,
+                         rows.buffer(i), rows.elementBytes(i), rows.indicators(i)));
+    }
+}
+
+void Recordset::Impl::setRowSet(RowBlock& rows) {
     SQLHSTMT stmt = statement.get();
-    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0));
     const SQLRETURN rc =
-        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0);
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows.capacity())), 0);
     check(rc);
     if (rc == SQL_SUCCESS_WITH_INFO) {
         // The driver substituted its own size (01S02): use what it will deliver.
         SQLULEN actual = 1;
         check(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &actual, 0, nullptr));
-        blockRows = std::max<SQLULEN>(actual, 1);
+        rows.resize(static_cast<std::size_t>(std::max<SQLULEN>(actual, 1)));
     }
-    rowStatus.assign(blockRows, SQL_ROW_SUCCESS);
-    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, rowStatus.data(), 0));
-    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched, 0));
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        Binding& binding = bindings[i];
-        binding.buffer.assign(static_cast<std::size_t>(binding.elementBytes) * blockRows, 0);
-        binding.indicators.assign(blockRows, 0);
-        check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), columns[i].info.cType, binding.buffer.data(),
-                         binding.elementBytes, binding.indicators.data()));
-    }
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, rows.rowStatusPointer(), 0));
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, rows.rowsFetchedPointer(), 0));
 }
 
 void Recordset::Impl::readWithGetData(std::size_t column, ColumnStore& store) {
@@ -372,7 +282,7 @@ void Recordset::Impl::readWithGetData(std::size_t column, ColumnStore& store) {
     auto failed = [&](int status) {
         store.appendFailed(ComError::fromDiagnostics(OdbcCall::diagnostics(SQL_HANDLE_STMT, stmt)), status);
     };
-    if (!isVariableLength(cType)) {
+    if (!CellConversion::isVariableLength(cType)) {
         alignas(8) char value[64] = {};
         const SQLRETURN rc = OdbcCall::watched(SQL_HANDLE_STMT, stmt, [&] {
             return SQLGetData(stmt, number, cType, value, sizeof value, &indicator);
@@ -382,7 +292,7 @@ void Recordset::Impl::readWithGetData(std::size_t column, ColumnStore& store) {
         } else if (indicator == SQL_NULL_DATA) {
             store.appendNull();
         } else {
-            appendFixed(store, cType, value, indicator);
+            CellConversion::append(store, cType, value, indicator);
         }
         return;
     }
@@ -426,109 +336,175 @@ void Recordset::Impl::readWithGetData(std::size_t column, ColumnStore& store) {
     } else if (cType == SQL_C_BINARY) {
         store.appendBytes(data.data(), data.size());
     } else {
-        appendFixed(store, cType, data.data(), static_cast<SQLLEN>(data.size()));
+        CellConversion::append(store, cType, data.data(), static_cast<SQLLEN>(data.size()));
     }
 }
 
-std::size_t Recordset::Impl::fetchBlock() {
+std::size_t Recordset::Impl::fetchUnbound() {
+    // Nothing bound: one row a fetch, every value read by SQLGetData.
+    SQLHSTMT stmt = statement.get();
     if (streaming) {
         for (ColumnStore& store : stores) {
             store.clear();
         }
         current = 0;
     }
-    if (exhausted || columns.empty()) {
-        exhausted = true;
-        return 0;
-    }
-    SQLHSTMT stmt = statement.get();
-    rowsFetched = 0;
-    std::fill(rowStatus.begin(), rowStatus.end(), static_cast<SQLUSMALLINT>(SQL_ROW_NOROW));
     const SQLRETURN rc = checkWatched([stmt] { return SQLFetch(stmt); });
     if (rc == SQL_NO_DATA) {
         exhausted = true;
         return 0;
     }
+    ++rowsFromDriver;
+    for (std::size_t col = 0; col < columns.size(); ++col) {
+        readWithGetData(col, stores[col]);
+    }
+    return 1;
+}
+
+std::size_t Recordset::Impl::fetchBlock() {
+    if (exhausted || columns.empty()) {
+        exhausted = true;
+        if (streaming) {
+            delivered.clear();
+            current = 0;
+        }
+        return 0;
+    }
     if (!bound) {
-        rowsFetched = 1;
-    } else if (rowsFetched == 0 || rowsFetched > blockRows) {
-        // A driver that does not report the count: the row statuses it filled in tell it.
-        rowsFetched = static_cast<SQLULEN>(std::count_if(rowStatus.begin(), rowStatus.end(),
-                                                         [](SQLUSMALLINT s) { return s != SQL_ROW_NOROW; }));
-        if (rowsFetched == 0) {
-            rowsFetched = 1;  // nor the statuses: a successful fetch brought at least one row
+        return fetchUnbound();
+    }
+    if (nextBlock) {
+        // The statement is bound to the arrays of one row since a block was read again.
+        block = std::move(*nextBlock);
+        nextBlock.reset();
+    }
+    delivered.clear();
+    current = 0;
+    block.clearRows();
+    SQLHSTMT stmt = statement.get();
+    const SQLRETURN rc = checkWatched([stmt] { return SQLFetch(stmt); });
+    if (rc == SQL_NO_DATA) {
+        exhausted = true;
+        return 0;
+    }
+    const std::size_t rows = block.settleFetched();
+    rowsFromDriver += rows;
+    if (!gdBlock && block.capacity() > 1) {
+        for (const std::size_t col : variableColumns) {
+            for (std::size_t row = 0; row < rows; ++row) {
+                if (block.overflows(row, col)) {
+                    return readAgainOneRowAtATime(rows);
+                }
+            }
         }
     }
-    const std::size_t rows = static_cast<std::size_t>(rowsFetched);
-    std::size_t added = 0;
+    settleBlock(rows);
+    const std::size_t records = delivered.size();
+    if (!streaming) {
+        keepBlockRows();
+    }
+    return records;
+}
+
+void Recordset::Impl::settleBlock(std::size_t rows) {
     for (std::size_t row = 0; row < rows; ++row) {
-        const SQLUSMALLINT status = bound ? rowStatus[row] : SQL_ROW_SUCCESS;
-        if (status == SQL_ROW_NOROW || status == SQL_ROW_DELETED) {
-            continue;
-        }
-        if (status == SQL_ROW_ERROR) {
-            const ComError error = ComError::fromDiagnostics(OdbcCall::diagnostics(SQL_HANDLE_STMT, stmt));
-            for (ColumnStore& store : stores) {
-                store.appendFailed(error, adFieldCantConvertValue);
-            }
-            ++added;
-            continue;
-        }
-        bool positioned = blockRows == 1;
-        for (std::size_t col = 0; col < columns.size(); ++col) {
-            ColumnStore& store = stores[col];
-            if (!bound) {
-                readWithGetData(col, store);
-                continue;
-            }
-            const Binding& binding = bindings[col];
-            const SQLLEN indicator = binding.indicators[row];
-            const char* data = binding.buffer.data() + static_cast<std::size_t>(binding.elementBytes) * row;
-            if (indicator == SQL_NULL_DATA) {
-                store.appendNull();
-                continue;
-            }
-            const SQLSMALLINT cType = columns[col].info.cType;
-            if (isVariableLength(cType)) {
-                const SQLLEN room =
-                    binding.elementBytes - (cType == SQL_C_WCHAR  ? static_cast<SQLLEN>(sizeof(SQLWCHAR))
-                                            : cType == SQL_C_CHAR ? 1
-                                                                  : 0);
-                if (indicator == SQL_NO_TOTAL || indicator > room) {
-                    // Does not fit: read the whole value again with SQLGetData on this row.
-                    if (!positioned) {
-                        checkWatched([stmt, row] {
-                            return SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
-                                             SQL_LOCK_NO_CHANGE);
-                        });
-                        positioned = true;
-                    }
-                    readWithGetData(col, store);
-                    continue;
-                }
-                if (cType == SQL_C_WCHAR) {
-                    store.appendText(reinterpret_cast<const char16_t*>(data),
-                                     static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR));
-                } else if (cType == SQL_C_BINARY) {
-                    store.appendBytes(data, static_cast<std::size_t>(indicator));
-                } else {
-                    appendFixed(store, cType, data, indicator);
-                }
-            } else {
-                appendFixed(store, cType, data, indicator);
-            }
-        }
-        ++added;
+        settleRow(row, block.capacity() == 1);
     }
-    return added;
+}
+
+void Recordset::Impl::settleRow(std::size_t row, bool positioned) {
+    SQLHSTMT stmt = statement.get();
+    const SQLUSMALLINT status = block.rowStatus(row);
+    if (status == SQL_ROW_NOROW || status == SQL_ROW_DELETED) {
+        return;
+    }
+    delivered.push_back(row);
+    if (status == SQL_ROW_ERROR) {
+        block.setRowError(row, ComError::fromDiagnostics(OdbcCall::diagnostics(SQL_HANDLE_STMT, stmt)));
+        return;
+    }
+    for (std::size_t col = 0; col < columns.size(); ++col) {
+        if (!block.overflows(row, col)) {
+            continue;
+        }
+        // Does not fit its element: read the whole value again with SQLGetData on this row.
+        if (!positioned) {
+            checkWatched([stmt, row] {
+                return SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE);
+            });
+            positioned = true;
+        }
+        ColumnStore whole(columns[col].info.vt);
+        readWithGetData(col, whole);
+        block.setLong(row, col, std::move(whole));
+    }
+}
+
+std::size_t Recordset::Impl::readAgainOneRowAtATime(std::size_t rows) {
+    // The driver cannot read a value of a row inside a block (no SQL_GD_BLOCK; the SQLite driver), and this
+    // block holds a value longer than its element. The statement runs again and is read one row a fetch,
+    // where SQLGetData completes such a value. When no record has been handed on yet (a static cursor, which
+    // starts over, or the first block of a forward-only one), the result is simply read from its start. Else
+    // the records handed on are passed over, and this block's rows are read and compared with what the block
+    // holds: a result that came out otherwise the second time (changed data, random values) fails the read
+    // instead of mixing two results. The rest of the result follows one row at a time.
+    SQLHSTMT stmt = statement.get();
+    const std::size_t before = streaming ? rowsFromDriver - rows : 0;
+    if (!streaming) {
+        for (ColumnStore& store : stores) {
+            store.clear();
+        }
+    }
+    RowBlock single;
+    single.plan(columns, 1);
+    checkWatched([stmt] { return SQLFreeStmt(stmt, SQL_CLOSE); });
+    check(SQLFreeStmt(stmt, SQL_UNBIND));
+    setRowSet(single);
+    execute();
+    for (std::size_t skipped = 0; skipped < before; ++skipped) {
+        if (checkWatched([stmt] { return SQLFetch(stmt); }) == SQL_NO_DATA) {
+            throwChangedWhileRead();
+        }
+    }
+    if (before == 0) {
+        bindBlock(single);
+        block = std::move(single);
+        return fetchBlock();
+    }
+    bindBlock(single);
+    rowsFromDriver = before;
+    for (std::size_t row = 0; row < rows; ++row) {
+        single.clearRows();
+        if (checkWatched([stmt] { return SQLFetch(stmt); }) == SQL_NO_DATA) {
+            throwChangedWhileRead();
+        }
+        single.settleFetched();
+        ++rowsFromDriver;
+        if (!block.sameRow(row, single, 0)) {
+            throwChangedWhileRead();
+        }
+        settleRow(row, true);
+    }
+    nextBlock = std::move(single);
+    return delivered.size();
+}
+
+void Recordset::Impl::keepBlockRows() {
+    for (const std::size_t row : delivered) {
+        for (std::size_t col = 0; col < columns.size(); ++col) {
+            block.appendTo(stores[col], row, col);
+        }
+    }
+    delivered.clear();
 }
 
 void Recordset::Impl::release() {
     statement.reset();
     columns.clear();
     stores.clear();
-    bindings.clear();
-    rowStatus.clear();
+    block = RowBlock();
+    nextBlock.reset();
+    delivered.clear();
     chunkOffsets.clear();
     current = 0;
     open = false;
@@ -611,13 +587,15 @@ void Recordset::open(const QString& sql, Connection& connection, CursorType curs
         }
         d.planFetch(connection.odbcHandle());
         if (d.streaming) {
-            d.fetchBlock();
+            d.fetchNextRecords();
         } else {
-            while (d.fetchBlock() > 0) {
+            while (!d.exhausted) {
+                d.fetchBlock();
             }
             // Everything is held: neither the statement nor the connection is needed any more.
             d.statement.reset();
-            d.bindings.clear();
+            d.block = RowBlock();
+            d.nextBlock.reset();
             d.connection = nullptr;
         }
     } catch (...) {
@@ -668,7 +646,7 @@ void Recordset::moveFirst() {
     d.exhausted = false;
     d.moved = false;
     d.execute();
-    d.fetchBlock();
+    d.fetchNextRecords();
 }
 
 void Recordset::moveNext() {
@@ -681,7 +659,7 @@ void Recordset::moveNext() {
     d.moved = true;
     ++d.current;
     if (d.streaming && d.atEnd() && !d.exhausted) {
-        d.fetchBlock();
+        d.fetchNextRecords();
     }
 }
 
@@ -720,30 +698,40 @@ Field Recordset::field(const QString& name) {
 }
 
 Variant Recordset::value(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
+    d_->requireRecord();
+    const Impl& d = *d_;
+    if (d.readsBlock()) {
+        return d.block.value(d.blockRow(), d.columnAt(index));
     }
-    return d_->stores.at(static_cast<std::size_t>(index)).value(d_->current);
+    return d.stores.at(d.columnAt(index)).value(d.current);
 }
 
 std::optional<std::u16string_view> Recordset::textValue(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
-    }
-    const ColumnStore& store = d_->stores.at(static_cast<std::size_t>(index));
-    if (store.varType() != VT_BSTR || !store.holdsValue(d_->current)) {
-        return std::nullopt;
-    }
-    return store.textView(d_->current);
+    return d_->typedCell<std::u16string_view>(
+        index, [](std::uint16_t vt) { return vt == VT_BSTR; },
+        [](const RowBlock& block, std::size_t row, std::size_t column) { return block.text(row, column); },
+        [](const ColumnStore& store, std::size_t row) { return store.textView(row); });
+}
+
+std::optional<double> Recordset::dateValue(int index) const {
+    return d_->typedCell<double>(
+        index, [](std::uint16_t vt) { return vt == VT_DATE; },
+        [](const RowBlock& block, std::size_t row, std::size_t column) { return block.date(row, column); },
+        [](const ColumnStore& store, std::size_t row) { return store.real(row); });
+}
+
+std::optional<std::int64_t> Recordset::integerValue(int index) const {
+    return d_->typedCell<std::int64_t>(
+        index, isWholeNumber,
+        [](const RowBlock& block, std::size_t row, std::size_t column) { return block.integer(row, column); },
+        [](const ColumnStore& store, std::size_t row) { return store.integer(row); });
 }
 
 // What a Field reads: the column's description and the current record's cell.
 
 Recordset::ColumnFacts Recordset::columnFacts(int index) const {
     d_->requireOpen();
-    const Column& column = d_->columns.at(static_cast<std::size_t>(index));
+    const ResultColumn& column = d_->columns.at(static_cast<std::size_t>(index));
     ColumnFacts facts;
     facts.name = column.name;
     facts.adoType = column.info.adoType;
@@ -760,7 +748,7 @@ Recordset::ColumnFacts Recordset::columnFacts(int index) const {
     } else if (column.nullable == SQL_NULLABLE_UNKNOWN) {
         facts.attributes |= adFldMayBeNull;
     }
-    if (!isVariableLength(column.info.cType)) {
+    if (!CellConversion::isVariableLength(column.info.cType)) {
         facts.attributes |= adFldFixed;
     }
     return facts;
@@ -771,22 +759,37 @@ int Recordset::cellStatus(int index) const {
     if (d_->atEnd()) {
         return adFieldOK;
     }
-    return d_->stores.at(static_cast<std::size_t>(index)).status(d_->current);
+    const Impl& d = *d_;
+    if (d.readsBlock()) {
+        return d.block.status(d.blockRow(), d.columnAt(index));
+    }
+    return d.stores.at(d.columnAt(index)).status(d.current);
 }
 
 long long Recordset::cellSize(int index) const {
-    d_->requireOpen();
-    if (d_->atEnd()) {
-        throwNoCurrentRecord();
+    d_->requireRecord();
+    const Impl& d = *d_;
+    const std::size_t column = d.columnAt(index);
+    std::uint16_t vt = 0;
+    std::size_t length = 0;
+    if (d.readsBlock()) {
+        if (d.block.isNull(d.blockRow(), column) || d.block.status(d.blockRow(), column) != adFieldOK) {
+            return 0;
+        }
+        vt = d.columns[column].info.vt;
+        length = d.block.length(d.blockRow(), column);
+    } else {
+        const ColumnStore& store = d.stores.at(column);
+        if (store.isNull(d.current) || store.status(d.current) != adFieldOK) {
+            return 0;
+        }
+        vt = store.varType();
+        length = store.length(d.current);
     }
-    const ColumnStore& store = d_->stores.at(static_cast<std::size_t>(index));
-    if (store.isNull(d_->current) || store.status(d_->current) != adFieldOK) {
-        return 0;
-    }
-    switch (store.varType()) {
+    switch (vt) {
         case VT_BSTR:
         case VT_ARRAY | VT_UI1:
-            return static_cast<long long>(store.length(d_->current));
+            return static_cast<long long>(length);
         case VT_UI1:
             return 1;
         case VT_I2:

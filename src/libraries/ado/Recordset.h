@@ -8,12 +8,16 @@
 //   forward-only (adOpenForwardOnly): the statement stays open and rows are fetched one block at a
 //     time as MoveNext reaches them; RecordCount is -1. MoveFirst after the cursor has moved executes
 //     the query again (as ADO's providers do), so counting by hand and then reading works.
-// Blocks hold as many rows as about 512 KB of bound buffers allow (at most 1000). Values that do
-// not fit their bound buffer (long text: drivers declare TEXT columns 8190 or 65536 characters wide,
-// so such columns are bound 255 characters wide) are completed with SQLGetData on their row. A driver
-// that cannot do that inside a block (no SQL_GD_BLOCK, the SQLite driver) gets blocks of one row with
-// the same bound buffers; one that cannot do it on bound columns (no SQL_GD_BOUND) has every value
-// read with SQLGetData.
+// Blocks hold as many rows as about 256 KB of bound arrays allow (at most 1000), on every driver (RowBlock).
+// Values that do not fit their element (long text: drivers declare TEXT columns 8190 or 65536 characters
+// wide, so such columns are bound 255 characters wide) are completed with SQLGetData on their row: in the
+// block (SQLSetPos) where the driver can read a row of a block (SQL_GD_BLOCK); a driver that cannot (the
+// SQLite driver) has a block with such a value read again one row a fetch (the query runs again, the rows
+// already handed on are passed over and the block's rows must come out the same, else reading fails with
+// "The result changed while a long value was read again"), and the rest of that result follows one row a
+// fetch. A driver that cannot complete bound columns at all (no SQL_GD_BOUND) has every value read with
+// SQLGetData. A forward-only cursor reads its values where the driver wrote them; a static one copies them
+// into compact column storage (ColumnStore).
 // Defaults, as ADO's: server-side location, forward-only, read-only lock.
 // Text is fetched as SQL_C_WCHAR; SQL goes to the driver as UTF-8 through SQLExecDirect.
 // Cursor location, lock type and the options argument are recorded; the layer only reads, so a
@@ -29,6 +33,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -100,6 +105,12 @@ class Recordset {
     // a value; nullopt for NULL, a failed cell or another type (value() tells those apart). The view is
     // valid until the cursor moves or the recordset closes.
     std::optional<std::u16string_view> textValue(int index) const;
+    // The same for a date value: the automation date when the column is a date column and the cell holds a
+    // valid value; nullopt for NULL, a failed cell or another type.
+    std::optional<double> dateValue(int index) const;
+    // The same for a whole number: the value when the column is VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_INT
+    // or VT_I8 and the cell holds a value; nullopt otherwise.
+    std::optional<std::int64_t> integerValue(int index) const;
 
   private:
     friend class Field;

@@ -104,6 +104,8 @@ XString::XString(const std::string& text) {
     guarded([&] { m_text = text; });
 }
 
+XString::XString(std::string&& text) noexcept : m_text(std::move(text)) {}
+
 XString::XString(const QString& text) {
     const QByteArray bytes = platform::toWorkingCodePage(text);
     assign(bytes.constData(), static_cast<int>(bytes.size()));

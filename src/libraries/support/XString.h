@@ -23,6 +23,7 @@ class XString {
     XString(const char* text);  // NOLINT: implicit on purpose, literals are the usual argument; null is ""
     XString(const char* text, int length);
     XString(const std::string& text);  // NOLINT: implicit on purpose
+    explicit XString(std::string&& text) noexcept;
     explicit XString(const QString& text);
     XString(const XString& other);
     XString(XString&& other) noexcept;

@@ -171,10 +171,14 @@ void XTextFile::close() {
 }
 
 void XTextFile::writeField(const XString& text) {
+    writeField(text.c_str(), text.length());
+}
+
+void XTextFile::writeField(const char* bytes, int length) {
     if (!m_firstField) {
         writeBytes(&m_separator, 1);
     }
-    writeBytes(text.c_str(), text.length());
+    writeBytes(bytes, length);
     m_firstField = false;
 }
 

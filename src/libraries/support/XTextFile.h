@@ -46,6 +46,7 @@ class XTextFile {
 
     // Writes the separator unless this is the first field of the line, then the text's bytes.
     void writeField(const XString& text);
+    void writeField(const char* bytes, int length);
     // Writes "\r\n"; the next field is the first of its line.
     void endLine();
     // Writes the bytes as they are.
