@@ -613,13 +613,19 @@ void AttendanceWriter::storeCurrentRecord() {
     const XString* keyName = nullptr;  // the name joining a key name set, with the set
     bool timeFrame = false;
     for (const PlannedColumn& column : m_plan) {
-        const XString value = BindingValue(*column.binding);
+        if (column.role == Role::Date) {
+            // From its bound form where the layer below has one: no text made and parsed back.
+            record.date = BindingDate(*column.binding);
+            continue;
+        }
+        m_value.clear();
+        AppendBindingValue(*column.binding, m_value);
+        const XString value(m_value);
         switch (column.role) {
             case Role::Student:
                 record.student = value;
                 break;
             case Role::Date:
-                record.date.Parse(settings().dateFormat, value);
                 break;
             case Role::PeriodKey:
             case Role::TimeFrameKey:

@@ -189,6 +189,7 @@ class AttendanceWriter : public ODBCDataAccess {
         XString name;  // as declared
     };
     std::vector<PlannedColumn> m_plan;  // made from the first record of a pass (StartAttTable forgets it)
+    std::string m_value;                // the text of the column being read, its buffer kept between records
     bool m_keysJoined = false;
 
     int m_overlapDays = 0;
