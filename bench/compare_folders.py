@@ -17,7 +17,9 @@ Not compared (masked), because they say when the run was:
     "//  End: ..." and "//  Difference: ..." of the closing "//  Timing" block (the run's clock times and
     its duration);
   - in SchoolConfig.xml: the values of UpdateDateValue and UpdateDateTimeValue;
-  - the cache file's bytes (its page layout), not its rows.
+  - the cache file's bytes (its page layout), not its rows;
+  - the cache's bookkeeping tables (PENDING_UPDATE, PENDING_SENT, HELD_GONE) while they hold no row: a build
+    that keeps them and one that does not hold the same attendance.
 Prints one line per difference with a unified diff of the masked text (at most 40 lines per file) and
 exits 1 when there is any; prints the number of files compared and exits 0 when there is none.
 """
@@ -27,6 +29,7 @@ import re
 import sqlite3
 import sys
 
+BOOKKEEPING = {"PENDING_UPDATE", "PENDING_SENT", "HELD_GONE"}
 STATUS = {"Data ExtractorStatus.tmp", "BridgeStatus.tmp", "finished_bridge.tmp", "finished.tmp",
           ".norv-extract.lock"}
 UPDATE = re.compile(r"^Update \d{14}\.CDU$")
@@ -76,6 +79,8 @@ def cache_content(folder):
     con.text_factory = bytes
     lines = []
     for name, sql in con.execute("SELECT name, sql FROM sqlite_master ORDER BY type, name"):
+        if name.decode() in BOOKKEEPING and not con.execute('SELECT 1 FROM "%s" LIMIT 1' % name.decode()).fetchone():
+            continue
         lines.append(b"schema: " + (sql or b""))
         if sql and sql.upper().startswith(b"CREATE TABLE"):
             table = name.decode()
