@@ -402,6 +402,7 @@ XFileSpec AttendanceWriter::setCacheAside(const XFileSpec& file) {
 
 void AttendanceWriter::StartAttTable(const XString& table, bool prepareUpdate, bool extendEnd) {
     m_table = table;
+    m_loadingTable = m_loadTables.count(table) != 0;
     m_plan.clear();
     m_extendEnd = extendEnd;
     report(Informational,
@@ -717,7 +718,7 @@ void AttendanceWriter::storeCurrentRecord() {
 
 void AttendanceWriter::storeRecord(const AttendanceRecord& record) {
     try {
-        if (m_loadTables.count(m_table) != 0) {
+        if (m_loadingTable) {
             m_cache.load(m_table, record);
         } else {
             m_cache.stage(m_table, record);

@@ -200,6 +200,7 @@ class AttendanceWriter : public ODBCDataAccess {
     bool m_runTransaction = false;         // BeginAttendanceUpdate's transaction is open
     std::vector<XString> m_includedStudents;
     std::set<XString> m_loadTables;  // tables that held nothing when the run's transaction began
+    bool m_loadingTable = false;     // m_table is one of them: looked up once per pass, not per record
     XFileSpec m_scratchBase;         // a verification's scratch folder; empty for a run
     XString m_cacheDamage;           // what said the cache file is damaged, until recovered
 };
