@@ -119,9 +119,7 @@ void AttendanceCache::createTable(const XString& table) {
 }
 
 bool AttendanceCache::tableExists(const XString& table) {
-    sqlite::Query query(m_database);
-    query.Prepare("SELECT * FROM sqlite_master WHERE type='table' AND name='%q'", table.c_str());
-    return query.Step();
+    return m_database.HasTable(table);
 }
 
 void AttendanceCache::createBookkeeping() {

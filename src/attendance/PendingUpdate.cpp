@@ -26,11 +26,7 @@ void PendingUpdate::keepTableUnsent(const XString& table) {
 }
 
 bool PendingUpdate::tablesExist() {
-    sqlite::Query query(m_database);
-    query.Prepare(
-        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('PENDING_UPDATE', "
-        "'PENDING_SENT')");
-    return query.Step() && query.StringColumnAt(0) == "2";
+    return m_database.HasTable("PENDING_UPDATE") && m_database.HasTable("PENDING_SENT");
 }
 
 XString PendingUpdate::fileName() {
@@ -47,9 +43,7 @@ int PendingUpdate::restore() {
     for (const char* table : {AttendanceCache::DailyTable, AttendanceCache::PeriodTable}) {
         const XString t = table;
         const XString k = AttendanceCache::keyColumn(t);
-        sqlite::Query exists(m_database);
-        exists.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%q'", table);
-        if (!exists.Step()) {
+        if (!m_database.HasTable(t)) {
             continue;
         }
         const XString mine = "p.tbl = " + SqlText::quoted(t);

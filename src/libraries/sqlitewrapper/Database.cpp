@@ -1,5 +1,6 @@
 #include "libraries/sqlitewrapper/Database.h"
 
+#include "libraries/sqlitewrapper/Query.h"
 #include "libraries/sqlitewrapper/SqlError.h"
 
 #include <sqlite3.h>
@@ -149,6 +150,12 @@ int Database::Execute(const XString& sql) {
     // sqlite3_changes keeps the count of an earlier statement when this text changed nothing (a CREATE,
     // a SELECT): report 0 then.
     return sqlite3_total_changes64(m_connection) == before ? 0 : sqlite3_changes(m_connection);
+}
+
+bool Database::HasTable(const XString& name) {
+    Query query(*this);
+    query.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%q'", name.c_str());
+    return query.Step();
 }
 
 int Database::Execute(const char* format, ...) {

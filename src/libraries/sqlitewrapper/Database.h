@@ -60,6 +60,8 @@ class Database {
 
     // Whether a transaction is open (BEGIN ran and neither COMMIT nor ROLLBACK has ended it).
     bool InTransaction() const;
+    // Whether the main database holds a table of that name (a view or an index of the name is none).
+    bool HasTable(const XString& name);
     // Copies the whole database into destination (its content replaced), page by page, as one consistent
     // snapshot: the source is read in one read transaction.
     // REQUIRES: both open; destination is not in a transaction.
