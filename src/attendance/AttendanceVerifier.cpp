@@ -61,17 +61,7 @@ bool AttendanceVerifier::readCache(const XFileSpec& importFolder, QString& probl
         }
         // What the next run would do with an update file marked as sent but never put in place.
         copy.createBookkeeping();
-        PendingUpdate& pending = copy.pending();
-        const XString name = pending.fileName();
-        if (!name.isEmpty()) {
-            XFileSpec published = importFolder;
-            published.setFileName(name);
-            if (published.exists()) {
-                pending.clear();
-            } else {
-                pending.restore();
-            }
-        }
+        copy.pending().settle(importFolder);
         copy.close();
         m_scratch.database().Execute("ATTACH DATABASE '%q' AS sent",
                                      AttendanceCache::fileIn(copyBase).native().constData());

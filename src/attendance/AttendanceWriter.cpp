@@ -265,27 +265,14 @@ void AttendanceWriter::EndAttendanceVerification() noexcept {
 
 void AttendanceWriter::resolvePendingUpdate() {
     PendingUpdate& pending = m_cache.pending();
-    const XString name = pending.fileName();
-    if (name.isEmpty()) {
+    if (pending.fileName().isEmpty()) {
         return;
     }
-    XFileSpec file = importFolder();
-    file.setFileName(name);
     sqlite::Database& database = m_cache.database();
     database.Execute("begin transaction");
+    PendingUpdate::Settlement settled;
     try {
-        if (file.exists()) {
-            // The last run stopped after its update file was in place: the target has it.
-            pending.clear();
-            report(Debug, "Attendance: the update file " + name + " of the last run is in place.");
-        } else {
-            const int rows = pending.restore();
-            report(Warning, "The update file " + name +
-                                " was never put in place (the run that wrote it stopped first): its " +
-                                XString(rows) +
-                                " rows count as not sent, and what the source holds for them "
-                                "now is sent.");
-        }
+        settled = pending.settle(importFolder());
         database.Execute("commit transaction");
     } catch (...) {
         try {
@@ -294,6 +281,15 @@ void AttendanceWriter::resolvePendingUpdate() {
             // The original failure is the one to report.
         }
         throw;
+    }
+    if (settled.inPlace) {
+        // The last run stopped after its update file was in place: the target has it.
+        report(Debug, "Attendance: the update file " + settled.fileName + " of the last run is in place.");
+    } else {
+        report(Warning, "The update file " + settled.fileName +
+                            " was never put in place (the run that wrote it stopped first): its " +
+                            XString(settled.restored) +
+                            " rows count as not sent, and what the source holds for them now is sent.");
     }
 }
 

@@ -60,6 +60,23 @@ int PendingUpdate::restore() {
     return restored;
 }
 
+PendingUpdate::Settlement PendingUpdate::settle(const XFileSpec& outputFolder) {
+    Settlement settlement;
+    settlement.fileName = fileName();
+    if (settlement.fileName.isEmpty()) {
+        return settlement;
+    }
+    XFileSpec file = outputFolder;
+    file.setFileName(settlement.fileName);
+    settlement.inPlace = file.exists();
+    if (settlement.inPlace) {
+        clear();
+    } else {
+        settlement.restored = restore();
+    }
+    return settlement;
+}
+
 void PendingUpdate::clear() {
     if (!tablesExist()) {
         return;

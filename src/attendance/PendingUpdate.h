@@ -16,6 +16,7 @@
 #pragma once
 
 #include "libraries/sqlitewrapper/Database.h"
+#include "libraries/support/XFileSpec.h"
 #include "libraries/support/XString.h"
 
 class PendingUpdate {
@@ -39,6 +40,18 @@ class PendingUpdate {
     int restore();
     // Forgets the record.
     void clear();
+
+    // What settle() found: the recorded file's name (empty: no record), whether it was in place, and the
+    // rows put back when it was not.
+    struct Settlement {
+        XString fileName;
+        bool inPlace = false;
+        int restored = 0;
+    };
+    // Settles a record that a run left when it stopped between its commit and its rename: when the recorded
+    // file is in outputFolder the target has it and the record only goes; when it is not, the kept codes are
+    // put back (restore). What the next run does first, and what a verification assumes it will.
+    Settlement settle(const XFileSpec& outputFolder);
 
   private:
     bool tablesExist();
