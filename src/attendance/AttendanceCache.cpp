@@ -420,29 +420,35 @@ int AttendanceCache::countOf(const XString& sql) {
     return query.Step() ? query.StringColumnAt(0).toInt() : 0;
 }
 
-XString AttendanceCache::changedCondition(const XString& keyName, bool specialKey) {
+namespace {
+
+// The rows of the key column name keyName: a special key also owns the rows without a name.
+XString headerCondition(const XString& keyName, bool specialKey) {
     const XString name = SqlText::quoted(keyName);
-    XString condition = "newcode IS NOT NULL AND (newcode <> oldcode OR oldcode IS NULL) AND ";
-    if (specialKey) {
-        condition += "(header = " + name + " OR header = '')";
-    } else {
-        condition += "header = " + name;
-    }
-    return condition;
+    return specialKey ? "(header = " + name + " OR header = '')" : "header = " + name;
+}
+
+// The SELECT of changedRowsSql and loadedRowsSql, for the rows that condition selects.
+XString rowsSql(const XString& table, const XString& condition) {
+    // In key order, so that the same changes always give the same file, however the cache came to hold them.
+    const char* key = AttendanceCache::keyColumn(table);
+    return XString("SELECT ") + kDateColumns + ", " + key + ", oldcode, newcode FROM " + table + " WHERE " +
+           condition + " ORDER BY stdkey, attdate, " + key + ", header";
+}
+
+}  // namespace
+
+XString AttendanceCache::changedCondition(const XString& keyName, bool specialKey) {
+    return "newcode IS NOT NULL AND (newcode <> oldcode OR oldcode IS NULL) AND " +
+           headerCondition(keyName, specialKey);
 }
 
 XString AttendanceCache::changedRowsSql(const XString& table, const XString& keyName, bool specialKey) {
-    // In key order, so that the same changes always give the same file, however the cache came to hold them.
-    return XString("SELECT ") + kDateColumns + ", " + keyColumn(table) + ", oldcode, newcode FROM " + table +
-           " WHERE " + changedCondition(keyName, specialKey) + " ORDER BY stdkey, attdate, " +
-           keyColumn(table) + ", header";
+    return rowsSql(table, changedCondition(keyName, specialKey));
 }
 
 XString AttendanceCache::loadedRowsSql(const XString& table, const XString& keyName, bool specialKey) {
-    const XString name = SqlText::quoted(keyName);
-    return XString("SELECT ") + kDateColumns + ", " + keyColumn(table) + ", oldcode, newcode FROM " + table +
-           " WHERE " + (specialKey ? "(header = " + name + " OR header = '')" : "header = " + name) +
-           " ORDER BY stdkey, attdate, " + keyColumn(table) + ", header";
+    return rowsSql(table, headerCondition(keyName, specialKey));
 }
 
 int AttendanceCache::markSent(const XString& table, const XString& keyName, bool specialKey) {
