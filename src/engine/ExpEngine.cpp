@@ -145,12 +145,16 @@ void ExpEngine::requireKnownSchool() {
     }
 }
 
-bool ExpEngine::RunTask(const TaskValues& values, int mode) {
+void ExpEngine::takeTaskInputs(const TaskValues& values) {
     setBridgeAlias(text(value("bridgeAlias_")));
     setSchoolYear(CurrentSchoolYear());
     setSchoolNumber(text(values.value("school")));
     setInactiveCutoff(text(value("inactivedate")));
     storeConnectionInputs(text(values.value("dsn")), text(values.value("user")), text(values.value("pwd")));
+}
+
+bool ExpEngine::RunTask(const TaskValues& values, int mode) {
+    takeTaskInputs(values);
     const XString dsn = dataSource();
     const XString user = userName();
     const XString pwd = password();

@@ -243,6 +243,9 @@ class ExpEngine : public ODBCExpEngineBase {
 
     // The connection inputs, stored, and the connection string of the current dialect.
     void storeConnectionInputs(const XString& dataSourceName, const XString& user, const XString& password);
+    // The school, school year, inactive cutoff and connection inputs of a task's values (RunTask's and
+    // VerifyAttendance's).
+    void takeTaskInputs(const TaskValues& values);
     XString connectionString();
     void closeQueryAndConnection();
     // Whether the school view lists exactly this text as a school number (declares and runs the query on

@@ -136,12 +136,7 @@ XString ExpEngine::FormatAttendanceTimeFrame() {
 
 bool ExpEngine::VerifyAttendance(const TaskValues& values) {
     setValues(values);
-    setBridgeAlias(XString(value("bridgeAlias_")));
-    setSchoolYear(CurrentSchoolYear());
-    setSchoolNumber(XString(values.value("school")));
-    setInactiveCutoff(XString(value("inactivedate")));
-    storeConnectionInputs(XString(values.value("dsn")), XString(values.value("user")),
-                          XString(values.value("pwd")));
+    takeTaskInputs(values);
     // The scratch cache lives outside the folder, in the temporary folder of the system (or the service).
     QTemporaryDir scratch;
     try {
