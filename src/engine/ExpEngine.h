@@ -170,10 +170,9 @@ class ExpEngine : public ODBCExpEngineBase {
     void AddStudentConditions(ODBCTable* stu, bool joined);
     // The row filter of every student table: the pupil number field's text is an included student.
     bool IncludedStudentFilter();
-    // Whether the text of field in the current record (GetFieldText's) is in set / is not empty; read without
-    // a string of its own.
-    bool fieldTextIn(const KeySet& set, ODBCField* field);
-    bool hasFieldText(ODBCField* field);
+    // The text of field in the current record (GetFieldText's), read without a string of its own: valid until
+    // the next call.
+    const std::string& fieldText(ODBCField* field);
     RowFilter includedStudentRowFilter();
 
     // Computed columns, bound as value formatters; each reads the current binding's field and the field
@@ -283,5 +282,5 @@ class ExpEngine : public ODBCExpEngineBase {
     LookupSet m_rotationDays;
     KeySet m_sectionKeys;
     LookupSet m_bellKeys;
-    std::string m_fieldText;  // the text fieldTextIn and hasFieldText read, kept to reuse its room
+    std::string m_fieldText;  // the text fieldText read, kept to reuse its room
 };

@@ -48,8 +48,9 @@ void ExpEngine::StudentSchedules() {
     AddCondition("", m_fields.pupilNumber, "=", stuPupil);
     AddStudentConditions(stu, true);
     // Only schedules of sections that were written.
-    WriteTable(
-        [this] { return IncludedStudentFilter() && fieldTextIn(m_sectionKeys, m_fields.timetableId); });
+    WriteTable([this] {
+        return IncludedStudentFilter() && m_sectionKeys.contains(fieldText(m_fields.timetableId));
+    });
     EndHeader();
 }
 
@@ -99,7 +100,7 @@ void ExpEngine::Marks() {
             return false;
         }
         for (ODBCField* grade : m_fields.grades) {
-            if (hasFieldText(grade)) {
+            if (!fieldText(grade).empty()) {
                 return true;
             }
         }

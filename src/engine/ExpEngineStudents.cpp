@@ -29,19 +29,13 @@ void ExpEngine::AddStudentConditions(ODBCTable* stu, bool joined) {
 }
 
 bool ExpEngine::IncludedStudentFilter() {
-    return fieldTextIn(m_includedStudents, m_fields.pupilNumber);
+    return m_includedStudents.contains(fieldText(m_fields.pupilNumber));
 }
 
-bool ExpEngine::fieldTextIn(const KeySet& set, ODBCField* field) {
+const std::string& ExpEngine::fieldText(ODBCField* field) {
     m_fieldText.clear();
     AppendFieldText(field, TextRule::Field, m_fieldText);
-    return set.contains(m_fieldText);
-}
-
-bool ExpEngine::hasFieldText(ODBCField* field) {
-    m_fieldText.clear();
-    AppendFieldText(field, TextRule::Field, m_fieldText);
-    return !m_fieldText.empty();
+    return m_fieldText;
 }
 
 RowFilter ExpEngine::includedStudentRowFilter() {
@@ -63,9 +57,7 @@ void ExpEngine::IncludedStudents() {
                        "or sends anything that depends on them.");
     }
     for (bool more = GetFirstRecord(); more; more = GetNextRecord()) {
-        m_fieldText.clear();
-        AppendFieldText(pupil, TextRule::Field, m_fieldText);
-        m_includedStudents.insert(m_fieldText);
+        m_includedStudents.insert(fieldText(pupil));
     }
     EndHeader();
 }
