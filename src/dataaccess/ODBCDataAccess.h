@@ -217,6 +217,8 @@ class ODBCDataAccess : public DataAccessBase {
 
     // The value of field in the current record. REQUIRES: field is not null and a result is open.
     ado::Variant valueOf(DataAccessField* field);
+    // VariantText of the field's value; a column that cannot be read raises as throwFieldError does.
+    XString variantText(DataAccessField* field);
     // Whether values can be read at all (a result exists and the type is not XBase).
     bool readable(DataAccessField* field) const;
     // The text reader's error for a column that could not be read: the error text with the field's status.

@@ -183,6 +183,14 @@ XString ODBCDataAccess::GetFieldRawText(DataAccessField* field) {
                 return ValueTranslation::narrow(*text);
             }
         }
+    } catch (const ado::ComError& e) {
+        throwFieldError(field, e);
+    }
+    return variantText(field);
+}
+
+XString ODBCDataAccess::variantText(DataAccessField* field) {
+    try {
         return VariantText(valueOf(field));
     } catch (const ado::ComError& e) {
         throwFieldError(field, e);
@@ -232,7 +240,8 @@ void ODBCDataAccess::AppendFieldText(DataAccessField* field, TextRule rule, std:
             return;
         }
     }
-    FormatRules::appendRuled(GetFieldRawText(field), rule, out);
+    // Neither: the value's text as VariantText makes it (the fast paths above have said no already).
+    FormatRules::appendRuled(variantText(field), rule, out);
 }
 
 XString ODBCDataAccess::GetFieldText(DataAccessField* field) {
