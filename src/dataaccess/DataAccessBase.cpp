@@ -123,13 +123,6 @@ XDate DataAccessBase::BindingDate(const ColumnBinding& binding) {
     return binding.field ? GetFieldDate(binding.field) : XDate();
 }
 
-void DataAccessBase::AppendFieldText(DataAccessField* field, TextRule rule, std::string& out) {
-    if (!field) {
-        return;
-    }
-    FormatRules::appendRuled(GetFieldText(field), rule, out);
-}
-
 XString DataAccessBase::fieldText(DataAccessField* field, TextRule rule) {
     std::string text;
     AppendFieldText(field, rule, text);

@@ -144,9 +144,9 @@ class DataAccessBase : public CDEWriter {
     virtual XString GetFieldRawText(DataAccessField* field) = 0;
     virtual XString GetFieldText(DataAccessField* field) = 0;  // trimmed, TABs removed
     // Appends the text of field to out as GetFieldText gives it (TextRule::Field) or as FormatText gives it
-    // (TextRule::Column); nothing for a null field. Here: from GetFieldText; a layer that can read the text
-    // where it lies does without the string.
-    virtual void AppendFieldText(DataAccessField* field, TextRule rule, std::string& out);
+    // (TextRule::Column); nothing for a null field. The reading layer builds GetFieldText on it, so it reads
+    // the text where it lies, without a string of its own.
+    virtual void AppendFieldText(DataAccessField* field, TextRule rule, std::string& out) = 0;
     virtual XString GetFieldSingleLine(DataAccessField* field) = 0;  // and TAB/CR/LF as blanks
     virtual ByteBuffer GetFieldBytes(DataAccessField* field) = 0;
     virtual XDate GetFieldDate(DataAccessField* field) = 0;
