@@ -423,7 +423,7 @@ void Recordset::Impl::settleRow(std::size_t row, bool positioned) {
         block.setRowError(row, ComError::fromDiagnostics(OdbcCall::diagnostics(SQL_HANDLE_STMT, stmt)));
         return;
     }
-    for (std::size_t col = 0; col < columns.size(); ++col) {
+    for (const std::size_t col : variableColumns) {
         if (!block.overflows(row, col)) {
             continue;
         }
