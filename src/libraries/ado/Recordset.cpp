@@ -154,6 +154,8 @@ struct Recordset::Impl {
     // its arrays bound to the columns.
     void bindBlock(RowBlock& rows);
     void setRowSet(RowBlock& rows);
+    // Binds rows's arrays to the columns (bindBlock's second half).
+    void bindColumns(RowBlock& rows);
     // Appends the next block (static) or replaces the held rows with it (streaming). Returns the
     // number of rows it brought; 0 at the end of the result.
     std::size_t fetchBlock();
@@ -252,6 +254,10 @@ void Recordset::Impl::planFetch(SQLHDBC dbc) {
 
 void Recordset::Impl::bindBlock(RowBlock& rows) {
     setRowSet(rows);
+    bindColumns(rows);
+}
+
+void Recordset::Impl::bindColumns(RowBlock& rows) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
         check(SQLBindCol(statement.get(), static_cast<SQLUSMALLINT>(i + 1), columns[i].info.cType,
                          rows.buffer(i), rows.elementBytes(i), rows.indicators(i)));
@@ -466,12 +472,11 @@ std::size_t Recordset::Impl::readAgainOneRowAtATime(std::size_t rows) {
             throwChangedWhileRead();
         }
     }
+    bindColumns(single);
     if (before == 0) {
-        bindBlock(single);
         block = std::move(single);
         return fetchBlock();
     }
-    bindBlock(single);
     rowsFromDriver = before;
     for (std::size_t row = 0; row < rows; ++row) {
         single.clearRows();
