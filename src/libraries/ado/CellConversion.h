@@ -40,6 +40,10 @@ class CellConversion {
     static bool isVariableLength(SQLSMALLINT cType) {
         return cType == SQL_C_WCHAR || cType == SQL_C_BINARY || cType == SQL_C_CHAR;
     }
+    // The terminator the driver writes after a value of the C type in a buffer (text only).
+    static SQLLEN terminatorBytes(SQLSMALLINT cType) {
+        return cType == SQL_C_WCHAR ? static_cast<SQLLEN>(sizeof(SQLWCHAR)) : cType == SQL_C_CHAR ? 1 : 0;
+    }
 };
 
 }  // namespace ado

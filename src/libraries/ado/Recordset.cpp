@@ -303,9 +303,7 @@ void Recordset::Impl::readWithGetData(std::size_t column, ColumnStore& store) {
         return;
     }
     // Variable length: read in pieces until the driver says the value is complete.
-    const SQLLEN terminator = cType == SQL_C_WCHAR  ? static_cast<SQLLEN>(sizeof(SQLWCHAR))
-                              : cType == SQL_C_CHAR ? 1
-                                                    : 0;
+    const SQLLEN terminator = CellConversion::terminatorBytes(cType);
     std::vector<char> piece(static_cast<std::size_t>(kPieceBytes));
     std::vector<char> data;
     bool isNull = false;

@@ -23,9 +23,7 @@ constexpr std::size_t kBlockBytes = 256 * 1024;
 
 // The bytes of an element that hold data (a text element ends in a terminator).
 SQLLEN room(SQLSMALLINT cType, SQLLEN elementBytes) {
-    return elementBytes - (cType == SQL_C_WCHAR  ? static_cast<SQLLEN>(sizeof(SQLWCHAR))
-                           : cType == SQL_C_CHAR ? 1
-                                                 : 0);
+    return elementBytes - CellConversion::terminatorBytes(cType);
 }
 
 }  // namespace
