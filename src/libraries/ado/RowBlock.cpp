@@ -87,7 +87,6 @@ void RowBlock::resize(std::size_t rows) {
 }
 
 void RowBlock::clearRows() {
-    fetched_ = 0;
     fetchedCount_[0] = 0;
     std::fill(rowStatus_.begin(), rowStatus_.end(), static_cast<SQLUSMALLINT>(SQL_ROW_NOROW));
     longs_.clear();
@@ -106,8 +105,7 @@ std::size_t RowBlock::settleFetched() {
             rowStatus_[0] = SQL_ROW_SUCCESS;
         }
     }
-    fetched_ = static_cast<std::size_t>(rows);
-    return fetched_;
+    return static_cast<std::size_t>(rows);
 }
 
 bool RowBlock::overflows(std::size_t row, std::size_t col) const {

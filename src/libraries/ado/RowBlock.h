@@ -10,8 +10,8 @@
 //
 // Owns: the arrays, the row count and row status arrays the statement writes into (heap storage, so that a
 // RowBlock can be moved while a statement stays bound to it), the completed long values and the row errors.
-// Invariant: fetched() <= capacity(); cells read at rows below fetched() whose status is neither
-// SQL_ROW_NOROW nor SQL_ROW_DELETED.
+// Invariant: the rows the last fetch brought (settleFetched) are at most capacity(); cells are read at those
+// rows only, and only where the status is neither SQL_ROW_NOROW nor SQL_ROW_DELETED.
 // REQUIRES: the statement bound to a RowBlock is unbound or freed before the RowBlock goes.
 #pragma once
 
@@ -58,7 +58,6 @@ class RowBlock {
     void resize(std::size_t rows);
 
     std::size_t capacity() const { return capacity_; }
-    std::size_t columnCount() const { return columns_.size(); }
     // What to hand SQLBindCol and the statement attributes.
     SQLPOINTER buffer(std::size_t col) { return columns_[col].buffer.data(); }
     SQLLEN elementBytes(std::size_t col) const { return columns_[col].elementBytes; }
@@ -71,7 +70,6 @@ class RowBlock {
     // After a fetch that returned data: the rows it brought (from the driver's count, or from the row
     // statuses when the driver left the count out).
     std::size_t settleFetched();
-    std::size_t fetched() const { return fetched_; }
     SQLUSMALLINT rowStatus(std::size_t row) const { return rowStatus_[row]; }
 
     // Whether the cell is a variable-length value longer than its element (read it with SQLGetData).
@@ -85,7 +83,7 @@ class RowBlock {
     // of every element). REQUIRES: both blocks were planned for the same columns.
     bool sameRow(std::size_t row, const RowBlock& other, std::size_t otherRow) const;
 
-    // Reading a cell (row below fetched(), col below columnCount()).
+    // Reading a cell (a row the last fetch brought, a column of the plan).
     bool isNull(std::size_t row, std::size_t col) const;
     // The cell's field status: adFieldOK unless its value cannot be read.
     int status(std::size_t row, std::size_t col) const;
@@ -126,7 +124,6 @@ class RowBlock {
 
     std::vector<Column> columns_;
     std::size_t capacity_ = 0;
-    std::size_t fetched_ = 0;
     std::vector<SQLULEN> fetchedCount_ = std::vector<SQLULEN>(1, 0);
     std::vector<SQLUSMALLINT> rowStatus_;
     std::map<std::pair<std::size_t, std::size_t>, ColumnStore> longs_;  // (row, col) -> the whole value
