@@ -158,28 +158,31 @@ static int readStatement(SQLHDBC dbc, Floor* floor, char kind, const char* table
     while ((kind != 'A' || s.count >= 5) && (status = floorFetch(&s, sql)) > 0) {
         floor->rows += (long long)s.fetched;
         for (SQLULEN r = 0; r < s.fetched; ++r) {
+            /* Each cell is narrowed once: the first five into text[0..4], kept for the store below. */
+            size_t length[5] = {0, 0, 0, 0, 0};
             for (SQLSMALLINT i = 0; i < s.count; ++i) {
                 if (i > 0) {
                     put("\t", 1);
                 }
-                put(text[5], cellText(&s.columns[i], r, text[5]));
+                char* cell = i < 5 ? text[i] : text[5];
+                const size_t n = cellText(&s.columns[i], r, cell);
+                if (i < 5) {
+                    length[i] = n;
+                }
+                put(cell, n);
             }
             put("\r\n", 2);
             ++floor->lines;
             if (kind == 'S') {
-                const size_t length = cellText(&s.columns[0], r, text[0]);
-                keySetAdd(&floor->students, text[0], length);
+                keySetAdd(&floor->students, text[0], length[0]);
             } else if (kind == 'A') {
                 size_t slot = 0;
-                const size_t length = cellText(&s.columns[0], r, text[0]);
-                if (!keySetFind(&floor->students, text[0], length, &slot)) {
+                if (!keySetFind(&floor->students, text[0], length[0], &slot)) {
                     continue;
                 }
-                cellText(&s.columns[1], r, text[1]);
                 text[1][10] = '\0'; /* the date without a time of day */
-                cellText(&s.columns[2], r, text[2]);
-                const int hasReason = cellText(&s.columns[4], r, text[4]) > 0;
-                const int hasCode = cellText(&s.columns[3], r, text[3]) > 0;
+                const int hasReason = length[4] > 0;
+                const int hasCode = length[3] > 0;
                 if (!hasReason && !hasCode) {
                     continue;
                 }
