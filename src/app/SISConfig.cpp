@@ -707,7 +707,6 @@ int SISConfig::runExtraction(int mode) {
     }
     const QString logPath = LogManager::instance().logFilePath();
     const bool ok = executeTask(paramValues, mode);
-    log.flush();
     copyLogIntoFolder(logPath);
     return ok ? 0 : 1;
 }

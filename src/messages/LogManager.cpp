@@ -133,15 +133,24 @@ void LogManager::writeLine(const QString& text) {
     fileStream_.flush();
 }
 
-void LogManager::flush() {
+void LogManager::setName(const QString& name) {
     const std::lock_guard lock(mutex_);
-    fileStream_.flush();
+    name_ = name;
+}
+
+int LogManager::destinations() const {
+    const std::lock_guard lock(mutex_);
+    return destinations_;
+}
+
+void LogManager::setDestinations(int destinations) {
+    const std::lock_guard lock(mutex_);
+    destinations_ = destinations;
 }
 
 void LogManager::writeLastLine(int level, const QString& message, const QString& method) {
     mutex_.lock();  // never given back: the process ends next, and no other line may follow this one
-    log(level, message, method);
-    fileStream_.flush();
+    log(level, message, method);  // on disk as it is logged
 }
 
 void LogManager::setLogPath(const QString& folder) {

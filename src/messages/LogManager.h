@@ -51,9 +51,9 @@ class LogManager : public QObject {
     // The name of a level, exactly 13 characters; the empty text for level 6 and unknown levels.
     static QString levelName(int level);
 
-    void setName(const QString& name) { name_ = name; }
-    int destinations() const { return destinations_; }
-    void setDestinations(int destinations) { destinations_ = destinations; }
+    void setName(const QString& name);
+    int destinations() const;
+    void setDestinations(int destinations);
 
     // Makes folder the log folder (created with its parents) and sets the file up. Empty: no change.
     void setLogPath(const QString& folder);
@@ -67,8 +67,6 @@ class LogManager : public QObject {
 
     // The path of the open log file; empty when there is none.
     QString logFilePath() const;
-    // Puts the file stream's text on disk (each line is already when it is logged).
-    void flush();
     // Logs one last line and lets no other line follow, from any thread: the manager's lock stays taken.
     // REQUIRES: the process ends right after.
     void writeLastLine(int level, const QString& message, const QString& method);
