@@ -15,7 +15,6 @@
 
 #include <atomic>
 #include <memory>
-#include <optional>
 
 class AppTaskBase;
 class ExpEngine;
@@ -142,7 +141,7 @@ class SISConfig : public AppBase {
     QString abandonedFailure_;  // the failure text of a command that a silent source ends
     QString statusFolder_;      // the folder whose status files this command writes, if its rule allows
     StatusRule statusRule_ = StatusRule::None;
-    std::optional<StatusFiles::State> statusAtStart_;  // IfUnchanged: the state the command began with
+    StatusFiles::State statusAtStart_;  // IfUnchanged: the state the command began with
     std::atomic<int> ending_{Running};
     std::atomic<int> exitCode_{1};  // the recorded outcome's exit code, once Finished
 };
