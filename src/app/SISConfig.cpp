@@ -354,14 +354,7 @@ int SISConfig::refuseCommand(const QString& command, const QString& reason, int 
         QString unused;
         const QString path = settledPath(value(QStringLiteral("path")), unused);
         if (!path.isEmpty() && QFileInfo(path).isDir()) {
-            statusFolder_ = path;
-            const FolderLock::Result held = folderLock_.lock(path, kRunLockPatience);
-            statusRule_ = held == FolderLock::Result::Locked || held == FolderLock::Result::Unavailable
-                              ? StatusRule::Owned
-                              : StatusRule::None;
-            if (statusRule_ == StatusRule::Owned) {
-                clearStatusFiles(path);
-            }
+            claimRunFolder(path);
         }
     }
     return finishInFolder(code, reason);
@@ -417,12 +410,24 @@ bool SISConfig::settleOptionValues(QString& problem) {
     return true;
 }
 
-bool SISConfig::lockRunFolder(const QString& path, QString& refusal) {
+FolderLock::Result SISConfig::claimRunFolder(const QString& path) {
     statusFolder_ = path;
     const FolderLock::Result held = folderLock_.lock(path, kRunLockPatience);
-    switch (held) {
+    if (held == FolderLock::Result::Locked || held == FolderLock::Result::Unavailable) {
+        statusRule_ = StatusRule::Owned;
+        clearStatusFiles(path);
+    }
+    return held;
+}
+
+QString SISConfig::lockFileProblem(const QString& path, int error) {
+    return "The lock file of the folder cannot be used: " + QDir(path).filePath(FolderLock::fileName()) +
+           " (" + QString::fromLocal8Bit(std::strerror(error)) + ")";
+}
+
+bool SISConfig::lockRunFolder(const QString& path, QString& refusal) {
+    switch (claimRunFolder(path)) {
         case FolderLock::Result::Locked:
-            statusRule_ = StatusRule::Owned;
             return true;
         case FolderLock::Result::HeldElsewhere:
             // The folder's files, status files included, belong to the run that holds it.
@@ -435,12 +440,8 @@ bool SISConfig::lockRunFolder(const QString& path, QString& refusal) {
         case FolderLock::Result::Unavailable: {
             // Never a run without the lock: another run could be writing the same files. The night is
             // recorded as failed all the same, so that it never reads as the last good one.
-            refusal =
-                "The lock file of the folder cannot be used: " + QDir(path).filePath(FolderLock::fileName()) +
-                " (" + QString::fromLocal8Bit(std::strerror(folderLock_.error())) + ")";
+            refusal = lockFileProblem(path, folderLock_.error());
             emit writeError(QStringLiteral("Folder Locked"), refusal);
-            statusRule_ = StatusRule::Owned;
-            clearStatusFiles(path);
             return false;
         }
     }
@@ -616,7 +617,6 @@ void SISConfig::prepareRun(const QString& path) {
         log.setLogPath(documents);
         log.setLogFile(base);
     }
-    clearStatusFiles(path);
     // Left by a run that died while writing; the lock says no other run is writing them now.
     StagedFile::removeLeftovers(XFileSpec(QDir(path).absolutePath() + QLatin1Char('/')));
     paramValues.insert(QStringLiteral("logSchema"),
@@ -644,9 +644,7 @@ bool SISConfig::prepareVerify(const QString& path, QString& refusal) {
             emit writeError(QStringLiteral("file"), refusal);
             return false;
         case FolderLock::Result::Unavailable:
-            refusal =
-                "The lock file of the folder cannot be used: " + QDir(path).filePath(FolderLock::fileName()) +
-                " (" + QString::fromLocal8Bit(std::strerror(error)) + ")";
+            refusal = lockFileProblem(path, error);
             emit writeError(QStringLiteral("Folder Locked"), refusal);
             return false;
         case FolderLock::Result::Locked:

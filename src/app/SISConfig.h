@@ -112,6 +112,12 @@ class SISConfig : public AppBase {
     // Takes the run's lock on its output folder; false, with the "error" line, when the run must not go on;
     // refusal is then the failure to record (empty when the folder's files are another run's).
     bool lockRunFolder(const QString& path, QString& refusal);
+    // Takes the run's lock on path, which becomes the status folder. When the run holds the lock, or when no
+    // run can (the lock file cannot be used), the folder's status is the run's: its outcome files are
+    // removed, and the run's outcome, failed or not, replaces them. Answers the lock's result.
+    FolderLock::Result claimRunFolder(const QString& path);
+    // The refusal for a folder whose lock file cannot be used (error: the errno of the attempt).
+    static QString lockFileProblem(const QString& path, int error);
     // A command other than run: path becomes its status folder when no run holds it now, and the state of
     // its status files is noted.
     void claimStatusFolder(const QString& command, const QString& path);
