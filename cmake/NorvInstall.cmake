@@ -75,6 +75,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${NORV_CHANGELOG} DESTINAT
 # folder, DESTDIR).
 set(NORV_UNIT_DIR lib/systemd/system)
 install(CODE "
+  # Both services share one sandbox, written once: it stands at @NORV_SANDBOX@ in each.
+  file(READ \"${CMAKE_SOURCE_DIR}/packaging/norv-extract-sandbox.conf\" sandbox)
+  string(REGEX REPLACE \"\\n$\" \"\" NORV_SANDBOX \"\${sandbox}\")
   foreach(name norv-extract@ norv-extract-verify@)
     file(READ \"${CMAKE_SOURCE_DIR}/packaging/\${name}.service.in\" unit)
     set(NORV_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/bin/norv-extract\")

@@ -41,16 +41,23 @@ unitCommand() {
   sed -n 's/^ExecStart=@NORV_PROGRAM@ //p' "$1" | sed -e "s/%i/$school/g" \
     -e 's/\${NORV_DSN}/NorvPG/' -e 's/\${NORV_USER}/norv_reader/'
 }
-unit=$src/packaging/norv-extract@.service.in
+# The units as they are installed: the shared sandbox in place of @NORV_SANDBOX@.
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+units=$tmp/units
+mkdir "$units"
+for name in norv-extract@ norv-extract-verify@; do
+  sed -e "/^@NORV_SANDBOX@\$/{r $src/packaging/norv-extract-sandbox.conf" -e 'd}' \
+    "$src/packaging/$name.service.in" >"$units/$name.service.in"
+done
+unit=$units/norv-extract@.service.in
 command=$(unitCommand "$unit" ReadWritePaths)
 [ -n "$command" ] || fail "no ExecStart in $unit"
-verifyUnit=$src/packaging/norv-extract-verify@.service.in
+verifyUnit=$units/norv-extract-verify@.service.in
 verifyCommand=$(unitCommand "$verifyUnit" ReadOnlyPaths)
 [ -n "$verifyCommand" ] || fail "no ExecStart in $verifyUnit"
 grep -q '^LogsDirectory=norv-extract$' "$verifyUnit" || fail "$verifyUnit no longer has LogsDirectory=norv-extract"
 
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/right" "$tmp/wrong" "$tmp/private-tmp" "$tmp/home" "$tmp/dev" "$tmp/logs"
 chown $user "$tmp/logs"
 printf 'norv-reader-pw\n' >"$tmp/right/norv-pwd"
