@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
-#include <utility>
 
 namespace platform {
 
@@ -17,20 +16,6 @@ QString procPath(int fd) {
 }
 
 }  // namespace
-
-FolderDescriptor::~FolderDescriptor() {
-    close();
-}
-
-FolderDescriptor::FolderDescriptor(FolderDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-
-FolderDescriptor& FolderDescriptor::operator=(FolderDescriptor&& other) noexcept {
-    if (this != &other) {
-        close();
-        m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-}
 
 bool FolderDescriptor::open(const QString& path) {
     close();
@@ -50,28 +35,17 @@ bool FolderDescriptor::open(const QString& path) {
                     : error;
         return false;
     }
-    m_fd = fd;
+    m_fd.reset(fd);
     return true;
 }
 
-void FolderDescriptor::close() noexcept {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-    m_fd = -1;
-}
-
-void FolderDescriptor::release() noexcept {
-    m_fd = -1;
-}
-
 QString FolderDescriptor::shortPathTo(const QString& name) const {
-    const QString folder = procPath(m_fd);
+    const QString folder = procPath(m_fd.get());
     struct stat viaProc {};
     struct stat held {};
     // The same folder both ways: this process's descriptors, not those of another process namespace.
     const bool same = ::stat(QFile::encodeName(folder).constData(), &viaProc) == 0 &&
-                      ::fstat(m_fd, &held) == 0 && viaProc.st_dev == held.st_dev &&
+                      ::fstat(m_fd.get(), &held) == 0 && viaProc.st_dev == held.st_dev &&
                       viaProc.st_ino == held.st_ino;
     return same ? folder + QLatin1Char('/') + name : QString();
 }

@@ -9,6 +9,8 @@
 // REQUIRES: the process does not close the descriptor behind this object's back.
 #pragma once
 
+#include "libraries/platform/Descriptor.h"
+
 #include <QString>
 
 namespace platform {
@@ -16,30 +18,23 @@ namespace platform {
 class FolderDescriptor {
   public:
     FolderDescriptor() = default;
-    ~FolderDescriptor();
-    FolderDescriptor(FolderDescriptor&& other) noexcept;
-    FolderDescriptor& operator=(FolderDescriptor&& other) noexcept;
-    FolderDescriptor(const FolderDescriptor&) = delete;
-    FolderDescriptor& operator=(const FolderDescriptor&) = delete;
 
     // Opens the folder at path, with or without a trailing "/" (closing the one held). False with errno set
     // when path is missing, is no folder (ENOTDIR) or is itself a symbolic link (ELOOP; links among the
     // folders above it are followed).
     bool open(const QString& path);
-    void close() noexcept;
+    void close() noexcept { m_fd.reset(); }
     // Gives up the descriptor without closing it: for an owner that may still reach the folder after this
     // object is gone. The descriptor then stays open to the end of the process.
-    void release() noexcept;
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
+    void release() noexcept { m_fd.release(); }
 
     // "/proc/self/fd/N/" + name (one component), the path of name inside the folder; empty when the process's
     // descriptors are not visible there (no /proc, or one of another process namespace).
-    // REQUIRES: isOpen().
+    // REQUIRES: open.
     QString shortPathTo(const QString& name) const;
 
   private:
-    int m_fd = -1;
+    Descriptor m_fd;
 };
 
 }  // namespace platform

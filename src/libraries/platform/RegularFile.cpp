@@ -1,5 +1,7 @@
 #include "libraries/platform/RegularFile.h"
 
+#include "libraries/platform/Descriptor.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -30,8 +32,8 @@ int openRegularFile(const QString& path, int flags, struct stat* info, mode_t mo
 
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, bool followLinks) {
     struct stat status {};
-    const int fd = openRegularFile(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), &status);
-    if (fd < 0) {
+    const Descriptor fd(openRegularFile(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), &status));
+    if (!fd.isOpen()) {
         return std::nullopt;
     }
     // Sized by the file, not by the limit: a limit of megabytes must not cost megabytes for a small file.
@@ -44,12 +46,12 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, 
         if (filled == content.size()) {
             content.resize(static_cast<qsizetype>(std::min(wanted, 2 * filled)));
         }
-        const ssize_t got = ::read(fd, content.data() + filled, static_cast<size_t>(content.size() - filled));
+        const ssize_t got =
+            ::read(fd.get(), content.data() + filled, static_cast<size_t>(content.size() - filled));
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            ::close(fd);
             return std::nullopt;
         }
         if (got == 0) {
@@ -57,7 +59,6 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, 
         }
         filled += got;
     }
-    ::close(fd);
     content.truncate(static_cast<qsizetype>(filled));
     return content;
 }

@@ -1,5 +1,6 @@
 #include "libraries/platform/SecretFile.h"
 
+#include "libraries/platform/Descriptor.h"
 #include "libraries/platform/RegularFile.h"
 
 #include <QByteArray>
@@ -15,23 +16,6 @@
 namespace platform {
 
 namespace {
-
-// Closes the descriptor on every way out.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));

@@ -41,9 +41,9 @@ QString StopSignals::name(int signal) {
 
 StopSignals::StopSignals(Handler handler) : handler_(std::move(handler)) {
     const sigset_t set = stopSet();
-    signalFd_ = ::signalfd(-1, &set, SFD_CLOEXEC);
-    quitFd_ = ::eventfd(0, EFD_CLOEXEC);
-    if (signalFd_ >= 0 && quitFd_ >= 0) {
+    signalFd_.reset(::signalfd(-1, &set, SFD_CLOEXEC));
+    quitFd_.reset(::eventfd(0, EFD_CLOEXEC));
+    if (signalFd_.isOpen() && quitFd_.isOpen()) {
         thread_ = std::thread(&StopSignals::run, this);
     }
 }
@@ -51,21 +51,16 @@ StopSignals::StopSignals(Handler handler) : handler_(std::move(handler)) {
 StopSignals::~StopSignals() {
     if (thread_.joinable()) {
         const std::uint64_t one = 1;
-        while (::write(quitFd_, &one, sizeof one) < 0 && errno == EINTR) {
+        while (::write(quitFd_.get(), &one, sizeof one) < 0 && errno == EINTR) {
         }
         thread_.join();
-    }
-    for (const int fd : {signalFd_, quitFd_}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
     }
 }
 
 void StopSignals::run() {
     bool handled = false;
     for (;;) {
-        pollfd watched[] = {{signalFd_, POLLIN, 0}, {quitFd_, POLLIN, 0}};
+        pollfd watched[] = {{signalFd_.get(), POLLIN, 0}, {quitFd_.get(), POLLIN, 0}};
         if (::poll(watched, 2, -1) < 0) {
             if (errno == EINTR) {
                 continue;
@@ -76,7 +71,7 @@ void StopSignals::run() {
             return;
         }
         signalfd_siginfo info{};
-        if (::read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info) || handled) {
+        if (::read(signalFd_.get(), &info, sizeof info) != static_cast<ssize_t>(sizeof info) || handled) {
             continue;
         }
         handled = true;

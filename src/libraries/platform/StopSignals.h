@@ -11,6 +11,8 @@
 // REQUIRES: block() called before any thread exists; one receiver per process.
 #pragma once
 
+#include "libraries/platform/Descriptor.h"
+
 #include <QString>
 
 #include <functional>
@@ -36,8 +38,8 @@ class StopSignals {
     void run();
 
     Handler handler_;
-    int signalFd_ = -1;
-    int quitFd_ = -1;
+    Descriptor signalFd_;
+    Descriptor quitFd_;
     std::thread thread_;
 };
 
