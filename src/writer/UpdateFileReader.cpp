@@ -1,5 +1,6 @@
 #include "writer/UpdateFileReader.h"
 
+#include "libraries/platform/Descriptor.h"
 #include "libraries/platform/RegularFile.h"
 
 #include <fcntl.h>
@@ -26,16 +27,17 @@ void splitFields(QByteArrayView line, std::vector<QByteArrayView>& fields) {
 }  // namespace
 
 bool UpdateFileReader::read(const QString& path, const RowHandler& handler, QString& error) {
-    const int fd = platform::openRegularFile(path, O_RDONLY | O_NOFOLLOW);
-    if (fd < 0) {
+    platform::Descriptor fd(platform::openRegularFile(path, O_RDONLY | O_NOFOLLOW));
+    if (!fd.isOpen()) {
         error = path + ": " + QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         error = path + ": " + file.errorString();
-        return false;
+        return false;  // not taken by the file: closed here
     }
+    fd.release();  // the file closes it
     QByteArray title;
     QList<QByteArray> fieldNames;
     std::vector<QByteArrayView> values;
