@@ -190,8 +190,6 @@ std::vector<AttendanceVerifier::Finding> AttendanceVerifier::compare(const std::
     for (const XString& student : students) {
         included.insert(QByteArray(student.c_str(), student.length()));
     }
-    static const char* const kKinds[] = {"lacks", "extra", "differs"};
-    static const char* const kSides[] = {"update files", "cache"};
     std::map<std::tuple<int, XString, int>, Finding> found;  // (side, table, kind) -> finding, in that order
     for (const char* table : kTables) {
         const XString t = table;
@@ -231,9 +229,9 @@ std::vector<AttendanceVerifier::Finding> AttendanceVerifier::compare(const std::
                 if (kind >= 0 && (side == 0 || m_cacheRead)) {
                     Finding& finding = found[{side, t, kind}];
                     if (finding.count == 0) {
-                        finding = Finding{QString::fromLatin1(kSides[side]),
+                        finding = Finding{static_cast<Finding::Side>(side),
                                           t.toQString(),
-                                          QString::fromLatin1(kKinds[kind]),
+                                          static_cast<Finding::Kind>(kind),
                                           0,
                                           {}};
                     }

@@ -41,9 +41,12 @@ class AttendanceVerifier {
     // One kind of difference of one table: what the folder's side lacks, holds beyond the source, or holds
     // with another code.
     struct Finding {
-        QString side;   // "update files" or "cache"
+        // In the order the findings are reported; compare() counts them by these values.
+        enum class Side { UpdateFiles, Cache };
+        enum class Kind { Lacks, Extra, Differs };
+        Side side = Side::UpdateFiles;
         QString table;  // "DAILY_ATT" or "PERIOD_ATT"
-        QString kind;   // "lacks", "extra" or "differs"
+        Kind kind = Kind::Lacks;
         int count = 0;
         QStringList examples;  // the first few, "student date key (source code / folder code)"
     };

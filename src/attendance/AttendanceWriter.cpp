@@ -235,14 +235,16 @@ bool AttendanceWriter::FinishAttendanceVerification() {
     int rows = 0;
     for (const AttendanceVerifier::Finding& finding : findings) {
         rows += finding.count;
-        const char* what = finding.kind == QLatin1String("lacks") ? " absences of the source are missing"
-                           : finding.kind == QLatin1String("extra")
+        using Finding = AttendanceVerifier::Finding;
+        const char* what = finding.kind == Finding::Kind::Lacks ? " absences of the source are missing"
+                           : finding.kind == Finding::Kind::Extra
                                ? " absences are not in the source"
                                : " absences have another code than in the source";
         const XString table =
             finding.table == QLatin1String(AttendanceCache::PeriodTable) ? "period" : "daily";
-        report(Informational, "Verify: " + table + " attendance in the folder's " + XString(finding.side) +
-                                  ": " + XString(finding.count) + what + ": " +
+        const XString side = finding.side == Finding::Side::Cache ? "cache" : "update files";
+        report(Informational, "Verify: " + table + " attendance in the folder's " + side + ": " +
+                                  XString(finding.count) + what + ": " +
                                   XString(finding.examples.join("; ")) +
                                   (finding.count > finding.examples.size() ? XString("; ...") : XString()));
     }
