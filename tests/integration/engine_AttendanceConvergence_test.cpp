@@ -45,22 +45,14 @@ class ShiftedClock {
     ShiftedClock& operator=(const ShiftedClock&) = delete;
 };
 
-class AttendanceConvergence : public SampleSourceTest {
+class AttendanceConvergence : public OwnPupilTest {
   protected:
+    AttendanceConvergence() : OwnPupilTest(kSchool) {}
     void SetUp() override {
-        SampleSourceTest::SetUp();
+        OwnPupilTest::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        // The sample's data before the fixture points ODBCINI at its own file.
-        const std::set<QByteArray> pupils = includedPupils(Selection{kSchool, QString()});
-        ASSERT_FALSE(pupils.empty());
-        pupil = QString::fromLatin1(*pupils.begin());
-        QString reason;
-        fixture = FixtureSource::make(GetParam(), reason, true);
-        ASSERT_TRUE(fixture) << reason.toStdString();
-        ASSERT_TRUE(fixture->isValid()) << fixture->error().toStdString();
-        folder = out.path() + "/import";
         // The pupil's attendance is the test's own. The sample holds the whole school year, its later days
         // stamped in the future; a real source has no change stamped after now, which a run with its clock
         // ahead could otherwise read early.
@@ -89,7 +81,6 @@ class AttendanceConvergence : public SampleSourceTest {
     }
     void expectConverged() { EXPECT_EQ(targetDifferences(fresh(), applyUpdateFiles(folder)), ""); }
 
-    void exec(const QString& sql) { ASSERT_TRUE(fixture->exec(sql)) << fixture->error().toStdString(); }
     // A period row of the test's pupil on the day daysFromToday, created yesterday.
     void addPeriod(int daysFromToday, const char* period, const QString& code, const QString& reason = "") {
         exec(QString("INSERT INTO V_VLMR_STU_PERIOD_ATTENDANCE (pupil_number, school, absent_date, period, "
@@ -143,10 +134,6 @@ class AttendanceConvergence : public SampleSourceTest {
         return count;
     }
 
-    std::unique_ptr<FixtureSource> fixture;
-    QString pupil;
-    QTemporaryDir out;
-    QString folder;
     std::unique_ptr<EngineHarness> harness;
 };
 

@@ -38,21 +38,14 @@ QStringList snapshot(const QString& folder) {
     return files;
 }
 
-class AttendanceVerify : public SampleSourceTest {
+class AttendanceVerify : public OwnPupilTest {
   protected:
+    AttendanceVerify() : OwnPupilTest(kSchool) {}
     void SetUp() override {
-        SampleSourceTest::SetUp();
+        OwnPupilTest::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        const std::set<QByteArray> pupils = includedPupils(Selection{kSchool, QString()});
-        ASSERT_FALSE(pupils.empty());
-        pupil = QString::fromLatin1(*pupils.begin());
-        QString reason;
-        fixture = FixtureSource::make(GetParam(), reason, true);
-        ASSERT_TRUE(fixture) << reason.toStdString();
-        ASSERT_TRUE(fixture->isValid()) << fixture->error().toStdString();
-        folder = out.path() + "/import";
         // The pupil's attendance is the test's own: one absence a month back, one in the overlap window.
         exec(QString("DELETE FROM %1 WHERE pupil_number = '%2';").arg(kPeriodView, pupil));
         for (const auto& [days, period] : {std::pair{-40, "1"}, std::pair{-3, "2"}}) {
@@ -79,16 +72,10 @@ class AttendanceVerify : public SampleSourceTest {
         }
         return equal;
     }
-    void exec(const QString& sql) { ASSERT_TRUE(fixture->exec(sql)) << fixture->error().toStdString(); }
     // The key of the pupil's period row as the report names it.
     QString key(int days, const char* period) const {
         return pupil + " " + QDate::currentDate().addDays(days).toString("MM/dd/yyyy") + " " + period;
     }
-
-    std::unique_ptr<FixtureSource> fixture;
-    QString pupil;
-    QTemporaryDir out;
-    QString folder;
 };
 
 TEST_P(AttendanceVerify, AFolderThatConvergedVerifiesCleanAndStaysAsItWas) {

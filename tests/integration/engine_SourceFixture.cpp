@@ -59,6 +59,22 @@ void SampleSourceTest::SetUp() {
     source = *found;
 }
 
+void OwnPupilTest::SetUp() {
+    SampleSourceTest::SetUp();
+    if (HasFatalFailure()) {
+        return;
+    }
+    // The sample's data before the fixture points ODBCINI at its own file.
+    const std::set<QByteArray> pupils = includedPupils(Selection{m_school, QString()});
+    ASSERT_FALSE(pupils.empty());
+    pupil = QString::fromLatin1(*pupils.begin());
+    QString reason;
+    fixture = FixtureSource::make(GetParam(), reason, true);
+    ASSERT_TRUE(fixture) << reason.toStdString();
+    ASSERT_TRUE(fixture->isValid()) << fixture->error().toStdString();
+    folder = out.path() + "/import";
+}
+
 const SampleData& SampleData::instance() {
     static const SampleData data = [] {
         SampleData loaded;

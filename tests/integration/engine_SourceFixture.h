@@ -214,4 +214,21 @@ bool asServerAdmin(const QString& sql, QString& error);
 // The file's lines (without their CR LF), sorted.
 QList<QByteArray> sortedLines(const QByteArray& content);
 
+// A test on a fixture copy of each sample source (with the sample's data) whose first included pupil of
+// school is the test's own: the test gives him rows of its own, and runs the engine into folder.
+class OwnPupilTest : public SampleSourceTest {
+  protected:
+    explicit OwnPupilTest(const char* school) : m_school(school) {}
+    void SetUp() override;
+    void exec(const QString& sql) { ASSERT_TRUE(fixture->exec(sql)) << fixture->error().toStdString(); }
+
+    std::unique_ptr<FixtureSource> fixture;
+    QString pupil;
+    QTemporaryDir out;
+    QString folder;  // the output folder, out + "/import"
+
+  private:
+    const char* m_school;
+};
+
 }  // namespace enginetest
