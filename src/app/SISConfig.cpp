@@ -655,9 +655,8 @@ bool SISConfig::prepareVerify(const QString& path, QString& refusal) {
     QString folder = value(QStringLiteral("logpath"));
     if (folder.isEmpty()) {
         folder = StatusFiles::folderOf(QString());
-        platform::createFolderPath(folder);
     }
-    log.setLogPath(folder);
+    log.setLogPath(folder);  // made with its parents
     if (!log.setLogFile(logFileBase(appShortName_, appinfo::siteLabel(), value(QStringLiteral("school"))))) {
         emit writeError(QStringLiteral("Log File Error"), "Could not write to: " + folder);
     }
