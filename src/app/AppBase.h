@@ -152,6 +152,8 @@ class AppBase : public QObject {
 
     LogManager& logManager() const { return log_; }
     SISMessageWriter& messageWriter() const { return writer_; }
+    // The status file of a command's outcome: appType_ + "Status.tmp".
+    QString outcomeFileName() const { return appType_ + QStringLiteral("Status.tmp"); }
 
     // Application information (fixed at construction).
     QString appTitle_;

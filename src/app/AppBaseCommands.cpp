@@ -256,7 +256,7 @@ int AppBase::finishCommand(int code, const QString& folder, const QString& messa
                                : statusLost ? QStringLiteral("Could not write the status files.")
                                             : message;
         const bool status =
-            reportStatusFile(folder, appType_ + "Status.tmp", time + '\t' + outcome + '\t' + detail);
+            reportStatusFile(folder, outcomeFileName(), time + '\t' + outcome + '\t' + detail);
         const bool finished = reportStatusFile(folder, appFinishedFile_, QStringLiteral("finished"));
         if (!status || !finished) {
             code = 1;

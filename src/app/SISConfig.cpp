@@ -465,7 +465,7 @@ void SISConfig::claimStatusFolder(const QString& command, const QString& path) {
 }
 
 QStringList SISConfig::statusFileNames() const {
-    return {StatusFiles::kRunStarted, appType_ + "Status.tmp", appFinishedFile_};
+    return {StatusFiles::kRunStarted, outcomeFileName(), appFinishedFile_};
 }
 
 int SISConfig::finishInFolder(int code, const QString& message) {
@@ -694,7 +694,7 @@ void SISConfig::clearStatusFiles(const QString& path) {
     }
     removeStatusFile(path, QStringLiteral("finished.tmp"));
     removeStatusFile(path, appFinishedFile_);
-    removeStatusFile(path, appType_ + "Status.tmp");
+    removeStatusFile(path, outcomeFileName());
 }
 
 int SISConfig::runExtraction(int mode) {
