@@ -100,12 +100,19 @@ bench_drop_source() {
 
 # bench_change_attendance DEST [PORT DB [SEED]]: changes the attendance of the copy in DEST the way a school
 # day does (sample/change-attendance.py, stamped today): on DEST/norv.db and, with PORT, on the database DB.
-# The statements go to DEST/change-SEED.sql.
+# The statements go to DEST/change-SEED.sql, those that take the changes back to DEST/revert-SEED.sql (for
+# bench_apply_sql).
 bench_change_attendance() {
   local dest=$1 port=${2:-} db=${3:-} seed=${4:-1}
-  local script=$dest/change-$seed.sql
-  python3 "$top/sample/change-attendance.py" --json "$dest/norv.json" --seed "$seed" --sql-out "$script" \
-    2>"$dest/change-$seed.txt"
+  python3 "$top/sample/change-attendance.py" --json "$dest/norv.json" --seed "$seed" \
+    --sql-out "$dest/change-$seed.sql" --revert-out "$dest/revert-$seed.sql" 2>"$dest/change-$seed.txt"
+  bench_apply_sql "$dest" "$port" "$db" "$dest/change-$seed.sql"
+}
+
+# bench_apply_sql DEST PORT DB SCRIPT: runs the statements of SCRIPT in one transaction on DEST/norv.db and,
+# with PORT, on the database DB.
+bench_apply_sql() {
+  local dest=$1 port=$2 db=$3 script=$4
   { echo "BEGIN;"; cat "$script"; echo "COMMIT;"; } | sqlite3 -bail "$dest/norv.db"
   if [ -n "$port" ]; then
     { echo "BEGIN;"; cat "$script"; echo "COMMIT;"; } | pg_admin "$port" -d "$db" >/dev/null

@@ -7,6 +7,7 @@
 # what the fresh run's update file gives: same keys, same codes, same reasons, nothing extra or missing.
 #
 #   bench/convergence_check.sh [--build DIR] [--students N] [--rounds R] [--pg-port PORT] [--keep DIR]
+#                              [--fault SYSCALL:N]
 #
 # --build    the build folder with norv-extract (default: build)
 # --students students of school 1021 (default 1000; the sample has three schools: 1021 period attendance,
@@ -15,13 +16,18 @@
 # --pg-port  also check on the PostgreSQL DSN of a private test server already started on PORT
 #            (NORV_PG_PORT=PORT scripts/pg-test-server.sh start)
 # --keep     keep the sample and the folders in DIR instead of a temporary folder
+# --fault    the first round's run is killed (strace) at the Nth call of SYSCALL (rename:2 is the update
+#            file's rename, the step after the cache's commit; rename:3 the rename of SchoolConfig.xml,
+#            after the update file is in place), and the source then takes that round's changes back, as the
+#            staff would correct them, before the next round: what the killed run sent or failed to send must
+#            still reach the target. The check fails when the run was not killed there.
 # Exits 1 when a folder does not converge. Not run by the tests (the integration tests check the same on
 # small fixtures).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
 source "$here/bench-lib.sh"
-build=$top/build students=1000 rounds=4 port="" keep=""
+build=$top/build students=1000 rounds=4 port="" keep="" fault=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=$(cd "${2:?}" && pwd); shift 2 ;;
@@ -29,7 +35,8 @@ while [ $# -gt 0 ]; do
     --rounds) rounds=${2:?}; shift 2 ;;
     --pg-port) port=${2:?}; shift 2 ;;
     --keep) keep=${2:?}; shift 2 ;;
-    *) sed -n '/^#   bench/,/^# --keep/p' "$0" | sed 's/^# *//' >&2; exit 2 ;;
+    --fault) fault=${2:?}; shift 2 ;;
+    *) sed -n '/^#   bench/,/^# --fault/p' "$0" | sed 's/^# *//' >&2; exit 2 ;;
   esac
 done
 program=$build/norv-extract
@@ -62,6 +69,17 @@ for dsn in "${sources[@]}"; do
     run --path="$case/incremental"
     for round in $(seq 1 "$rounds"); do
       bench_change_attendance "$case/source" "$db_port" "$db" "$round"
+      if [ "$round" = 1 ] && [ -n "$fault" ]; then
+        call=${fault%%:*}
+        code=0
+        HOME=$case/home ODBCINI=$case/source/odbc.ini strace -f -o /dev/null -e trace="$call" \
+          -e inject="$call:signal=KILL:when=${fault#*:}" "$program" run --att --path="$case/incremental" \
+          --dsn="$dsn" --user=norv_reader --pwd=norv-reader-pw --school="$school" --log=consoleoff \
+          >/dev/null 2>&1 || code=$?
+        [ "$code" = 137 ] || { echo "the run was not killed at $fault (it ended $code)" >&2; exit 1; }
+        bench_apply_sql "$case/source" "$db_port" "$db" "$case/source/revert-$round.sql"
+        continue
+      fi
       if [ $((round % 2)) = 1 ]; then run --att --path="$case/incremental"; else run --path="$case/incremental"; fi
     done
     run --path="$case/fresh"
