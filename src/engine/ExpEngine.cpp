@@ -1,4 +1,5 @@
 #include "engine/ExpEngine.h"
+#include "engine/NorvViews.h"
 
 #include <QRegularExpression>
 #include <map>
@@ -9,11 +10,10 @@
 #include "writer/PackedVersion.h"
 #include "writer/StagedFile.h"
 
+using namespace norv_views;
+
 namespace {
 
-const char* const kSchoolView = "V_VLMR_SCHOOL";
-const char* const kStaffView = "V_VLMR_TEACH_CONTACTS_MEDICAL";
-const char* const kSectionView = "V_VLMR_COURSE_SECT_MAINT";
 // The writer's date format, in which the run's date parameters are given.
 const char* const kParameterDateFormat = "mm/dd/yyyy";
 

@@ -1,16 +1,12 @@
 // The attendance steps of ExpEngine: period attendance and the two daily passes read the source's attendance
 // views into the attendance cache; the attendance part of a run writes what changed into the update file.
 #include "engine/ExpEngine.h"
+#include "engine/NorvViews.h"
 #include "libraries/support/XTextFile.h"
 
 #include <QTemporaryDir>
 
-namespace {
-
-const char* const kPeriodView = "V_VLMR_STU_PERIOD_ATTENDANCE";
-const char* const kDailyView = "V_VLMR_STU_DAILY_ATTENDANCE";
-
-}  // namespace
+using namespace norv_views;
 
 void ExpEngine::runAttendancePart() {
     // A cache found damaged on the way (failing the attempt, or noted where a failure was passed over) is set

@@ -1,14 +1,9 @@
 // The contact steps of ExpEngine: the parents and the emergency contacts of the included students, one row
 // per contact and student (a contact shared by siblings is written once for each).
 #include "engine/ExpEngine.h"
+#include "engine/NorvViews.h"
 
-namespace {
-
-const char* const kDemographicView = "V_VLMR_STU_DEMOGRAPHIC";
-const char* const kParentView = "V_VLMR_STU_CONTACT_PARENTS";
-const char* const kEmergencyView = "V_VLMR_EMERGENCY_CONTACTS";
-
-}  // namespace
+using namespace norv_views;
 
 void ExpEngine::StudentParentContacts() {
     BeginHeader("Student Parent Contacts", "StudentParent.cef");

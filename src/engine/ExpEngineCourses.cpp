@@ -2,15 +2,9 @@
 // as reporting periods) and the keys that limit the schedules; marks collect the reporting periods that
 // limit the grading periods.
 #include "engine/ExpEngine.h"
+#include "engine/NorvViews.h"
 
-namespace {
-
-const char* const kDemographicView = "V_VLMR_STU_DEMOGRAPHIC";
-const char* const kSectionView = "V_VLMR_COURSE_SECT_MAINT";
-const char* const kScheduleView = "V_VLMR_STU_COURSE_SELECTION";
-const char* const kMarkView = "V_VLMR_STUDENT_MARKS";
-
-}  // namespace
+using namespace norv_views;
 
 void ExpEngine::Sections() {
     BeginHeader("Sections", "Sections.cef");

@@ -2,15 +2,12 @@
 // the tumble, and the reporting and grading periods that sections and marks collect. Bell keys, the default
 // bell flag and the rotation days found here are read by later steps of the same run.
 #include "engine/ExpEngine.h"
+#include "engine/NorvViews.h"
 #include "libraries/support/XTextFile.h"
 
-namespace {
+using namespace norv_views;
 
-const char* const kAttendanceCodeView = "V_VLMR_ATTENDANCE_CODE";
-const char* const kBellView = "V_VLMR_PERIOD_STAR_TEND";
-const char* const kCycleView = "V_VLMR_ATTENDANCE_CYCLES";
-const char* const kTumbleView = "V_VLMR_CURRENT_YEAR_CALENDAR";
-const char* const kReportingPeriodView = "V_VLMR_REPORTING_PERIOD";
+namespace {
 
 // The date format of the reporting periods' dates, whatever the writer's.
 const char* const kTermDateFormat = "mm/dd/yyyy";

@@ -1,13 +1,9 @@
 // The staff steps of ExpEngine: demographics, vehicles, contacts, medical data and doctor of every staff
 // row of the school. The staff view holds one row per contact, and each row is written as it comes.
 #include "engine/ExpEngine.h"
+#include "engine/NorvViews.h"
 
-namespace {
-
-const char* const kStaffView = "V_VLMR_TEACH_CONTACTS_MEDICAL";
-const char* const kVehicleView = "V_VLMR_TEACHER_VEHICLES";
-
-}  // namespace
+using namespace norv_views;
 
 void ExpEngine::StaffDemographics() {
     BeginHeader("Staff Demographics", "Staff.cef");

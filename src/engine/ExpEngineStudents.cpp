@@ -1,14 +1,13 @@
 // The student steps of ExpEngine: the included students, and the demographics, transport and medical
 // tables. Every student table keeps only the rows of included students.
 #include "engine/ExpEngine.h"
+#include "engine/NorvViews.h"
 #include "engine/TransportAggregator.h"
 #include "libraries/support/XTextFile.h"
 
-namespace {
+using namespace norv_views;
 
-const char* const kDemographicView = "V_VLMR_STU_DEMOGRAPHIC";
-const char* const kTransportView = "V_VLMR_STU_TRANSPORT";
-const char* const kMedicalView = "V_VLMR_STUDENT_MEDICAL";
+namespace {
 
 // The date format of computed values that carry a date inside a text.
 const char* const kTextDateFormat = "mm/dd/yyyy";
